@@ -1,0 +1,77 @@
+#pragma once
+// Texture reads for CPU shaders: bilinear filtering with clamped edges, with a fast path for
+// the common case where target pixels land exactly on source texels.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/gpu/cpu/ShaderABI.h"
+
+namespace hx::gpu::cpu {
+
+// Byte positions of the red, green and blue channels inside one 4-byte texel.
+struct ChannelOrder {
+    int r, g, b;
+};
+inline ChannelOrder channelOrder(PixelFormat format) {
+    return format == PixelFormat::BGRA8Unorm ? ChannelOrder{2, 1, 0} : ChannelOrder{0, 1, 2};
+}
+
+// Packs a colour into one 4-byte texel of the target's format, alpha opaque.
+inline uint32_t packOpaque(PixelFormat format, uint32_t r, uint32_t g, uint32_t b) {
+    return format == PixelFormat::BGRA8Unorm ? (b | g << 8 | r << 16 | 0xff000000u)
+                                             : (r | g << 8 | b << 16 | 0xff000000u);
+}
+
+namespace detail {
+inline bool nearInteger(double value, double* rounded) {
+    *rounded = std::nearbyint(value);
+    return std::fabs(value - *rounded) < 1e-6;
+}
+}  // namespace detail
+
+// Samples `count` texels of a 4-byte texture starting at (u, v) and stepping by (du, dv).
+// Returns texels in the texture's own channel order: a pointer straight into the texture when
+// the samples are whole texels of one row inside it, else into `scratch` (4 × count bytes).
+inline const uint8_t* sampleRow(const BoundTexture& texture, double u, double v, double du,
+                                double dv, size_t count, uint8_t* scratch) {
+    const double w = double(texture.width), h = double(texture.height);
+    const long maxX = long(texture.width) - 1, maxY = long(texture.height) - 1;
+    double fx0, fy, step;
+    const bool aligned = dv == 0.0 && detail::nearInteger(u * w - 0.5, &fx0) &&
+                         detail::nearInteger(v * h - 0.5, &fy) &&
+                         detail::nearInteger(du * w, &step) && std::fabs(step) == 1.0;
+    if (aligned) {
+        const long x0 = long(fx0), y = std::clamp(long(fy), 0L, maxY);
+        const uint8_t* row = texture.data + size_t(y) * texture.bytesPerRow;
+        if (step > 0 && x0 >= 0 && x0 + long(count) - 1 <= maxX) return row + x0 * 4;
+        auto* out = reinterpret_cast<uint32_t*>(scratch);
+        const long dx = long(step);
+        for (size_t i = 0; i < count; ++i) {
+            long x = std::clamp(x0 + long(i) * dx, 0L, maxX);
+            std::memcpy(out + i, row + x * 4, 4);
+        }
+        return scratch;
+    }
+
+    // Bilinear with 8-bit fixed-point weights; coordinates outside clamp to the edge texels.
+    for (size_t i = 0; i < count; ++i) {
+        double sx = std::clamp((u + double(i) * du) * w - 0.5, 0.0, double(maxX));
+        double sy = std::clamp((v + double(i) * dv) * h - 0.5, 0.0, double(maxY));
+        long x0 = long(sx), y0 = long(sy);
+        long x1 = std::min(x0 + 1, maxX), y1 = std::min(y0 + 1, maxY);
+        uint32_t wx = uint32_t((sx - double(x0)) * 256.0 + 0.5);
+        uint32_t wy = uint32_t((sy - double(y0)) * 256.0 + 0.5);
+        const uint8_t* r0 = texture.data + size_t(y0) * texture.bytesPerRow;
+        const uint8_t* r1 = texture.data + size_t(y1) * texture.bytesPerRow;
+        for (int c = 0; c < 4; ++c) {
+            uint32_t top = r0[x0 * 4 + c] * (256 - wx) + r0[x1 * 4 + c] * wx;
+            uint32_t bottom = r1[x0 * 4 + c] * (256 - wx) + r1[x1 * 4 + c] * wx;
+            scratch[i * 4 + c] = uint8_t((top * (256 - wy) + bottom * wy + 32768) >> 16);
+        }
+    }
+    return scratch;
+}
+
+}  // namespace hx::gpu::cpu

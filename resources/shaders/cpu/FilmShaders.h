@@ -1,0 +1,20 @@
+#pragma once
+// The film shader library for the CPU GPU backend. Live and full-resolution functions share
+// their mathematics; only the sizes they run at differ.
+
+#include "platform/gpu/cpu/ShaderABI.h"
+
+namespace hx::shaders {
+
+void mapVertex(const gpu::cpu::ShaderBindings&, uint32_t vertexId, gpu::cpu::VertexOutput& out);
+void monochromeFragment(const gpu::cpu::ShaderBindings&, const gpu::cpu::RenderTarget&,
+                        const gpu::cpu::FragmentBand&);
+void colorFragment(const gpu::cpu::ShaderBindings&, const gpu::cpu::RenderTarget&,
+                   const gpu::cpu::FragmentBand&);
+void softenFragment(const gpu::cpu::ShaderBindings&, const gpu::cpu::RenderTarget&,
+                    const gpu::cpu::FragmentBand&);
+
+// Installs the library as the default library of the CPU backend. Safe to call repeatedly.
+void installShaderLibrary();
+
+}  // namespace hx::shaders

@@ -1,0 +1,102 @@
+#pragma once
+// Pieces shared by the film shaders: reading the per-pass parameters, walking a band row by
+// row with a window of neighbouring rows, and integer pixel arithmetic.
+//
+// Neighbourhoods (sharpening, softening) are taken on the target's pixel grid: the neighbour
+// of a pixel is what the adjacent target pixel samples, one texelWidth/texelHeight away, so
+// the look is the same at preview and at full resolution.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/gpu/cpu/Sampling.h"
+#include "platform/gpu/cpu/ShaderABI.h"
+#include "resources/shaders/ShaderTypes.h"
+
+namespace hx::shaders {
+
+using gpu::cpu::BoundTexture;
+using gpu::cpu::FragmentBand;
+using gpu::cpu::RenderTarget;
+using gpu::cpu::ShaderBindings;
+
+constexpr size_t kSource = kSourceTexture;
+constexpr size_t kTable = kTableTexture;
+
+inline bool flag(const ShaderBindings& b, size_t fragmentSlot) {
+    return b.fragmentBuffers[fragmentSlot].as<uint8_t>(0) != 0;
+}
+
+inline float sharpness(const ShaderBindings& b) {
+    return b.vertexBuffers[kVertexSharpness].as<float>(0.0f);
+}
+
+// Grey weights in 2.14 fixed point, applied in the source texel's channel order.
+struct GreyMix {
+    int32_t w[4] = {0, 0, 0, 0};
+    bool clamps = false;  // negative weights or a sum above 1 can leave 0..255
+    GreyMix(const ShaderBindings& b, gpu::PixelFormat sourceFormat) {
+        struct Mix {
+            float r, g, b;
+        };
+        Mix mix = b.fragmentBuffers[kMonoChannelMix].as<Mix>({0.3086f, 0.6094f, 0.0820f});
+        auto order = gpu::cpu::channelOrder(sourceFormat);
+        auto q = [](float v) { return int32_t(std::lround(double(v) * 16384.0)); };
+        w[order.r] = q(mix.r);
+        w[order.g] = q(mix.g);
+        w[order.b] = q(mix.b);
+        clamps = w[0] < 0 || w[1] < 0 || w[2] < 0 || w[0] + w[1] + w[2] > 16384;
+    }
+    uint8_t apply(const uint8_t* texel) const {
+        int32_t v = (w[0] * texel[0] + w[1] * texel[1] + w[2] * texel[2] + 8192) >> 14;
+        return uint8_t(std::clamp(v, 0, 255));
+    }
+};
+
+// The 256-entry tone table bound at fragment texture 1, or the identity when none is bound.
+struct ToneTable {
+    uint8_t entries[256];
+    explicit ToneTable(const ShaderBindings& b) {
+        const BoundTexture& t = b.fragmentTextures[kTable];
+        if (t && t.format == gpu::PixelFormat::R8Unorm && t.width >= 256) {
+            std::memcpy(entries, t.data, 256);
+        } else {
+            for (int i = 0; i < 256; ++i) entries[i] = uint8_t(i);
+        }
+    }
+};
+
+// Per-thread scratch reused across bands and draws, so shading never allocates per pixel.
+template <typename T>
+T* scratch(std::vector<T>& storage, size_t count) {
+    if (storage.size() < count) storage.resize(count);
+    return storage.data();
+}
+
+// Samples `count` source texels along target row y, starting `pad` pixels left of the band.
+inline const uint8_t* sourceRow(const ShaderBindings& b, const FragmentBand& band, long y,
+                                size_t pad, size_t count, uint8_t* scratchBytes) {
+    const BoundTexture& source = b.fragmentTextures[kSource];
+    if (!source) {
+        std::memset(scratchBytes, 0, count * 4);
+        return scratchBytes;
+    }
+    const double x = double(band.x0) - double(pad);
+    return gpu::cpu::sampleRow(source, band.u(x, double(y)), band.v(x, double(y)), band.dudx,
+                               band.dvdx, count, scratchBytes);
+}
+
+// Applies `3 × 3` Laplacian sharpening to one channel: c + s·(4c − left − right − up − down).
+// `strength` is in 8.8 fixed point.
+inline uint8_t sharpen(int c, int left, int right, int up, int down, int strength) {
+    int v = c + ((strength * (4 * c - left - right - up - down) + 128) >> 8);
+    return uint8_t(std::clamp(v, 0, 255));
+}
+
+inline int sharpnessFixed(const ShaderBindings& b) {
+    return int(std::lround(double(sharpness(b)) * 256.0));
+}
+
+}  // namespace hx::shaders

@@ -1,0 +1,206 @@
+// halidex-render: renders pictures through the camera's films exactly as a captured photo of
+// that film is rendered and read back.
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "core/film/FilmRenderer.h"
+#include "platform/bundle/Bundle.h"
+#include "platform/image/PixelConversion.h"
+#include "platform/image/png/PngCodec.h"
+
+namespace {
+
+using namespace hx;
+
+constexpr int kUsageError = 2;
+
+void printUsage(FILE* out) {
+    std::fputs(
+        "usage: halidex-render --film N [--frame F] [--front] INPUT.png OUTPUT.png\n"
+        "       halidex-render --all-films [--frame F] [--front] [--input INPUT.png] OUTDIR\n"
+        "       halidex-render --list-films\n"
+        "\n"
+        "  --film N      film 0 to 12 (0-8 monochrome, 9-12 colour)\n"
+        "  --frame F     crop as frame mode F: 1 = 2:3, 2 = square, 3 = 16:9, 4 = 17:6;\n"
+        "                anything else keeps the whole picture (default)\n"
+        "  --front       render as a photo of the front camera (mirrored top to bottom)\n"
+        "  --all-films   render every film into OUTDIR (default input: the built-in sample)\n"
+        "  --list-films  print the film table\n"
+        "Monochrome films write 8-bit grey PNGs, colour films RGB PNGs.\n",
+        out);
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "halidex-render: %s\n", message.c_str());
+    return kUsageError;
+}
+
+bool parseInt(std::string_view text, int* value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+const char* toneTableName(const film::ToneTable* table) {
+    if (table == &film::toneTableStrongS) return "strong S";
+    if (table == &film::toneTableSoft) return "soft";
+    if (table == &film::toneTableLifted) return "lifted";
+    if (table == &film::toneTableHard) return "hard";
+    if (table == &film::toneTableDark) return "dark";
+    if (table == &film::toneTableLinear) return "linear";
+    return "-";
+}
+
+void listFilms() {
+    std::printf("%-5s %-10s %-9s %-27s %-9s %-6s %s\n", "film", "kind", "tone", "channel mix",
+                "sharpen", "soften", "lookup");
+    for (int f = 0; f < film::kFilmCount; ++f) {
+        const auto& p = film::filmParameters(f);
+        char mix[64], sharpen[16];
+        std::snprintf(mix, sizeof mix, "(%.4f, %.4f, %.4f)", double(p.channelMix[0]),
+                      double(p.channelMix[1]), double(p.channelMix[2]));
+        std::snprintf(sharpen, sizeof sharpen, "%s", p.sharpen ? "" : "off");
+        if (p.sharpen) std::snprintf(sharpen, sizeof sharpen, "%.1f", double(p.sharpness));
+        bool color = film::isColorFilm(f);
+        std::printf("%-5d %-10s %-9s %-27s %-9s %-6s %s\n", f, color ? "colour" : "monochrome",
+                    color ? "-" : toneTableName(p.toneTable), color ? "-" : mix, sharpen,
+                    p.soften ? "on" : "off", color ? p.lookupImage : "-");
+    }
+}
+
+// The picture as the camera would hand it over: a BGRA pixel buffer.
+gpu::PixelBufferRef photoFromImage(const image::ImageRef& picture) {
+    gpu::PixelBufferRef buffer;
+    if (gpu::PixelBuffer::create(size_t(picture->width()), size_t(picture->height()),
+                                 gpu::PixelFormatType32BGRA, {true, true, true}, &buffer))
+        return nullptr;
+    for (int y = 0; y < picture->height(); ++y)
+        image::convertPixels(picture->pixelFormat(), picture->row(y), image::PixelFormat::BGRA8,
+                             buffer->baseAddress() + size_t(y) * buffer->bytesPerRow(),
+                             size_t(picture->width()));
+    return buffer;
+}
+
+struct Job {
+    int frame = 0;
+    bool front = false;
+};
+
+// Renders one film and writes the PNG; returns an error text or an empty string.
+std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef& photo, int film,
+                       const Job& job, const std::string& output) {
+    renderer._currentFilm = film;
+    renderer._currentFrame = job.frame;
+    renderer._currentCameraPosition = job.front ? 2 : 1;
+    renderer.changeToneCurve(film);
+    auto variant = film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
+    image::ImageRef result = renderer.renderPhoto(photo, variant);
+    if (!result) return "rendering failed";
+    if (result->pixelFormat() == image::PixelFormat::BGRA8)
+        result = image::convert(result, image::PixelFormat::RGB8);
+    std::string error;
+    if (!result || !image::writePng(*result, output, &error)) return "cannot write " + output + ": " + error;
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int filmIndex = -1;
+    bool allFilms = false;
+    Job job;
+    std::string input;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)what;
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return 0;
+        } else if (arg == "--list-films") {
+            listFilms();
+            return 0;
+        } else if (arg == "--film") {
+            const char* v = value("film");
+            if (!v || !parseInt(v, &filmIndex) || filmIndex < 0 || filmIndex >= film::kFilmCount)
+                return fail("--film needs a number from 0 to 12");
+        } else if (arg == "--frame") {
+            const char* v = value("frame");
+            if (!v || !parseInt(v, &job.frame)) return fail("--frame needs a whole number");
+        } else if (arg == "--front") {
+            job.front = true;
+        } else if (arg == "--all-films") {
+            allFilms = true;
+        } else if (arg == "--input") {
+            const char* v = value("input");
+            if (!v) return fail("--input needs a file");
+            input = v;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            printUsage(stderr);
+            return fail("unknown option " + std::string(arg));
+        } else {
+            positional.emplace_back(arg);
+        }
+    }
+
+    std::string output;
+    if (allFilms) {
+        if (positional.size() > 1) return fail("--all-films takes one output folder");
+        output = positional.empty() ? "out" : positional[0];
+        if (input.empty()) {
+            auto sample = Bundle::main().pathForResource("sample.png");
+            if (!sample) return fail("the built-in sample photo is missing from " + Bundle::main().resourcePath());
+            input = *sample;
+        }
+    } else {
+        if (filmIndex < 0) {
+            printUsage(stderr);
+            return fail("choose a film with --film N (or --all-films)");
+        }
+        if (positional.size() != 2) {
+            printUsage(stderr);
+            return fail("give one input and one output file");
+        }
+        input = positional[0];
+        output = positional[1];
+    }
+
+    std::string error;
+    image::ImageRef picture = image::readPng(input, &error);
+    if (!picture) return fail("cannot read " + input + ": " + error);
+    gpu::PixelBufferRef photo = photoFromImage(picture);
+    if (!photo) return fail("the picture is too large to render");
+
+    film::hxFilmRenderer renderer;
+    renderer._photoWidth = picture->width();
+    renderer._photoHeight = picture->height();
+    renderer.setupOfflineWidth(renderer._photoWidth, renderer._photoHeight);
+
+    if (!allFilms) {
+        std::string problem = renderFilm(renderer, photo, filmIndex, job, output);
+        if (!problem.empty()) return fail(problem);
+        std::printf("%s\n", output.c_str());
+        return 0;
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directories(output, ec);
+    if (ec) return fail("cannot create " + output + ": " + ec.message());
+    std::printf("Rendering %s through %d films into %s/\n", input.c_str(), film::kFilmCount,
+                output.c_str());
+    for (int f = 0; f < film::kFilmCount; ++f) {
+        std::string path = output + "/film_" + std::to_string(f) + ".png";
+        std::string problem = renderFilm(renderer, photo, f, job, path);
+        if (!problem.empty()) return fail(problem);
+        std::printf("  film %2d  %s\n", f, path.c_str());
+    }
+    return 0;
+}
