@@ -1,0 +1,124 @@
+// halidex-render run as a user runs it, on real PNG files in a temporary folder.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/image/png/PngCodec.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace hx;
+
+const std::string kTool = std::string(HX_TEST_BINARY_DIR) + "/tools/halidex-render/halidex-render";
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+Result run(const std::string& arguments) {
+    Result result;
+    std::string command = kTool + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> chunk;
+    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) result.output.append(chunk.data(), n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+class HalidexRender : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("halidex-render-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        std::vector<uint8_t> rgb(100 * 60 * 3);
+        for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 % 256);
+        auto picture = image::Image::adopt(image::PixelFormat::RGB8, 100, 60, std::move(rgb));
+        ASSERT_TRUE(image::writePng(*picture, path("in.png")));
+    }
+    void TearDown() override { fs::remove_all(folder); }
+    std::string path(const std::string& name) const { return (folder / name).string(); }
+    fs::path folder;
+};
+
+TEST_F(HalidexRender, MonochromeFilmWritesGreyColourFilmWritesRgb) {
+    Result mono = run("--film 0 " + path("in.png") + " " + path("mono.png"));
+    ASSERT_EQ(mono.status, 0) << mono.output;
+    auto grey = image::readPng(path("mono.png"));
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(grey->pixelFormat(), image::PixelFormat::Grey8);
+    EXPECT_EQ(grey->width(), 100);
+    EXPECT_EQ(grey->height(), 60);
+
+    Result color = run("--film 12 " + path("in.png") + " " + path("color.png"));
+    ASSERT_EQ(color.status, 0) << color.output;
+    auto rgb = image::readPng(path("color.png"));
+    ASSERT_TRUE(rgb);
+    EXPECT_EQ(rgb->pixelFormat(), image::PixelFormat::RGB8);
+}
+
+TEST_F(HalidexRender, FrameCropsAndFrontMirrors) {
+    Result square = run("--film 1 --frame 2 " + path("in.png") + " " + path("square.png"));
+    ASSERT_EQ(square.status, 0) << square.output;
+    auto cropped = image::readPng(path("square.png"));
+    ASSERT_TRUE(cropped);
+    EXPECT_EQ(cropped->width(), 60);
+    EXPECT_EQ(cropped->height(), 60);
+
+    ASSERT_EQ(run("--film 1 " + path("in.png") + " " + path("back.png")).status, 0);
+    ASSERT_EQ(run("--film 1 --front " + path("in.png") + " " + path("front.png")).status, 0);
+    auto back = image::readPng(path("back.png")), front = image::readPng(path("front.png"));
+    ASSERT_TRUE(back && front);
+    for (int y = 0; y < 60; ++y)
+        ASSERT_EQ(0, std::memcmp(back->row(y), front->row(59 - y), 100)) << "row " << y;
+}
+
+TEST_F(HalidexRender, BadInputGivesAClearMessageAndStatusTwo) {
+    std::ofstream(path("not.png")) << "this is not a picture";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--film 0 " + path("missing.png") + " " + path("o.png"), "cannot read"},
+        {"--film 0 " + path("not.png") + " " + path("o.png"), "cannot read"},
+        {"--film 13 " + path("in.png") + " " + path("o.png"), "0 to 12"},
+        {"--film -1 " + path("in.png") + " " + path("o.png"), "0 to 12"},
+        {"--film x " + path("in.png") + " " + path("o.png"), "0 to 12"},
+        {"--film 0 " + path("in.png"), "one input and one output"},
+        {path("in.png") + " " + path("o.png"), "--film"},
+        {"--bogus", "unknown option"},
+        {"--film 0 " + path("in.png") + " " + path("no/such/folder/o.png"), "cannot write"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        Result r = run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments << "\n" << r.output;
+        EXPECT_NE(r.output.find(message), std::string::npos) << arguments << "\n" << r.output;
+    }
+    EXPECT_FALSE(fs::exists(path("o.png")));
+}
+
+TEST_F(HalidexRender, ListsThirteenFilms) {
+    Result r = run("--list-films");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("lookup_5.png"), std::string::npos);
+    EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 14);  // header + 13 films
+}
+
+TEST_F(HalidexRender, AllFilmsOverTheBuiltInSample) {
+    Result r = run("--all-films " + path("films"));
+    ASSERT_EQ(r.status, 0) << r.output;
+    for (int f = 0; f < 13; ++f)
+        EXPECT_TRUE(fs::exists(path("films/film_" + std::to_string(f) + ".png"))) << f;
+}
+
+}  // namespace
