@@ -117,9 +117,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto& s = reporter.seconds;
     auto ratio = [&](const char* name, const char* reference, const char* target) {
-        std::string full = std::string("renderFilm/") + name;
-        if (!s.count(full) || !s.count(reference)) return;
-        std::printf("  %-28s %6.2f x the %s   (target: %s)\n", name, s[full] / s[reference],
+        std::string full = std::string("renderFilm/") + name + "/real_time";
+        std::string ref = std::string(reference) + "/real_time";
+        if (!s.count(full) || !s.count(ref)) return;
+        std::printf("  %-28s %6.2f x the %s   (target: %s)\n", name, s[full] / s[ref],
                     reference, target);
     };
     std::printf("\nRender plus read-back time as a multiple of the reference loop:\n");

@@ -23,13 +23,16 @@ void splitRows(size_t height, unsigned threads, RowFn rows) {
 void fusedGreyToneReference(const uint8_t* bgra, size_t width, size_t height, size_t bytesPerRow,
                             const float mix[3], const uint8_t table[256], uint8_t* grey,
                             unsigned threads) {
+    // Integer weights, as a careful hand-written loop would use.
+    const int32_t wr = int32_t(mix[0] * 16384.0f + 0.5f), wg = int32_t(mix[1] * 16384.0f + 0.5f),
+                  wb = int32_t(mix[2] * 16384.0f + 0.5f);
     splitRows(height, threads, [&](size_t y0, size_t y1) {
         for (size_t y = y0; y < y1; ++y) {
             const uint8_t* in = bgra + y * bytesPerRow;
             uint8_t* out = grey + y * width;
             for (size_t x = 0; x < width; ++x) {
-                float v = mix[2] * in[x * 4] + mix[1] * in[x * 4 + 1] + mix[0] * in[x * 4 + 2];
-                out[x] = table[std::clamp(int(v + 0.5f), 0, 255)];
+                int32_t v = (wb * in[x * 4] + wg * in[x * 4 + 1] + wr * in[x * 4 + 2] + 8192) >> 14;
+                out[x] = table[std::clamp(v, 0, 255)];
             }
         }
     });

@@ -269,7 +269,9 @@ image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& 
 
 image::ImageRef hxFilmRenderer::readBackGrey(size_t width, size_t height) const {
     const CropRect crop = cropRectForFrame(_currentFrame, int(width), int(height));
-    std::vector<uint8_t> grey(size_t(crop.width) * size_t(crop.height));
+    // Every byte is written below, so the buffer is left uninitialised.
+    std::shared_ptr<uint8_t[]> grey =
+        std::make_shared_for_overwrite<uint8_t[]>(size_t(crop.width) * size_t(crop.height));
     offlineOutputTarget->lockBaseAddress(gpu::PixelBuffer::LockReadOnly);
     const uint8_t* base = offlineOutputTarget->baseAddress();
     const size_t bytesPerRow = offlineOutputTarget->bytesPerRow();
@@ -278,12 +280,14 @@ image::ImageRef hxFilmRenderer::readBackGrey(size_t width, size_t height) const 
     DispatchQueue::concurrentPerform(chunks, [&](size_t chunk) {
         for (size_t y = rows * chunk / chunks; y < rows * (chunk + 1) / chunks; ++y) {
             const uint8_t* in = base + (y + size_t(crop.y)) * bytesPerRow + size_t(crop.x) * 4;
-            uint8_t* out = grey.data() + y * size_t(crop.width);
+            uint8_t* out = grey.get() + y * size_t(crop.width);
             for (int x = 0; x < crop.width; ++x) out[x] = in[size_t(x) * 4];
         }
     });
     offlineOutputTarget->unlockBaseAddress(gpu::PixelBuffer::LockReadOnly);
-    return image::Image::adopt(image::PixelFormat::Grey8, crop.width, crop.height, std::move(grey));
+    const uint8_t* pixels = grey.get();
+    return image::Image::wrap(image::PixelFormat::Grey8, crop.width, crop.height, pixels,
+                              size_t(crop.width), std::move(grey));
 }
 
 image::ImageRef hxFilmRenderer::readBackColor(size_t width, size_t height, bool crop) {
