@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <thread>
@@ -21,13 +22,22 @@ using namespace hx;
 constexpr int kPhotoWidth = 4032, kPhotoHeight = 3024;
 constexpr int kLiveWidth = 828, kLiveHeight = 1104;
 
+// A camera-like photo: the built-in sample picture repeated over the frame (a synthetic
+// pattern when the sample is missing).
 gpu::PixelBufferRef makePhoto(int width, int height) {
     gpu::PixelBufferRef buffer;
     gpu::PixelBuffer::create(size_t(width), size_t(height), gpu::PixelFormatType32BGRA,
                              {true, true, true}, &buffer);
+    auto sample =
+        image::convert(Bundle::main().imageNamed("sample.png"), image::PixelFormat::BGRA8);
     for (int y = 0; y < height; ++y) {
         uint8_t* row = buffer->baseAddress() + size_t(y) * buffer->bytesPerRow();
         for (int x = 0; x < width; ++x) {
+            if (sample) {
+                std::memcpy(row + x * 4,
+                            sample->row(y % sample->height()) + (x % sample->width()) * 4, 4);
+                continue;
+            }
             row[x * 4 + 0] = uint8_t((x * 3 + y) >> 4);
             row[x * 4 + 1] = uint8_t((x + y * 2) >> 4);
             row[x * 4 + 2] = uint8_t((x ^ y) >> 3);
@@ -45,7 +55,8 @@ void renderFilm(benchmark::State& state, int film, int width, int height) {
     renderer.setupOfflineWidth(width, height);
     renderer._currentFilm = film;
     renderer.changeToneCurve(film);
-    const auto variant = film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
+    const auto variant =
+        film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
     for (auto _ : state) {
         image::ImageRef image = renderer.renderPhoto(photo, variant);
         benchmark::DoNotOptimize(image.get());
@@ -71,7 +82,8 @@ void referenceGrey(benchmark::State& state) {
 
 void referenceTrilinear(benchmark::State& state) {
     auto photo = makePhoto(kPhotoWidth, kPhotoHeight);
-    auto lookup = image::convert(Bundle::main().imageNamed("lookup_3.png"), image::PixelFormat::RGBA8);
+    auto lookup =
+        image::convert(Bundle::main().imageNamed("lookup_3.png"), image::PixelFormat::RGBA8);
     if (!lookup) {
         state.SkipWithError("lookup_3.png is missing");
         return;
@@ -89,27 +101,50 @@ void referenceTrilinear(benchmark::State& state) {
 
 // Keeps each run's time per iteration so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration) seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.run_type == Run::RT_Iteration)
+                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
     }
     std::map<std::string, double> seconds;
 };
 
 }  // namespace
 
-BENCHMARK(referenceGrey)->Name("reference/fused_grey_tone_4032x3024")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(referenceTrilinear)->Name("reference/float_trilinear_4032x3024")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film0_mono, 0, kPhotoWidth, kPhotoHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film3_sharpened, 3, kPhotoWidth, kPhotoHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film7_softened, 7, kPhotoWidth, kPhotoHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film10_colour, 10, kPhotoWidth, kPhotoHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film0_mono, 0, kLiveWidth, kLiveHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film3_sharpened, 3, kLiveWidth, kLiveHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film7_softened, 7, kLiveWidth, kLiveHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film10_colour, 10, kLiveWidth, kLiveHeight)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(referenceGrey)
+    ->Name("reference/fused_grey_tone_4032x3024")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(referenceTrilinear)
+    ->Name("reference/float_trilinear_4032x3024")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, photo_film0_mono, 0, kPhotoWidth, kPhotoHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, photo_film3_sharpened, 3, kPhotoWidth, kPhotoHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, photo_film7_softened, 7, kPhotoWidth, kPhotoHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, photo_film10_colour, 10, kPhotoWidth, kPhotoHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, live_film0_mono, 0, kLiveWidth, kLiveHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, live_film3_sharpened, 3, kLiveWidth, kLiveHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, live_film7_softened, 7, kLiveWidth, kLiveHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(renderFilm, live_film10_colour, 10, kLiveWidth, kLiveHeight)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -120,8 +155,8 @@ int main(int argc, char** argv) {
         std::string full = std::string("renderFilm/") + name + "/real_time";
         std::string ref = std::string(reference) + "/real_time";
         if (!s.count(full) || !s.count(ref)) return;
-        std::printf("  %-28s %6.2f x the %s   (target: %s)\n", name, s[full] / s[ref],
-                    reference, target);
+        std::printf("  %-28s %6.2f x the %s   (target: %s)\n", name, s[full] / s[ref], reference,
+                    target);
     };
     std::printf("\nRender plus read-back time as a multiple of the reference loop:\n");
     ratio("photo_film0_mono", "reference/fused_grey_tone_4032x3024", "within 2x");

@@ -38,9 +38,8 @@ void fusedGreyToneReference(const uint8_t* bgra, size_t width, size_t height, si
     });
 }
 
-void floatTrilinearReference(const uint8_t* bgra, size_t width, size_t height,
-                             size_t bytesPerRow, const uint8_t* lookup, uint8_t* out,
-                             unsigned threads) {
+void floatTrilinearReference(const uint8_t* bgra, size_t width, size_t height, size_t bytesPerRow,
+                             const uint8_t* lookup, uint8_t* out, unsigned threads) {
     auto texel = [&](int r, int g, int b, int c) {
         int x = (b % 8) * 64 + r, y = (b / 8) * 64 + g;
         return float(lookup[(size_t(y) * 512 + size_t(x)) * 4 + size_t(c)]);
@@ -61,10 +60,14 @@ void floatTrilinearReference(const uint8_t* bgra, size_t width, size_t height,
                 }
                 for (int c = 0; c < 3; ++c) {
                     auto lerp = [](float a, float b, float t) { return a + (b - a) * t; };
-                    float c00 = lerp(texel(i0[0], i0[1], i0[2], c), texel(i1[0], i0[1], i0[2], c), f[0]);
-                    float c10 = lerp(texel(i0[0], i1[1], i0[2], c), texel(i1[0], i1[1], i0[2], c), f[0]);
-                    float c01 = lerp(texel(i0[0], i0[1], i1[2], c), texel(i1[0], i0[1], i1[2], c), f[0]);
-                    float c11 = lerp(texel(i0[0], i1[1], i1[2], c), texel(i1[0], i1[1], i1[2], c), f[0]);
+                    float c00 =
+                        lerp(texel(i0[0], i0[1], i0[2], c), texel(i1[0], i0[1], i0[2], c), f[0]);
+                    float c10 =
+                        lerp(texel(i0[0], i1[1], i0[2], c), texel(i1[0], i1[1], i0[2], c), f[0]);
+                    float c01 =
+                        lerp(texel(i0[0], i0[1], i1[2], c), texel(i1[0], i0[1], i1[2], c), f[0]);
+                    float c11 =
+                        lerp(texel(i0[0], i1[1], i1[2], c), texel(i1[0], i1[1], i1[2], c), f[0]);
                     float v = lerp(lerp(c00, c10, f[1]), lerp(c01, c11, f[1]), f[2]);
                     o[x * 4 + size_t(c)] = uint8_t(v + 0.5f);
                 }

@@ -15,8 +15,7 @@ void fusedGreyToneReference(const uint8_t* bgra, size_t width, size_t height, si
 
 // Trilinear lookup of every pixel in a 64 × 64 × 64 cube stored as a 512 × 512 RGBA image, in
 // floating point, rows split over `threads` threads. Writes RGBA.
-void floatTrilinearReference(const uint8_t* bgra, size_t width, size_t height,
-                             size_t bytesPerRow, const uint8_t* lookupRgba, uint8_t* out,
-                             unsigned threads);
+void floatTrilinearReference(const uint8_t* bgra, size_t width, size_t height, size_t bytesPerRow,
+                             const uint8_t* lookupRgba, uint8_t* out, unsigned threads);
 
 }  // namespace hx::bench

@@ -49,9 +49,9 @@ void hxFilmRenderer::changeToneCurve(int32_t film) {
 void hxFilmRenderer::updateToneCurveTexture() {
     if (!toneCurveByteArray) toneCurveByteArray = std::make_unique<uint8_t[]>(kToneBytes);
     std::memcpy(toneCurveByteArray.get(), contrastTable.data(), kToneBytes);
-    auto descriptor = gpu::TextureDescriptor::textureBuffer(
-        gpu::PixelFormat::R8Unorm, kToneBytes, gpu::ResourceOptionsDefault,
-        gpu::TextureUsageShaderRead);
+    auto descriptor = gpu::TextureDescriptor::textureBuffer(gpu::PixelFormat::R8Unorm, kToneBytes,
+                                                            gpu::ResourceOptionsDefault,
+                                                            gpu::TextureUsageShaderRead);
     descriptor.textureType = gpu::TextureType::Type1D;
     contrastTexture = metaldevice->newTextureWithDescriptor(descriptor);
     if (contrastTexture)
@@ -59,14 +59,17 @@ void hxFilmRenderer::updateToneCurveTexture() {
                                        toneCurveByteArray.get(), 0);
 }
 
-void hxFilmRenderer::changeToneCurveColor() { updateToneCurveTextureColor(); }
+void hxFilmRenderer::changeToneCurveColor() {
+    updateToneCurveTextureColor();
+}
 
 void hxFilmRenderer::updateToneCurveTextureColor() {
     if (!toneRgbByteArray) toneRgbByteArray = std::make_unique<uint8_t[]>(kLookupBytes);
     if (_currentFilm == 11) _sharpFlag = true;
     const char* name = lookupImageForFilm(_currentFilm);
 
-    image::ImageRef lookup = image::convert(Bundle::main().imageNamed(name), image::PixelFormat::RGBA8);
+    image::ImageRef lookup =
+        image::convert(Bundle::main().imageNamed(name), image::PixelFormat::RGBA8);
     if (!lookup || size_t(lookup->width()) * size_t(lookup->height()) * 4 < kLookupBytes) {
         // Without its lookup image a colour film shows colours unchanged rather than black.
         hxLog("Lookup image \"%@\" is missing or smaller than 512 x 512", name);
@@ -79,8 +82,8 @@ void hxFilmRenderer::updateToneCurveTextureColor() {
         std::memcpy(toneRgbByteArray.get() + offset, lookup->row(int(y)),
                     std::min(rowBytes, kLookupBytes - offset));
 
-    auto descriptor = gpu::TextureDescriptor::texture2D(gpu::PixelFormat::RGBA8Unorm, kLookupSide,
-                                                        kLookupSide);
+    auto descriptor =
+        gpu::TextureDescriptor::texture2D(gpu::PixelFormat::RGBA8Unorm, kLookupSide, kLookupSide);
     descriptor.usage = gpu::TextureUsageShaderRead;
     lookup2DTexture = metaldevice->newTextureWithDescriptor(descriptor);
     if (lookup2DTexture)
@@ -143,7 +146,8 @@ void hxFilmRenderer::setupOfflineWidth(int32_t width, int32_t height) {
     descriptor.fragmentFunction = offDisplay;
     descriptor.colorAttachments[0].pixelFormat =
         offlineOutputTexture ? offlineOutputTexture->pixelFormat() : gpu::PixelFormat::Invalid;
-    offlineRenderPipelineState = metaldevice->newRenderPipelineStateWithDescriptor(descriptor, nullptr);
+    offlineRenderPipelineState =
+        metaldevice->newRenderPipelineStateWithDescriptor(descriptor, nullptr);
 
     auto pre = gpu::TextureDescriptor::texture2D(gpu::PixelFormat::RGBA8Unorm, w, h);
     pre.usage = gpu::TextureUsageShaderRead | gpu::TextureUsageRenderTarget;
@@ -225,14 +229,15 @@ image::ImageRef hxFilmRenderer::renderPhoto(const gpu::PixelBufferRef& photo,
     cache.reset();
     if (!offlineTexture || !offlineOutputTexture) return nullptr;
 
-    const TexCoordTable& texCoords = _currentCameraPosition == 2 ? texCoordsMirrorV : texCoordsUpright;
+    const TexCoordTable& texCoords =
+        _currentCameraPosition == 2 ? texCoordsMirrorV : texCoordsUpright;
     renderOffline(offlineTexture, texCoords, variant == OfflineVariant::Color, width, height);
     if (variant == OfflineVariant::Mono) return readBackGrey(width, height);
     return readBackColor(width, height, true);
 }
 
-image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& source,
-                                            const void*, int32_t film) {
+image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& source, const void*,
+                                            int32_t film) {
     if (!source) return nullptr;
     int width = source->width();
     const int height = source->height();
@@ -298,9 +303,9 @@ image::ImageRef hxFilmRenderer::readBackColor(size_t width, size_t height, bool 
     auto holder = std::make_shared<Holder>(Holder{offlineOutputTarget, outputLease_});
     offlineOutputTarget->lockBaseAddress(gpu::PixelBuffer::LockReadOnly);
     // Rows are read with the buffer's real stride, so any width reads back correctly.
-    image::ImageRef picture = image::Image::wrap(
-        image::PixelFormat::BGRA8, int(width), int(height), offlineOutputTarget->baseAddress(),
-        offlineOutputTarget->bytesPerRow(), holder);
+    image::ImageRef picture = image::Image::wrap(image::PixelFormat::BGRA8, int(width), int(height),
+                                                 offlineOutputTarget->baseAddress(),
+                                                 offlineOutputTarget->bytesPerRow(), holder);
     offlineOutputTarget->unlockBaseAddress(gpu::PixelBuffer::LockReadOnly);
     if (!picture || !crop || _currentFrame < 1 || _currentFrame > 4) return picture;
     const CropRect r = cropRectForFrame(_currentFrame, int(width), int(height));

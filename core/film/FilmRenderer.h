@@ -27,7 +27,7 @@ enum class OfflineVariant {
 };
 
 class hxFilmRenderer {
-public:
+  public:
     hxFilmRenderer();
 
     // ---- film state
@@ -43,8 +43,8 @@ public:
     image::ImageRef renderPhoto(const gpu::PixelBufferRef& photo, OfflineVariant variant);
     // Re-filters a picture with `film`: same height, width rounded down to a multiple of 16,
     // never mirrored or cropped. `caller` and `meta` are not used.
-    image::ImageRef filterImage(const void* caller, const image::ImageRef& source,
-                                const void* meta, int32_t film);
+    image::ImageRef filterImage(const void* caller, const image::ImageRef& source, const void* meta,
+                                int32_t film);
 
     FilmRenderState renderState() const {
         return {channelMixerValue, _sharpFlag, _blurFlag, _currentSharpness};
@@ -84,7 +84,7 @@ public:
     int64_t _currentCameraPosition = 1;  // 2 is the front camera
     bool _drawGL = true;
 
-private:
+  private:
     void makeOfflineOutputTarget(size_t width, size_t height);
     bool offlineSizeIs(size_t width, size_t height) const;
     void renderOffline(const gpu::TextureRef& source, const TexCoordTable& texCoords,

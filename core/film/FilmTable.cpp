@@ -27,7 +27,9 @@ const std::array<FilmParameters, kFilmCount> kFilms = {{
 
 }  // namespace
 
-const FilmParameters& filmParameters(int32_t film) { return kFilms[size_t(film)]; }
+const FilmParameters& filmParameters(int32_t film) {
+    return kFilms[size_t(film)];
+}
 
 const char* lookupImageForFilm(int32_t currentFilm) {
     if (currentFilm == 10) return "lookup_3.png";

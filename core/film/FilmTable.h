@@ -13,7 +13,9 @@ constexpr int32_t kFilmCount = 13;
 constexpr int32_t kMonochromeFilmCount = 9;
 
 // The one colour test: every index above 8 is a colour film.
-constexpr bool isColorFilm(int32_t film) { return film > 8; }
+constexpr bool isColorFilm(int32_t film) {
+    return film > 8;
+}
 
 using ChannelMix = std::array<float, 3>;  // red, green, blue weights of the grey mix
 constexpr ChannelMix kDefaultChannelMix = {0.3086f, 0.6094f, 0.0820f};

@@ -14,11 +14,20 @@ CropRect cropRectForFrame(int32_t frameMode, int width, int height) {
     bool cutShortSide = true;
     int kept;
     switch (frameMode) {
-        case 1: kept = 2 * longSide / 3; break;
-        case 2: kept = shortSide, cutShortSide = false; break;
-        case 3: kept = 9 * longSide / 16; break;
-        case 4: kept = 6 * longSide / 17; break;
-        default: return whole;
+        case 1:
+            kept = 2 * longSide / 3;
+            break;
+        case 2:
+            kept = shortSide, cutShortSide = false;
+            break;
+        case 3:
+            kept = 9 * longSide / 16;
+            break;
+        case 4:
+            kept = 6 * longSide / 17;
+            break;
+        default:
+            return whole;
     }
     const int cutSide = cutShortSide ? shortSide : longSide;
     kept = std::min(kept, cutSide);

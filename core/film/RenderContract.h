@@ -56,17 +56,16 @@ struct FilmRenderState {
 struct PassParameters {
     gpu::BufferRef texCoords, channelMix, sharpFlag, blurFlag, sharpness, texelWidth, texelHeight;
     static PassParameters make(gpu::Device& device, const FilmRenderState& state,
-                               const TexCoordTable& texCoords, float texelWidth,
-                               float texelHeight);
+                               const TexCoordTable& texCoords, float texelWidth, float texelHeight);
 };
 
 // Everything one render (an optional softening pre-pass, then the main pass) needs.
 struct FilmPasses {
     PassParameters parameters;
     bool blur = false;
-    bool color = false;                     // colour main pass instead of monochrome
-    gpu::TextureRef source;                 // may be null (no camera frame yet)
-    gpu::TextureRef table;                  // tone or lookup texture; may be null
+    bool color = false;      // colour main pass instead of monochrome
+    gpu::TextureRef source;  // may be null (no camera frame yet)
+    gpu::TextureRef table;   // tone or lookup texture; may be null
     gpu::RenderPipelineStateRef prePipeline, mainPipeline;
     gpu::RenderPassDescriptor prePass, mainPass;
 };

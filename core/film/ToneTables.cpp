@@ -101,6 +101,7 @@ const ToneTable toneTableLinear = []() constexpr {
     ToneTable table{};
     for (int i = 0; i < 256; ++i) table[size_t(i)] = uint8_t(i);
     return table;
-}();
+}
+();
 
 }  // namespace hx::film

@@ -14,7 +14,7 @@ namespace hx {
 // $HALIDEX_RESOURCES if set, else the installed share/halidex/resources next to the program,
 // else the source tree's resources/ folder.
 class Bundle {
-public:
+  public:
     static Bundle& main();
     explicit Bundle(std::string resourceDirectory);
 
@@ -24,7 +24,7 @@ public:
     // The decoded image, cached after the first request; null when missing or unreadable.
     image::ImageRef imageNamed(const std::string& name);
 
-private:
+  private:
     void indexFiles() const;
 
     std::string root_;

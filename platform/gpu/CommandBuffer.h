@@ -13,7 +13,7 @@ namespace hx::gpu {
 // Records the draws of one pass. Used by one thread at a time, like the command buffer that
 // made it; nothing runs until the command buffer is committed.
 class RenderCommandEncoder {
-public:
+  public:
     virtual ~RenderCommandEncoder() = default;
     virtual void setLabel(std::string label) = 0;
     virtual const std::string& label() const = 0;
@@ -37,7 +37,7 @@ using CommandBufferHandler = std::function<void(CommandBuffer&)>;
 // Built on one thread, then committed. Handlers run on a backend thread: scheduled when the
 // device starts on the buffer, completed when its results are in the targets.
 class CommandBuffer {
-public:
+  public:
     virtual ~CommandBuffer() = default;
     virtual void setLabel(std::string label) = 0;
     virtual const std::string& label() const = 0;
@@ -57,7 +57,7 @@ using CommandBufferRef = std::shared_ptr<CommandBuffer>;
 
 // Executes its committed command buffers one after another, in commit order.
 class CommandQueue {
-public:
+  public:
     virtual ~CommandQueue() = default;
     virtual CommandBufferRef commandBuffer() = 0;
 };

@@ -14,7 +14,7 @@ class PixelBuffer;
 
 // A GPU. Every method may be called from any thread.
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     virtual std::string name() const = 0;
     // The shader library built with the program, or null when none was installed for this

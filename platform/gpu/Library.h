@@ -10,7 +10,7 @@ namespace hx::gpu {
 
 // One shader function of a library, found by name.
 class Function {
-public:
+  public:
     virtual ~Function() = default;
     virtual const std::string& name() const = 0;
     virtual FunctionType functionType() const = 0;
@@ -18,7 +18,7 @@ public:
 using FunctionRef = std::shared_ptr<Function>;
 
 class Library {
-public:
+  public:
     virtual ~Library() = default;
     // Null when the library has no function of that name.
     virtual FunctionRef newFunctionWithName(const std::string& name) const = 0;

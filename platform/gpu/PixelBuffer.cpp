@@ -19,7 +19,9 @@ PixelBuffer::PixelBuffer(size_t width, size_t height, size_t bytesPerRow, uint32
       attributes_(attributes),
       data_(data) {}
 
-PixelBuffer::~PixelBuffer() { std::free(data_); }
+PixelBuffer::~PixelBuffer() {
+    std::free(data_);
+}
 
 VideoStatus PixelBuffer::create(size_t width, size_t height, uint32_t pixelFormatType,
                                 const PixelBufferAttributes& attributes,

@@ -40,7 +40,7 @@ struct PixelBufferAttributes {
 // Thread safety: the memory is shared; lock()/unlock() only count, ordering is the caller's
 // (GPU writes are visible once their command buffer has completed).
 class PixelBuffer {
-public:
+  public:
     static constexpr size_t kRowAlignment = 64;
 
     static VideoStatus create(size_t width, size_t height, uint32_t pixelFormatType,
@@ -62,7 +62,7 @@ public:
     bool isLocked() const { return lockCount_.load() > 0; }
     uint8_t* baseAddress() const { return data_; }
 
-private:
+  private:
     PixelBuffer(size_t width, size_t height, size_t bytesPerRow, uint32_t type,
                 const PixelBufferAttributes& attributes, uint8_t* data);
     size_t width_, height_, bytesPerRow_;
@@ -75,24 +75,24 @@ using PixelBufferRef = std::shared_ptr<PixelBuffer>;
 
 // A GPU texture made over a pixel buffer; take the texture and release the wrapper.
 class VideoTexture {
-public:
+  public:
     explicit VideoTexture(TextureRef texture) : texture_(std::move(texture)) {}
     TextureRef texture() const { return texture_; }
 
-private:
+  private:
     TextureRef texture_;
 };
 using VideoTextureRef = std::shared_ptr<VideoTexture>;
 
 class VideoTextureCache {
-public:
+  public:
     static VideoStatus create(DeviceRef device, std::shared_ptr<VideoTextureCache>* out);
     // Wraps plane `plane` of the buffer as a texture of the given format and size, no copy.
     VideoStatus createTextureFromImage(const PixelBufferRef& buffer, PixelFormat format,
                                        size_t width, size_t height, size_t plane,
                                        VideoTextureRef* out);
 
-private:
+  private:
     explicit VideoTextureCache(DeviceRef device) : device_(std::move(device)) {}
     DeviceRef device_;
 };

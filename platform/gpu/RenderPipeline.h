@@ -21,7 +21,7 @@ struct RenderPipelineDescriptor {
 };
 
 class RenderPipelineState {
-public:
+  public:
     virtual ~RenderPipelineState() = default;
     virtual const std::string& label() const = 0;
     virtual PixelFormat colorPixelFormat() const = 0;

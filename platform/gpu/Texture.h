@@ -24,7 +24,7 @@ struct TextureDescriptor {
 // A texture lives on the device that made it. Its contents change only through uploads and
 // render passes; readers on other threads must be ordered by command-buffer completion.
 class Texture {
-public:
+  public:
     virtual ~Texture() = default;
     virtual TextureType textureType() const = 0;
     virtual PixelFormat pixelFormat() const = 0;

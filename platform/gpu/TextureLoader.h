@@ -11,14 +11,14 @@ namespace hx::gpu {
 // textures, RGBA images RGBA8Unorm and BGRA images BGRA8Unorm, row for row (row 0 of the image
 // is row 0 of the texture, the top).
 class TextureLoader {
-public:
+  public:
     explicit TextureLoader(DeviceRef device) : device_(std::move(device)) {}
     struct Options {};
     // Null with a description in *error when the image is missing or the texture cannot be made.
     TextureRef newTextureWithImage(const image::ImageRef& image, const Options& options,
                                    std::string* error) const;
 
-private:
+  private:
     DeviceRef device_;
 };
 

@@ -97,13 +97,15 @@ std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef
     renderer._currentFrame = job.frame;
     renderer._currentCameraPosition = job.front ? 2 : 1;
     renderer.changeToneCurve(film);
-    auto variant = film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
+    auto variant =
+        film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
     image::ImageRef result = renderer.renderPhoto(photo, variant);
     if (!result) return "rendering failed";
     if (result->pixelFormat() == image::PixelFormat::BGRA8)
         result = image::convert(result, image::PixelFormat::RGB8);
     std::string error;
-    if (!result || !image::writePng(*result, output, &error)) return "cannot write " + output + ": " + error;
+    if (!result || !image::writePng(*result, output, &error))
+        return "cannot write " + output + ": " + error;
     return {};
 }
 
@@ -157,7 +159,9 @@ int main(int argc, char** argv) {
         output = positional.empty() ? "out" : positional[0];
         if (input.empty()) {
             auto sample = Bundle::main().pathForResource("sample.png");
-            if (!sample) return fail("the built-in sample photo is missing from " + Bundle::main().resourcePath());
+            if (!sample)
+                return fail("the built-in sample photo is missing from " +
+                            Bundle::main().resourcePath());
             input = *sample;
         }
     } else {

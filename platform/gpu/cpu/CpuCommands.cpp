@@ -104,12 +104,14 @@ void CpuCommandBuffer::finishEncoding(RecordedPass pass) {
 
 void CpuCommandBuffer::addScheduledHandler(CommandBufferHandler handler) {
     std::lock_guard lock(mutex_);
-    if (status_ == CommandBufferStatus::NotEnqueued) scheduledHandlers_.push_back(std::move(handler));
+    if (status_ == CommandBufferStatus::NotEnqueued)
+        scheduledHandlers_.push_back(std::move(handler));
 }
 
 void CpuCommandBuffer::addCompletedHandler(CommandBufferHandler handler) {
     std::lock_guard lock(mutex_);
-    if (status_ == CommandBufferStatus::NotEnqueued) completedHandlers_.push_back(std::move(handler));
+    if (status_ == CommandBufferStatus::NotEnqueued)
+        completedHandlers_.push_back(std::move(handler));
 }
 
 void CpuCommandBuffer::commit() {

@@ -19,13 +19,13 @@ class CpuCommandBuffer;
 // Runs committed command buffers on its own thread, in commit order, drawing with the pool.
 // Shared by every queue of a device, as one GPU serves all of them.
 class CommandExecutor {
-public:
+  public:
     CommandExecutor();
     ~CommandExecutor();
     void submit(std::shared_ptr<CpuCommandBuffer> buffer);
     WorkerPool& pool() { return pool_; }
 
-private:
+  private:
     void loop();
     WorkerPool pool_;
     std::mutex mutex_;
@@ -53,7 +53,7 @@ struct RecordedPass {
 };
 
 class CpuRenderCommandEncoder final : public RenderCommandEncoder {
-public:
+  public:
     CpuRenderCommandEncoder(std::weak_ptr<CpuCommandBuffer> owner,
                             const RenderPassDescriptor& descriptor);
     void setLabel(std::string label) override { pass_.label = std::move(label); }
@@ -70,7 +70,7 @@ public:
                         size_t instanceCount) override;
     void endEncoding() override;
 
-private:
+  private:
     std::weak_ptr<CpuCommandBuffer> owner_;
     bool ended_ = false;
     RecordedPass pass_;
@@ -80,7 +80,7 @@ private:
 
 class CpuCommandBuffer final : public CommandBuffer,
                                public std::enable_shared_from_this<CpuCommandBuffer> {
-public:
+  public:
     explicit CpuCommandBuffer(std::shared_ptr<CommandExecutor> executor)
         : executor_(std::move(executor)) {}
     void setLabel(std::string label) override { label_ = std::move(label); }
@@ -99,7 +99,7 @@ public:
     void finishEncoding(RecordedPass pass);
     void execute(WorkerPool& pool);
 
-private:
+  private:
     void setStatus(CommandBufferStatus status);
 
     std::shared_ptr<CommandExecutor> executor_;
@@ -114,14 +114,14 @@ private:
 };
 
 class CpuCommandQueue final : public CommandQueue {
-public:
+  public:
     explicit CpuCommandQueue(std::shared_ptr<CommandExecutor> executor)
         : executor_(std::move(executor)) {}
     CommandBufferRef commandBuffer() override {
         return std::make_shared<CpuCommandBuffer>(executor_);
     }
 
-private:
+  private:
     std::shared_ptr<CommandExecutor> executor_;
 };
 

@@ -4,9 +4,13 @@ namespace hx::gpu::cpu {
 
 CpuDevice::CpuDevice() : executor_(std::make_shared<CommandExecutor>()) {}
 
-LibraryRef CpuDevice::newDefaultLibrary() { return defaultLibrary(); }
+LibraryRef CpuDevice::newDefaultLibrary() {
+    return defaultLibrary();
+}
 
-CommandQueueRef CpuDevice::newCommandQueue() { return std::make_shared<CpuCommandQueue>(executor_); }
+CommandQueueRef CpuDevice::newCommandQueue() {
+    return std::make_shared<CpuCommandQueue>(executor_);
+}
 
 RenderPipelineStateRef CpuDevice::newRenderPipelineStateWithDescriptor(
     const RenderPipelineDescriptor& descriptor, std::string* error) {

@@ -7,7 +7,7 @@ namespace hx::gpu::cpu {
 
 // A GPU emulated with C++ shaders on the CPU's cores.
 class CpuDevice final : public Device {
-public:
+  public:
     CpuDevice();
     std::string name() const override { return "CPU renderer"; }
     LibraryRef newDefaultLibrary() override;
@@ -20,7 +20,7 @@ public:
     TextureRef newTextureOverPixelBuffer(std::shared_ptr<PixelBuffer> buffer, PixelFormat format,
                                          size_t width, size_t height, size_t plane) override;
 
-private:
+  private:
     std::shared_ptr<CommandExecutor> executor_;
 };
 

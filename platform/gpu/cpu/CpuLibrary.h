@@ -10,23 +10,23 @@
 namespace hx::gpu::cpu {
 
 class CpuFunction final : public Function {
-public:
+  public:
     explicit CpuFunction(ShaderFunction function) : function_(std::move(function)) {}
     const std::string& name() const override { return function_.name; }
     FunctionType functionType() const override { return function_.type; }
     const ShaderFunction& shader() const { return function_; }
 
-private:
+  private:
     ShaderFunction function_;
 };
 
 class CpuLibrary final : public Library {
-public:
+  public:
     explicit CpuLibrary(const std::vector<ShaderFunction>& functions);
     FunctionRef newFunctionWithName(const std::string& name) const override;
     std::vector<std::string> functionNames() const override;
 
-private:
+  private:
     std::map<std::string, ShaderFunction> functions_;
 };
 
@@ -34,7 +34,7 @@ private:
 std::shared_ptr<CpuLibrary> defaultLibrary();
 
 class CpuRenderPipelineState final : public RenderPipelineState {
-public:
+  public:
     CpuRenderPipelineState(std::string label, VertexFunction vertex, FragmentFunction fragment,
                            PixelFormat format)
         : label_(std::move(label)), vertex_(vertex), fragment_(fragment), format_(format) {}
@@ -43,7 +43,7 @@ public:
     VertexFunction vertex() const { return vertex_; }
     FragmentFunction fragment() const { return fragment_; }
 
-private:
+  private:
     std::string label_;
     VertexFunction vertex_;
     FragmentFunction fragment_;

@@ -14,7 +14,9 @@ struct Point {
     double x, y, u, v;
 };
 
-bool near(double a, double b) { return std::fabs(a - b) < 1e-4; }
+bool near(double a, double b) {
+    return std::fabs(a - b) < 1e-4;
+}
 
 uint8_t unorm(double value) {
     return uint8_t(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
@@ -38,10 +40,9 @@ QuadGeometry prepareQuad(const CpuRenderPipelineState& pipeline, const ShaderBin
     const double ex = p[1].x - p[0].x, ey = p[1].y - p[0].y;
     const double fx = p[2].x - p[0].x, fy = p[2].y - p[0].y;
     const bool axisAligned = (near(ey, 0) && near(fx, 0)) || (near(ex, 0) && near(fy, 0));
-    const bool parallelogram = near(p[3].x, p[1].x + p[2].x - p[0].x) &&
-                               near(p[3].y, p[1].y + p[2].y - p[0].y) &&
-                               near(p[3].u, p[1].u + p[2].u - p[0].u) &&
-                               near(p[3].v, p[1].v + p[2].v - p[0].v);
+    const bool parallelogram =
+        near(p[3].x, p[1].x + p[2].x - p[0].x) && near(p[3].y, p[1].y + p[2].y - p[0].y) &&
+        near(p[3].u, p[1].u + p[2].u - p[0].u) && near(p[3].v, p[1].v + p[2].v - p[0].v);
     const double det = ex * fy - ey * fx;
     if (!axisAligned || !parallelogram || near(det, 0)) {
         quad.problem = "the CPU backend draws only axis-aligned rectangular quads";
@@ -95,8 +96,7 @@ void clearTarget(const RenderTarget& target, const ClearColor& c, WorkerPool& po
     const uint32_t texel = rgb | uint32_t(unorm(c.alpha)) << 24;
     const size_t bands = std::max<size_t>(1, std::min(target.height / 16, pool.concurrency()));
     pool.parallelFor(bands, [&](size_t band) {
-        for (size_t y = target.height * band / bands; y < target.height * (band + 1) / bands;
-             ++y) {
+        for (size_t y = target.height * band / bands; y < target.height * (band + 1) / bands; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(target.row(y));
             std::fill(row, row + target.width, texel);
         }

@@ -64,8 +64,7 @@ void CpuTexture::getBytes(void* bytes, size_t bytesPerRow, const Region& region,
     auto* out = static_cast<uint8_t*>(bytes);
     for (size_t y = 0; y < region.size.height; ++y)
         std::memcpy(out + y * bytesPerRow,
-                    data_ + (region.origin.y + y) * bytesPerRow_ + region.origin.x * bpp,
-                    rowBytes);
+                    data_ + (region.origin.y + y) * bytesPerRow_ + region.origin.x * bpp, rowBytes);
 }
 
 CpuBuffer::CpuBuffer(const void* bytes, size_t length)

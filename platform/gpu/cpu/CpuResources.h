@@ -13,7 +13,7 @@ namespace hx::gpu::cpu {
 // Texels in CPU memory: either its own storage or a pixel buffer's memory (kept alive).
 // Uploads and reads are plain memory copies; ordering against render passes is the caller's.
 class CpuTexture final : public Texture {
-public:
+  public:
     static std::shared_ptr<CpuTexture> make(const TextureDescriptor& descriptor);
     static std::shared_ptr<CpuTexture> overPixelBuffer(PixelBufferRef buffer, PixelFormat format,
                                                        size_t width, size_t height);
@@ -31,7 +31,7 @@ public:
     BoundTexture binding() const { return {data_, width_, height_, bytesPerRow_, format_}; }
     RenderTarget target() const { return {data_, width_, height_, bytesPerRow_, format_}; }
 
-private:
+  private:
     CpuTexture(TextureType type, PixelFormat format, size_t width, size_t height, uint32_t usage)
         : type_(type), format_(format), width_(width), height_(height), usage_(usage) {}
     bool regionInside(const Region& region) const;
@@ -47,12 +47,12 @@ private:
 };
 
 class CpuBuffer final : public Buffer {
-public:
+  public:
     CpuBuffer(const void* bytes, size_t length);
     size_t length() const override { return bytes_.size(); }
     const void* contents() const override { return bytes_.data(); }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
 };
 

@@ -82,8 +82,7 @@ struct FragmentBand {
     double u(double x, double y) const { return u0 + x * dudx + y * dudy; }
     double v(double x, double y) const { return v0 + x * dvdx + y * dvdy; }
 };
-using FragmentFunction = void (*)(const ShaderBindings&, const RenderTarget&,
-                                  const FragmentBand&);
+using FragmentFunction = void (*)(const ShaderBindings&, const RenderTarget&, const FragmentBand&);
 
 struct ShaderFunction {
     std::string name;

@@ -14,7 +14,7 @@ namespace hx::gpu::cpu {
 // parallelFor() may be called from any thread; jobs from different callers run one after
 // another. The calling thread takes part, so a pool on a one-core machine still progresses.
 class WorkerPool {
-public:
+  public:
     explicit WorkerPool(size_t threads = std::thread::hardware_concurrency());
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
@@ -24,7 +24,7 @@ public:
     // Calls task(i) for every i in [0, count) and returns when all calls are done.
     void parallelFor(size_t count, const std::function<void(size_t)>& task);
 
-private:
+  private:
     struct Job {
         const std::function<void(size_t)>* task;
         size_t count;

@@ -48,8 +48,7 @@ void blurColumns(uint16_t* const* rows, size_t count, uint8_t* target) {
 
 }  // namespace
 
-void softenFragment(const ShaderBindings& b, const RenderTarget& target,
-                    const FragmentBand& band) {
+void softenFragment(const ShaderBindings& b, const RenderTarget& target, const FragmentBand& band) {
     thread_local std::vector<uint8_t> texelScratch, greyScratch;
     thread_local std::vector<uint16_t> rowScratch;
     const size_t n = band.x1 - band.x0;

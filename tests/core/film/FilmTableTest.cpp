@@ -77,14 +77,16 @@ TEST(FrameCrop, UprightPicture) {
 }
 
 TEST(FrameCrop, OtherModesKeepEverything) {
-    for (int mode : {0, 5, -1, 100}) expectCrop(cropRectForFrame(mode, 4032, 3024), 0, 0, 4032, 3024);
+    for (int mode : {0, 5, -1, 100})
+        expectCrop(cropRectForFrame(mode, 4032, 3024), 0, 0, 4032, 3024);
 }
 
 TEST(FrameCrop, NeverReachesOutsideThePicture) {
     // A 16:9 format in the 2:3 frame would keep 2560 rows of 2160: the whole side is kept.
     expectCrop(cropRectForFrame(1, 3840, 2160), 0, 0, 3840, 2160);
     for (int mode = 0; mode <= 5; ++mode)
-        for (auto [w, h] : {std::pair{1, 1}, {3, 2}, {2, 3}, {1920, 1080}, {1080, 1920}, {17, 4000}}) {
+        for (auto [w, h] :
+             {std::pair{1, 1}, {3, 2}, {2, 3}, {1920, 1080}, {1080, 1920}, {17, 4000}}) {
             CropRect r = cropRectForFrame(mode, w, h);
             EXPECT_GE(r.x, 0);
             EXPECT_GE(r.y, 0);
