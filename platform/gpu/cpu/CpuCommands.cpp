@@ -7,37 +7,56 @@ namespace hx::gpu::cpu {
 
 // ---- executor
 
-CommandExecutor::CommandExecutor() : thread_([this] { loop(); }) {}
+struct CommandExecutor::State {
+    WorkerPool pool;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<std::shared_ptr<CpuCommandBuffer>> pending;
+    bool stopping = false;
+};
+
+CommandExecutor::CommandExecutor() : state_(std::make_shared<State>()) {
+    // The thread shares the state, so it may outlive this object: the last owner of the
+    // executor can be a command buffer finishing on that very thread.
+    thread_ = std::thread([state = state_] { loop(*state); });
+}
 
 CommandExecutor::~CommandExecutor() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
     }
-    wake_.notify_all();
-    thread_.join();
+    state_->wake.notify_all();
+    if (thread_.get_id() == std::this_thread::get_id())
+        thread_.detach();
+    else
+        thread_.join();
+}
+
+WorkerPool& CommandExecutor::pool() {
+    return state_->pool;
 }
 
 void CommandExecutor::submit(std::shared_ptr<CpuCommandBuffer> buffer) {
     {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(std::move(buffer));
+        std::lock_guard lock(state_->mutex);
+        state_->pending.push_back(std::move(buffer));
     }
-    wake_.notify_one();
+    state_->wake.notify_one();
 }
 
-void CommandExecutor::loop() {
-    std::unique_lock lock(mutex_);
+void CommandExecutor::loop(State& state) {
+    std::unique_lock lock(state.mutex);
     for (;;) {
-        wake_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
+        state.wake.wait(lock, [&] { return state.stopping || !state.pending.empty(); });
         // Work already committed is finished before the executor goes away, so nobody waits
         // forever on a command buffer.
-        if (pending_.empty()) return;
-        auto buffer = std::move(pending_.front());
-        pending_.pop_front();
+        if (state.pending.empty()) return;
+        auto buffer = std::move(state.pending.front());
+        state.pending.pop_front();
         lock.unlock();
-        buffer->execute(pool_);
-        buffer.reset();
+        buffer->execute(state.pool);
+        buffer.reset();  // may release the last owner of the executor
         lock.lock();
     }
 }
@@ -98,6 +117,8 @@ RenderCommandEncoderRef CpuCommandBuffer::renderCommandEncoderWithDescriptor(
 
 void CpuCommandBuffer::finishEncoding(RecordedPass pass) {
     std::lock_guard lock(mutex_);
+    // A pass ended after its buffer was committed is not part of what was committed.
+    if (status_ != CommandBufferStatus::NotEnqueued) return;
     encoderOpen_ = false;
     passes_.push_back(std::move(pass));
 }
@@ -203,6 +224,11 @@ void CpuCommandBuffer::execute(WorkerPool& pool) {
         auto texture = std::dynamic_pointer_cast<CpuTexture>(attachment.texture);
         if (!texture || !(texture->usage() & TextureUsageRenderTarget)) {
             error = "pass \"" + pass.label + "\" has no render-target texture";
+            continue;
+        }
+        if (bytesPerPixel(texture->pixelFormat()) != 4) {
+            error = "pass \"" + pass.label + "\" renders into a non-renderable " +
+                    pixelFormatName(texture->pixelFormat()) + " texture";
             continue;
         }
         const RenderTarget target = texture->target();

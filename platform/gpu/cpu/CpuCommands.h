@@ -23,15 +23,12 @@ class CommandExecutor {
     CommandExecutor();
     ~CommandExecutor();
     void submit(std::shared_ptr<CpuCommandBuffer> buffer);
-    WorkerPool& pool() { return pool_; }
+    WorkerPool& pool();
 
   private:
-    void loop();
-    WorkerPool pool_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::shared_ptr<CpuCommandBuffer>> pending_;
-    bool stopping_ = false;
+    struct State;
+    static void loop(State& state);
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 

@@ -37,8 +37,10 @@ std::shared_ptr<CpuTexture> CpuTexture::overPixelBuffer(PixelBufferRef buffer, P
 }
 
 bool CpuTexture::regionInside(const Region& r) const {
-    return r.size.width > 0 && r.size.height > 0 && r.origin.x + r.size.width <= width_ &&
-           r.origin.y + r.size.height <= height_ && r.origin.z == 0 && r.size.depth == 1;
+    // Compared by subtraction so that huge origins or sizes cannot wrap around.
+    return r.size.width > 0 && r.size.height > 0 && r.origin.x < width_ &&
+           r.size.width <= width_ - r.origin.x && r.origin.y < height_ &&
+           r.size.height <= height_ - r.origin.y && r.origin.z == 0 && r.size.depth == 1;
 }
 
 void CpuTexture::replaceRegion(const Region& region, size_t mipmapLevel, const void* bytes,
