@@ -8,6 +8,24 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev
     clang-format
+    # image codecs and metadata
+    libjpeg62-turbo-dev
+    libtiff-dev
+    libheif-dev
+    libexiv2-dev
+    # independent checkers and reference tools used by tests and benchmarks
+    libimage-exiftool-perl
+    libheif-examples
+    libtiff-tools
+    libjpeg-turbo-progs
+    libvips-tools
+    # fuzzing
+    clang
+    libclang-rt-14-dev
+    # GPS: libgps for the location service, gpsd and gpsfake for its tests
+    libgps-dev
+    gpsd
+    gpsd-clients
 )
 
 missing=()

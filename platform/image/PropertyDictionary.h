@@ -19,7 +19,7 @@ class PropertyDictionary;
 // One value: integer, real, text, a nested dictionary, or a list of values (Exif arrays such
 // as ISOSpeedRatings or version fields).
 class PropertyValue {
-public:
+  public:
     using List = std::vector<PropertyValue>;
     PropertyValue() : value_(int64_t{0}) {}
     PropertyValue(int v) : value_(int64_t{v}) {}
@@ -49,14 +49,14 @@ public:
     // Readable form for logs and test messages.
     std::string description() const;
 
-private:
+  private:
     std::variant<int64_t, double, std::string, std::shared_ptr<const PropertyDictionary>, List>
         value_;
 };
 
 // Ordered by key. Copies are cheap to make and independent of each other.
 class PropertyDictionary {
-public:
+  public:
     PropertyDictionary() = default;
     PropertyDictionary(std::initializer_list<std::pair<const std::string, PropertyValue>> values)
         : values_(values) {}
@@ -82,7 +82,7 @@ public:
     bool operator==(const PropertyDictionary& other) const { return values_ == other.values_; }
     std::string description() const;
 
-private:
+  private:
     std::map<std::string, PropertyValue> values_;
 };
 
@@ -102,7 +102,8 @@ inline constexpr const char* kCGImagePropertyGPSDictionary = "{GPS}";
 inline constexpr const char* kCGImagePropertyColorModelRGB = "RGB";
 inline constexpr const char* kCGImagePropertyColorModelGray = "Gray";
 // Destination option: lossy compression quality 0 to 1.
-inline constexpr const char* kCGImageDestinationLossyCompressionQuality = "kCGImageDestinationLossyCompressionQuality";
+inline constexpr const char* kCGImageDestinationLossyCompressionQuality =
+    "kCGImageDestinationLossyCompressionQuality";
 
 // Exif dictionary. Keys are the Exif tag names; any tag of the Exif IFD may appear.
 inline constexpr const char* kCGImagePropertyExifPixelXDimension = "PixelXDimension";

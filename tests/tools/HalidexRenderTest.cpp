@@ -11,6 +11,9 @@
 #include <fstream>
 #include <string>
 
+#include "platform/image/ImageTypes.h"
+#include "platform/image/io/ImageDestination.h"
+#include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
 
 namespace {
@@ -106,6 +109,49 @@ TEST_F(HalidexRender, BadInputGivesAClearMessageAndStatusTwo) {
         EXPECT_NE(r.output.find(message), std::string::npos) << arguments << "\n" << r.output;
     }
     EXPECT_FALSE(fs::exists(path("o.png")));
+}
+
+TEST_F(HalidexRender, EveryFormatInAndOutKeepingTheMetadata) {
+    // A camera-like JPEG: orientation 6, maker and date.
+    std::vector<uint8_t> rgb(64 * 48 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 5 % 256);
+    auto picture = image::Image::adopt(image::PixelFormat::RGB8, 64, 48, std::move(rgb));
+    image::PropertyDictionary properties{
+        {image::kCGImagePropertyOrientation, 6},
+        {image::kCGImagePropertyTIFFDictionary,
+         image::PropertyDictionary{{image::kCGImagePropertyTIFFMake, "Apple"}}},
+        {image::kCGImagePropertyExifDictionary,
+         image::PropertyDictionary{
+             {image::kCGImagePropertyExifDateTimeOriginal, "2026:12:07 10:00:00"}}},
+    };
+    auto destination =
+        image::ImageDestination::createWithURL(path("in.jpg"), image::kUTTypeJPEG, 1);
+    destination->addImage(picture, properties);
+    ASSERT_TRUE(destination->finalize());
+
+    for (const char* name : {"out.jpg", "out.tif", "out.heic", "out.png"}) {
+        Result r = run("--film 3 --frame 2 --quality 0.8 " + path("in.jpg") + " " + path(name));
+        ASSERT_EQ(r.status, 0) << name << "\n" << r.output;
+        auto source = image::ImageSource::createWithURL(path(name));
+        ASSERT_TRUE(source) << name;
+        EXPECT_EQ(source->type(), image::typeForPath(name));
+        auto back = source->copyPropertiesAtIndex(0);
+        EXPECT_EQ(back.integer(image::kCGImagePropertyOrientation), 6) << name;
+        EXPECT_EQ(back.integer(image::kCGImagePropertyPixelWidth), 48) << name;  // square crop
+        EXPECT_EQ(back.integer(image::kCGImagePropertyPixelHeight), 48) << name;
+        EXPECT_EQ(back.dictionary(image::kCGImagePropertyTIFFDictionary)
+                      .string(image::kCGImagePropertyTIFFMake),
+                  "Apple")
+            << name;
+        // TIFF files keep the pixel size in their own tags, not in Exif.
+        if (std::string(name) != "out.tif")
+            EXPECT_EQ(back.dictionary(image::kCGImagePropertyExifDictionary)
+                          .integer(image::kCGImagePropertyExifPixelXDimension),
+                      48)
+                << name;
+    }
+    EXPECT_EQ(run("--film 0 --quality 2 " + path("in.jpg") + " " + path("q.jpg")).status, 2);
+    EXPECT_EQ(run("--film 0 " + path("in.jpg") + " " + path("out.gif")).status, 2);
 }
 
 TEST_F(HalidexRender, ListsThirteenFilms) {

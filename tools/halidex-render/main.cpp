@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -10,8 +11,10 @@
 
 #include "core/film/FilmRenderer.h"
 #include "platform/bundle/Bundle.h"
+#include "platform/image/ImageTypes.h"
 #include "platform/image/PixelConversion.h"
-#include "platform/image/png/PngCodec.h"
+#include "platform/image/io/ImageDestination.h"
+#include "platform/image/io/ImageSource.h"
 
 namespace {
 
@@ -21,17 +24,21 @@ constexpr int kUsageError = 2;
 
 void printUsage(FILE* out) {
     std::fputs(
-        "usage: halidex-render --film N [--frame F] [--front] INPUT.png OUTPUT.png\n"
-        "       halidex-render --all-films [--frame F] [--front] [--input INPUT.png] OUTDIR\n"
+        "usage: halidex-render --film N [--frame F] [--front] [--quality Q] INPUT OUTPUT\n"
+        "       halidex-render --all-films [--frame F] [--front] [--input INPUT] OUTDIR\n"
         "       halidex-render --list-films\n"
         "\n"
         "  --film N      film 0 to 12 (0-8 monochrome, 9-12 colour)\n"
         "  --frame F     crop as frame mode F: 1 = 2:3, 2 = square, 3 = 16:9, 4 = 17:6;\n"
         "                anything else keeps the whole picture (default)\n"
         "  --front       render as a photo of the front camera (mirrored top to bottom)\n"
-        "  --all-films   render every film into OUTDIR (default input: the built-in sample)\n"
+        "  --quality Q   JPEG and HEIC quality from 0 to 1 (default 0.9)\n"
+        "  --all-films   render every film into OUTDIR as PNG (default input: the built-in\n"
+        "                sample)\n"
         "  --list-films  print the film table\n"
-        "Monochrome films write 8-bit grey PNGs, colour films RGB PNGs.\n",
+        "Files are JPEG, TIFF, HEIC or PNG, chosen by the extension (.jpg, .tif, .heic, .png).\n"
+        "Monochrome films write 8-bit grey pictures (RGB in HEIC), colour films RGB. The output\n"
+        "keeps the input's metadata and orientation.\n",
         out);
 }
 
@@ -88,11 +95,28 @@ gpu::PixelBufferRef photoFromImage(const image::ImageRef& picture) {
 struct Job {
     int frame = 0;
     bool front = false;
+    double quality = 0.9;
 };
 
-// Renders one film and writes the PNG; returns an error text or an empty string.
+// The input's metadata for the rendered picture: same orientation and tags, new pixel sizes.
+image::PropertyDictionary outputProperties(const image::PropertyDictionary& input,
+                                           const image::Image& result, const Job& job) {
+    image::PropertyDictionary properties = input;
+    for (const char* key : {image::kCGImagePropertyPixelWidth, image::kCGImagePropertyPixelHeight,
+                            image::kCGImagePropertyDepth, image::kCGImagePropertyColorModel})
+        properties.remove(key);
+    image::PropertyDictionary exif = input.dictionary(image::kCGImagePropertyExifDictionary);
+    exif.set(image::kCGImagePropertyExifPixelXDimension, result.width());
+    exif.set(image::kCGImagePropertyExifPixelYDimension, result.height());
+    properties.set(image::kCGImagePropertyExifDictionary, exif);
+    properties.set(image::kCGImageDestinationLossyCompressionQuality, job.quality);
+    return properties;
+}
+
+// Renders one film and writes the file; returns an error text or an empty string.
 std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef& photo, int film,
-                       const Job& job, const std::string& output) {
+                       const Job& job, const image::PropertyDictionary& metadata,
+                       const std::string& output) {
     renderer._currentFilm = film;
     renderer._currentFrame = job.frame;
     renderer._currentCameraPosition = job.front ? 2 : 1;
@@ -103,9 +127,12 @@ std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef
     if (!result) return "rendering failed";
     if (result->pixelFormat() == image::PixelFormat::BGRA8)
         result = image::convert(result, image::PixelFormat::RGB8);
-    std::string error;
-    if (!result || !image::writePng(*result, output, &error))
-        return "cannot write " + output + ": " + error;
+    if (!result) return "out of memory";
+    auto destination =
+        image::ImageDestination::createWithURL(output, image::typeForPath(output), 1);
+    if (!destination) return "cannot write " + output;
+    destination->addImage(result, outputProperties(metadata, *result, job));
+    if (!destination->finalize()) return "cannot write " + output + " (see the message above)";
     return {};
 }
 
@@ -137,6 +164,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--frame") {
             const char* v = value("frame");
             if (!v || !parseInt(v, &job.frame)) return fail("--frame needs a whole number");
+        } else if (arg == "--quality") {
+            const char* v = value("quality");
+            char* end = nullptr;
+            job.quality = v ? std::strtod(v, &end) : -1;
+            if (!v || end == v || *end || !(job.quality >= 0 && job.quality <= 1))
+                return fail("--quality needs a number from 0 to 1");
         } else if (arg == "--front") {
             job.front = true;
         } else if (arg == "--all-films") {
@@ -175,11 +208,14 @@ int main(int argc, char** argv) {
         }
         input = positional[0];
         output = positional[1];
+        if (image::typeForPath(output).empty())
+            return fail("the output must end in .jpg, .jpeg, .tif, .tiff, .heic, .heif or .png");
     }
 
-    std::string error;
-    image::ImageRef picture = image::readPng(input, &error);
-    if (!picture) return fail("cannot read " + input + ": " + error);
+    auto source = image::ImageSource::createWithURL(input);
+    image::ImageRef picture = source ? source->createImageAtIndex(0) : nullptr;
+    if (!picture) return fail("cannot read " + input + " (see the message above)");
+    const image::PropertyDictionary metadata = source->copyPropertiesAtIndex(0);
     gpu::PixelBufferRef photo = photoFromImage(picture);
     if (!photo) return fail("the picture is too large to render");
 
@@ -189,7 +225,7 @@ int main(int argc, char** argv) {
     renderer.setupOfflineWidth(renderer._photoWidth, renderer._photoHeight);
 
     if (!allFilms) {
-        std::string problem = renderFilm(renderer, photo, filmIndex, job, output);
+        std::string problem = renderFilm(renderer, photo, filmIndex, job, metadata, output);
         if (!problem.empty()) return fail(problem);
         std::printf("%s\n", output.c_str());
         return 0;
@@ -202,7 +238,7 @@ int main(int argc, char** argv) {
                 output.c_str());
     for (int f = 0; f < film::kFilmCount; ++f) {
         std::string path = output + "/film_" + std::to_string(f) + ".png";
-        std::string problem = renderFilm(renderer, photo, f, job, path);
+        std::string problem = renderFilm(renderer, photo, f, job, metadata, path);
         if (!problem.empty()) return fail(problem);
         std::printf("  film %2d  %s\n", f, path.c_str());
     }

@@ -1,0 +1,190 @@
+// halidex-settings run as a user runs it, on the camera's defaults store in a temporary
+// HALIDEX_HOME.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "platform/defaults/DefaultsFile.h"
+#include "platform/defaults/UserDefaults.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hx::DefaultsValue;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class HalidexSettings : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("HALIDEX_HOME")) savedHome_ = old;
+        home = fs::temp_directory_path() /
+               ("hx-settings-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home);
+        fs::create_directories(home);
+        ::setenv("HALIDEX_HOME", home.c_str(), 1);
+    }
+    void TearDown() override {
+        if (savedHome_)
+            ::setenv("HALIDEX_HOME", savedHome_->c_str(), 1);
+        else
+            ::unsetenv("HALIDEX_HOME");
+        fs::remove_all(home);
+    }
+
+    // Runs the tool without a display unless one is given.
+    Result run(const std::string& arguments, const std::string& display = "") {
+        std::string errFile = (home / "stderr.txt").string();
+        std::string command = "env -u WAYLAND_DISPLAY " +
+                              (display.empty() ? std::string("-u DISPLAY") : "DISPLAY=" + display) +
+                              " " + HX_SETTINGS_TOOL + " " + arguments + " 2>" + errFile;
+        Result result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        std::array<char, 4096> chunk;
+        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
+            result.out.append(chunk.data(), n);
+        int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(errFile);
+        std::ostringstream text;
+        text << err.rdbuf();
+        result.err = text.str();
+        return result;
+    }
+
+    hx::defaults::Entries cameraFile() {
+        auto contents = hx::defaults::readDefaultsFile((home / "config/halidex.defaults").string());
+        EXPECT_FALSE(contents.damaged) << contents.problem;
+        return contents.entries;
+    }
+
+    fs::path home;
+
+  private:
+    std::optional<std::string> savedHome_;
+};
+
+TEST_F(HalidexSettings, ListShowsEveryPreferenceWithItsValueAndChoices) {
+    Result list = run("list");
+    ASSERT_EQ(list.status, 0) << list.err;
+    for (const char* text :
+         {"autoreview_preference: ", "    value: 2 (0.5 seconds), the default", "1 (0.3 seconds)",
+          "7 (10 seconds)", "savetoalbum_preference: ", "    value: on, the default",
+          "    allowed: on or off",
+          "shutter_preference: ", "    value: 0 (On release), the default", "2 (On a long press)"})
+        EXPECT_NE(list.out.find(text), std::string::npos) << text << "\n" << list.out;
+    EXPECT_FALSE(fs::exists(home / "config/halidex.defaults"));  // reading writes nothing
+
+    {
+        hx::UserDefaults camera("halidex");
+        camera.setInteger(9, "autoreview_preference");  // edited by hand, outside the choices
+    }
+    list = run("list");
+    EXPECT_NE(list.out.find("    value: 9 (not one of the choices)\n"), std::string::npos)
+        << list.out;
+}
+
+TEST_F(HalidexSettings, SetWritesWhatTheCameraReads) {
+    Result set = run("set autoreview_preference 5");
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "autoreview_preference = 5 (3 seconds)\n");
+    ASSERT_EQ(run("set savetoalbum_preference off").status, 0);
+    ASSERT_EQ(run("set shutter_preference 2").status, 0);
+
+    auto entries = cameraFile();
+    EXPECT_EQ(entries.at("autoreview_preference"), DefaultsValue(5));
+    EXPECT_EQ(entries.at("savetoalbum_preference"), DefaultsValue(false));
+    EXPECT_EQ(entries.at("shutter_preference"), DefaultsValue(2));
+
+    hx::UserDefaults camera("halidex");
+    camera.registerDefaults({{"autoreview_preference", 2}, {"savetoalbum_preference", true}});
+    EXPECT_EQ(camera.integerForKey("autoreview_preference"), 5);
+    EXPECT_FALSE(camera.boolForKey("savetoalbum_preference"));
+    EXPECT_EQ(camera.integerForKey("shutter_preference"), 2);
+
+    Result get = run("get savetoalbum_preference");
+    EXPECT_EQ(get.status, 0);
+    EXPECT_EQ(get.out, "off\n");
+    EXPECT_EQ(run("get autoreview_preference").out, "5\n");
+}
+
+TEST_F(HalidexSettings, RefusesUnknownKeysAndValuesOutsideTheChoices) {
+    Result outside = run("set autoreview_preference 8");
+    EXPECT_EQ(outside.status, 2);
+    EXPECT_NE(outside.err.find("\"8\" is not allowed for autoreview_preference"), std::string::npos)
+        << outside.err;
+    EXPECT_NE(outside.err.find("use 1, 2, 3, 4, 5, 6 or 7"), std::string::npos) << outside.err;
+
+    Result shutter = run("set shutter_preference 3");
+    EXPECT_EQ(shutter.status, 2);
+    EXPECT_NE(shutter.err.find("use 0, 1 or 2"), std::string::npos) << shutter.err;
+
+    Result notSwitch = run("set savetoalbum_preference maybe");
+    EXPECT_EQ(notSwitch.status, 2);
+    EXPECT_NE(notSwitch.err.find("on or off"), std::string::npos) << notSwitch.err;
+
+    Result unknown = run("set KEY_FILMTYPE 3");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown preference \"KEY_FILMTYPE\""), std::string::npos)
+        << unknown.err;
+    EXPECT_EQ(run("get nothing").status, 2);
+
+    EXPECT_EQ(run("set autoreview_preference").status, 2);
+    EXPECT_EQ(run("frobnicate").status, 2);
+    EXPECT_FALSE(fs::exists(home / "config/halidex.defaults"));  // nothing refused was written
+}
+
+TEST_F(HalidexSettings, KeepsWhatTheCameraWroteMeanwhile) {
+    hx::UserDefaults camera("halidex");
+    camera.setInteger(4, "KEY_FILMTYPE");
+    ASSERT_TRUE(camera.synchronize());
+
+    // The tool sets its key over and over while the camera saves its settings.
+    std::string loop = "for i in 1 2 3 4 5 6 7; do " + std::string(HX_SETTINGS_TOOL) +
+                       " set autoreview_preference $i >/dev/null || exit 1; done";
+    FILE* tool = popen(loop.c_str(), "r");
+    ASSERT_TRUE(tool);
+    for (int i = 0; i < 40; ++i) {
+        camera.setInteger(i, "KEY_FRAMECOUNT." + std::to_string(i));
+        ASSERT_TRUE(camera.synchronize());
+    }
+    ASSERT_EQ(pclose(tool), 0);
+
+    auto entries = cameraFile();
+    EXPECT_EQ(entries.at("KEY_FILMTYPE"), DefaultsValue(4));
+    EXPECT_EQ(entries.at("autoreview_preference"), DefaultsValue(7));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(entries.at("KEY_FRAMECOUNT." + std::to_string(i)), DefaultsValue(i));
+}
+
+TEST_F(HalidexSettings, WithoutArgumentsShowsTheListAndSaysTheWindowIsMissing) {
+    Result windowed = run("", ":99");
+    EXPECT_EQ(windowed.status, 0) << windowed.err;
+    EXPECT_EQ(
+        windowed.out.rfind("halidex-settings: the settings window is not part of this build", 0),
+        0u)
+        << windowed.out;
+    EXPECT_NE(windowed.out.find("shutter_preference: "), std::string::npos);
+
+    Result headless = run("");
+    EXPECT_EQ(headless.status, 0);
+    EXPECT_EQ(headless.out.rfind("autoreview_preference: ", 0), 0u) << headless.out;
+}
+
+}  // namespace
