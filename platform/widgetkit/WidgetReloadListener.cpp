@@ -1,0 +1,131 @@
+#include "platform/widgetkit/WidgetReloadListener.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "platform/log/Log.h"
+#include "platform/paths/Paths.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/widgetkit/WidgetCenter.h"
+
+namespace hx {
+
+struct WidgetReloadListener::Run {
+    int socketFd = -1;
+    int wakeFd = -1;
+    std::atomic<bool> stopping{false};
+    // Called on the main thread only.
+    std::function<void()> onReload;
+
+    ~Run() {
+        if (socketFd >= 0) ::close(socketFd);
+        if (wakeFd >= 0) ::close(wakeFd);
+    }
+};
+
+namespace {
+
+namespace fs = std::filesystem;
+using Run = WidgetReloadListener::Run;
+
+// Reads every datagram waiting; true when one of them asked for a reload.
+bool drainRequests(Run& run) {
+    bool reload = false;
+    char buffer[256];
+    while (true) {
+        const ssize_t n = ::recv(run.socketFd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n < 0) break;
+        const std::string_view message(buffer, static_cast<std::size_t>(n));
+        if (message == WidgetCenter::kReloadAllTimelinesMessage)
+            reload = true;
+        else
+            hxLog("Widget host: ignoring an unknown request of %d bytes", static_cast<int>(n));
+    }
+    return reload;
+}
+
+void listen(std::shared_ptr<Run> run) {
+    while (!run->stopping.load()) {
+        pollfd fds[2] = {{run->socketFd, POLLIN, 0}, {run->wakeFd, POLLIN, 0}};
+        const int n = ::poll(fds, 2, -1);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            hxLog("Widget host: waiting for requests failed: %@", std::strerror(errno));
+            return;
+        }
+        if (fds[1].revents) return;
+        if (!(fds[0].revents & POLLIN)) continue;
+        RunLoop::PendingWork pending;  // a reload is on its way to the main queue
+        if (!drainRequests(*run)) continue;
+        auto held = std::make_shared<RunLoop::PendingWork>(std::move(pending));
+        RunLoop::main().post([weak = std::weak_ptr(run), held] {
+            std::shared_ptr<Run> r = weak.lock();
+            if (r && !r->stopping.load() && r->onReload) r->onReload();
+        });
+    }
+}
+
+bool fail(std::string* error, std::string message) {
+    if (error) *error = std::move(message);
+    return false;
+}
+
+}  // namespace
+
+WidgetReloadListener::WidgetReloadListener(std::function<void()> onReload)
+    : onReload_(std::move(onReload)) {}
+
+WidgetReloadListener::~WidgetReloadListener() {
+    stop();
+}
+
+bool WidgetReloadListener::start(std::string* error) {
+    stop();
+    const std::string folder = WidgetCenter::hostsDirectory();
+    if (!paths::ensureDirectory(folder, error)) return false;
+    static std::atomic<unsigned> counter{0};
+    const std::string path = folder + "/host-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter.fetch_add(1)) + ".sock";
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return fail(error, "the widget host socket path is too long: " + path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+    auto run = std::make_shared<Run>();
+    run->onReload = onReload_;
+    run->socketFd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    run->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (run->socketFd < 0 || run->wakeFd < 0)
+        return fail(error, std::string("cannot make a socket: ") + std::strerror(errno));
+    // A socket of an earlier process with the same pid may still be there.
+    ::unlink(path.c_str());
+    if (::bind(run->socketFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return fail(error, "cannot listen at " + path + ": " + std::strerror(errno));
+    path_ = path;
+    run_ = run;
+    thread_ = std::thread(listen, run);
+    return true;
+}
+
+void WidgetReloadListener::stop() {
+    if (!run_) return;
+    run_->stopping.store(true);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(run_->wakeFd, &one, sizeof one);
+    if (thread_.joinable()) thread_.join();
+    ::unlink(path_.c_str());
+    path_.clear();
+    run_.reset();
+}
+
+}  // namespace hx

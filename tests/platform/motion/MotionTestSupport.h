@@ -1,0 +1,54 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/motion/simulated/SimulatedAccelerometer.h"
+#include "platform/runloop/Clock.h"
+#include "platform/runloop/RunLoop.h"
+
+namespace hx::testing {
+
+// Each case starts with the simulated sensor upright, no motion variables, an empty main queue
+// on this thread and the manual clock at 0; the variables it sets are put back afterwards.
+class MotionTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : {"HALIDEX_MOTION", "HALIDEX_IIO_ROOT"}) setEnv(name, nullptr);
+        SimulatedMotion::reset();
+        RunLoop::main().bindToCurrentThread();
+        RunLoop::main().discardPendingWork();
+        Clock::useManualTime(0);
+    }
+    void TearDown() override {
+        RunLoop::main().discardPendingWork();
+        Clock::useRealTime();
+        SimulatedMotion::reset();
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                ::unsetenv(it->first.c_str());
+        }
+    }
+    void setEnv(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    static void advance(double seconds) { RunLoop::main().advance(seconds); }
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+}  // namespace hx::testing
