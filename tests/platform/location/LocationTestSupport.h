@@ -14,32 +14,9 @@
 #include "platform/location/LocationManager.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace hx::testing {
-
-// Sets environment variables for one test and puts the old values back.
-class ScopedEnvironment {
-  public:
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 // Each case gets its own HALIDEX_HOME (so no answer recorded by one case reaches another), no
 // location variables, an empty main queue on this thread and the manual clock at 0.

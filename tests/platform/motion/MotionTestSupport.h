@@ -13,6 +13,8 @@
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
 
+#include "tests/support/ScopedEnvironment.h"
+
 namespace hx::testing {
 
 // Each case starts with the simulated sensor upright, no motion variables, an empty main queue
@@ -30,25 +32,13 @@ class MotionTest : public ::testing::Test {
         RunLoop::main().discardPendingWork();
         Clock::useRealTime();
         SimulatedMotion::reset();
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
+        environment_.restore();
     }
-    void setEnv(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
+    void setEnv(const char* name, const char* value) { environment_.set(name, value); }
     static void advance(double seconds) { RunLoop::main().advance(seconds); }
 
   private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    ScopedEnvironment environment_;
 };
 
 }  // namespace hx::testing

@@ -8,34 +8,13 @@
 #include <vector>
 
 #include "platform/paths/Paths.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Sets environment variables for one test and puts the old values back.
-class Environment {
-  public:
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second)
-                ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                ::unsetenv(it->first.c_str());
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using Environment = hx::testing::ScopedEnvironment;
 
 TEST(Paths, HalidexHomeMovesEverythingUnderOneFolder) {
     Environment env;
