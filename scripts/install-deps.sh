@@ -19,6 +19,10 @@ packages=(
     libtiff-tools
     libjpeg-turbo-progs
     libvips-tools
+    # settings window
+    qt6-base-dev
+    libx11-dev
+    fonts-dejavu-core
     # fuzzing
     clang
     libclang-rt-14-dev

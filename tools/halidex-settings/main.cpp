@@ -1,7 +1,7 @@
 // halidex-settings: the system's settings screen for the camera's preferences. It edits the
 // camera's own user defaults, the store the camera reads each time it comes to the foreground.
 //
-//   halidex-settings                  the settings window (a list until the window exists)
+//   halidex-settings                  the settings window (a list when there is no display)
 //   halidex-settings list             every preference: key, title, value, allowed values
 //   halidex-settings get KEY          the value, as set would take it
 //   halidex-settings set KEY VALUE    a value from the preference's choices
@@ -17,6 +17,7 @@
 #include "platform/bundle/Bundle.h"
 #include "platform/defaults/UserDefaults.h"
 #include "tools/halidex-settings/SettingsBundle.h"
+#include "tools/halidex-settings/SettingsWindow.h"
 
 namespace {
 
@@ -106,10 +107,13 @@ int main(int argc, char** argv) {
     hx::UserDefaults store(kCameraStore);
 
     if (args.empty()) {
-        if (displayPresent())
+        if (displayPresent()) {
+            if (hx::settings::canOpenWindow())
+                return hx::settings::runSettingsWindow(argc, argv, *bundle, store);
             std::printf(
-                "halidex-settings: the settings window is not part of this build yet; "
-                "the settings follow as a list.\n");
+                "halidex-settings: the display cannot be reached; the settings follow "
+                "as a list.\n");
+        }
         list(store, *bundle);
         return 0;
     }
