@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/RatioReporter.h"
 #include "bench/ReferenceLoops.h"
 #include "core/film/FilmRenderer.h"
 #include "platform/bundle/Bundle.h"
@@ -99,18 +100,6 @@ void referenceTrilinear(benchmark::State& state) {
                                                 benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Keeps each run's time per iteration so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 BENCHMARK(referenceGrey)
@@ -148,21 +137,15 @@ BENCHMARK_CAPTURE(renderFilm, live_film10_colour, 10, kLiveWidth, kLiveHeight)
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& s = reporter.seconds;
-    auto ratio = [&](const char* name, const char* reference, const char* target) {
-        std::string full = std::string("renderFilm/") + name + "/real_time";
-        std::string ref = std::string(reference) + "/real_time";
-        if (!s.count(full) || !s.count(ref)) return;
-        std::printf("  %-28s %6.2f x the %s   (target: %s)\n", name, s[full] / s[ref], reference,
-                    target);
-    };
+    const std::string grey = "reference/fused_grey_tone_4032x3024";
+    const std::string trilinear = "reference/float_trilinear_4032x3024";
     std::printf("\nRender plus read-back time as a multiple of the reference loop:\n");
-    ratio("photo_film0_mono", "reference/fused_grey_tone_4032x3024", "within 2x");
-    ratio("photo_film3_sharpened", "reference/fused_grey_tone_4032x3024", "within 2.5x");
-    ratio("photo_film7_softened", "reference/fused_grey_tone_4032x3024", "within 5x");
-    ratio("photo_film10_colour", "reference/float_trilinear_4032x3024", "at most 0.5x");
+    reporter.printRatio("renderFilm/photo_film0_mono", grey, "within 2x");
+    reporter.printRatio("renderFilm/photo_film3_sharpened", grey, "within 2.5x");
+    reporter.printRatio("renderFilm/photo_film7_softened", grey, "within 5x");
+    reporter.printRatio("renderFilm/photo_film10_colour", trilinear, "at most 0.5x");
     benchmark::Shutdown();
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "bench/RatioReporter.h"
 #include "platform/bundle/Bundle.h"
 #include "platform/image/FileIO.h"
 #include "platform/image/PixelConversion.h"
@@ -139,17 +140,6 @@ void tool(benchmark::State& state, const std::string& command) {
     }
 }
 
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                seconds[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> seconds;
-};
-
 }  // namespace
 
 #define HX_BENCH(fn, name) BENCHMARK(fn)->Name(name)->Unit(benchmark::kMillisecond)->UseRealTime()
@@ -185,20 +175,14 @@ BENCHMARK_CAPTURE(tool, vipsthumbnail,
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& s = reporter.seconds;
-    auto ratio = [&](const char* ours, const char* theirs, const char* target) {
-        std::string a = std::string(ours) + "/real_time", b = std::string(theirs) + "/real_time";
-        if (s.count(a) && s.count(b))
-            std::printf("  %-28s %5.2f x %-24s (target: %s)\n", ours, s[a] / s[b], theirs, target);
-    };
     std::printf("\nOurs as a multiple of the tool's time:\n");
-    ratio("ours/jpeg_encode_colour_q90", "tool/cjpeg_colour_q90", "within 1.2x");
-    ratio("ours/jpeg_encode_grey_q90", "tool/cjpeg_grey_q90", "within 1.2x");
-    ratio("ours/jpeg_decode", "tool/djpeg", "-");
-    ratio("ours/heic_encode_q90", "tool/heif_enc_q90", "-");
-    ratio("ours/jpeg_thumbnail_200", "tool/vipsthumbnail_200", "at most 1x");
+    reporter.printRatio("ours/jpeg_encode_colour_q90", "tool/cjpeg_colour_q90", "within 1.2x");
+    reporter.printRatio("ours/jpeg_encode_grey_q90", "tool/cjpeg_grey_q90", "within 1.2x");
+    reporter.printRatio("ours/jpeg_decode", "tool/djpeg", "-");
+    reporter.printRatio("ours/heic_encode_q90", "tool/heif_enc_q90", "-");
+    reporter.printRatio("ours/jpeg_thumbnail_200", "tool/vipsthumbnail_200", "at most 1x");
     std::error_code ec;
     fs::remove_all(workFolder(), ec);
     benchmark::Shutdown();
