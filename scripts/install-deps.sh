@@ -7,6 +7,9 @@ packages=(
     build-essential cmake ninja-build pkg-config git python3
     libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev
+    # photo library database and its independent checker
+    libsqlite3-dev
+    sqlite3
     clang-format
     # image codecs and metadata
     libjpeg62-turbo-dev

@@ -1,0 +1,81 @@
+#include "platform/photos/store/LibrarySchema.h"
+
+#include <optional>
+
+#include "platform/photos/store/Database.h"
+
+namespace hx::photos {
+namespace {
+
+bool upgradeToVersion1(Database& db) {
+    return db.execute(R"sql(
+        CREATE TABLE assets (
+            local_identifier TEXT PRIMARY KEY NOT NULL,
+            media_type INTEGER NOT NULL,
+            creation_date REAL NOT NULL,
+            pixel_width INTEGER NOT NULL,
+            pixel_height INTEGER NOT NULL,
+            orientation INTEGER NOT NULL,
+            file_name TEXT NOT NULL,
+            original_type_identifier TEXT NOT NULL,
+            added_date REAL NOT NULL
+        );
+        CREATE INDEX assets_by_creation_date ON assets(creation_date);
+        CREATE TABLE albums (
+            local_identifier TEXT PRIMARY KEY NOT NULL,
+            title TEXT NOT NULL,
+            creation_date REAL NOT NULL
+        );
+        CREATE TABLE album_assets (
+            album TEXT NOT NULL REFERENCES albums(local_identifier) ON DELETE CASCADE,
+            asset TEXT NOT NULL REFERENCES assets(local_identifier) ON DELETE CASCADE,
+            position INTEGER NOT NULL,
+            PRIMARY KEY (album, asset)
+        );
+        CREATE INDEX album_assets_by_asset ON album_assets(asset);
+    )sql");
+}
+
+// Index i upgrades from version i to version i + 1.
+using UpgradeStep = bool (*)(Database&);
+constexpr UpgradeStep kUpgradeSteps[] = {upgradeToVersion1};
+static_assert(std::size(kUpgradeSteps) == kLibrarySchemaVersion);
+
+std::string newerVersionMessage(int64_t version) {
+    return "the photo library was written by a newer version (schema " + std::to_string(version) +
+           "); this program reads up to " + std::to_string(kLibrarySchemaVersion);
+}
+
+}  // namespace
+
+bool upgradeLibrarySchema(Database& db, std::string* error) {
+    auto fail = [&](std::string message) {
+        if (error) *error = std::move(message);
+        return false;
+    };
+    std::optional<int64_t> version = db.queryInteger("PRAGMA user_version");
+    if (!version) return fail("cannot read the photo library's schema version");
+    if (*version > kLibrarySchemaVersion) return fail(newerVersionMessage(*version));
+
+    for (int64_t from = *version; from < kLibrarySchemaVersion; ++from) {
+        Transaction transaction(db);
+        if (!transaction.begun()) return fail("cannot begin upgrading the photo library");
+        // Another process may have upgraded while this one waited for the write lock.
+        std::optional<int64_t> current = db.queryInteger("PRAGMA user_version");
+        if (!current) return fail("cannot read the photo library's schema version");
+        if (*current > kLibrarySchemaVersion) return fail(newerVersionMessage(*current));
+        if (*current > from) {
+            from = *current - 1;
+            continue;
+        }
+        int64_t to = from + 1;
+        if (!kUpgradeSteps[from](db) ||
+            !db.execute("PRAGMA user_version = " + std::to_string(to)) || !transaction.commit()) {
+            return fail("cannot upgrade the photo library to schema " + std::to_string(to) + ": " +
+                        db.lastError());
+        }
+    }
+    return true;
+}
+
+}  // namespace hx::photos
