@@ -22,8 +22,10 @@ packages=(
     libtiff-tools
     libjpeg-turbo-progs
     libvips-tools
-    # settings window
+    # settings window and the UI layer; Xvfb runs the windows in tests
     qt6-base-dev
+    xvfb
+    xauth
     libx11-dev
     fonts-dejavu-core
     # fuzzing
