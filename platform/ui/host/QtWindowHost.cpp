@@ -1,0 +1,286 @@
+#include "platform/ui/host/QtWindowHost.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWidget>
+
+#include "platform/runloop/RunLoop.h"
+#include "platform/ui/animation/ViewAnimation.h"
+#include "platform/ui/events/TouchDispatcher.h"
+#include "platform/ui/host/QtApplication.h"
+#include "platform/ui/host/UIRenderer.h"
+#include "platform/ui/window/UIApplication.h"
+#include "platform/ui/window/UIWindow.h"
+
+namespace hx {
+
+namespace {
+// Fingers the host makes: the mouse, its mirrored partner, and the wheel's pinch pair.
+constexpr int kMouseFinger = 0;
+constexpr int kMirrorFinger = 1;
+constexpr int kWheelFingerA = 10;
+constexpr int kWheelFingerB = 11;
+constexpr double kTiltStep = 1.0;  // g along an axis for a full tilt
+}  // namespace
+
+class QtWindowHost::Widget : public QWidget {
+  public:
+    explicit Widget(std::shared_ptr<UIWindow> window) : window_(std::move(window)) {
+        setFocusPolicy(Qt::StrongFocus);
+        setWindowTitle("Halidex Camera");
+        pumpTimer_.setSingleShot(true);
+        QObject::connect(&pumpTimer_, &QTimer::timeout, this, [this] { pump(); });
+        QPointer<Widget> self(this);
+        RunLoop::main().setWakeUpHandler([self, queued = queued_] {
+            if (queued->exchange(true)) return;
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, queued] {
+                    queued->store(false);
+                    if (self) self->pump();
+                },
+                Qt::QueuedConnection);
+        });
+        fitToScreen();
+    }
+
+    ~Widget() override { RunLoop::main().setWakeUpHandler(nullptr); }
+
+    void setZoom(double zoom) {
+        zoom_ = std::clamp(zoom, 0.1, 8.0);
+        CGRect frame = window_->frame();
+        setFixedSize(static_cast<int>(std::lround(frame.width() * zoom_)),
+                     static_cast<int>(std::lround(frame.height() * zoom_)));
+        update();
+    }
+    double zoom() const { return zoom_; }
+
+    std::function<void(bool)> captureHandler;
+    std::function<void(double, double)> tiltHandler;
+
+    void pump() {
+        // Run what is due, then draw; come back when the next thing falls due, or next frame
+        // while animations run.
+        for (int i = 0; i < 100 && RunLoop::main().runOnce(0); ++i) {
+        }
+        update();
+        double next = RunLoop::main().nextDueIn();
+        if (animation::hasRunningAnimations()) next = std::min(next, 1.0 / 60);
+        if (std::isfinite(next)) {
+            pumpTimer_.start(static_cast<int>(std::ceil(std::max(0.0, next) * 1000)));
+        }
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        double ratio = devicePixelRatioF();
+        QImage image = UIRenderer::renderWindow(*window_, zoom_ * ratio);
+        image.setDevicePixelRatio(ratio);
+        QPainter painter(this);
+        painter.drawImage(QPointF(0, 0), image);
+        if (animation::hasRunningAnimations() && !pumpTimer_.isActive()) pumpTimer_.start(16);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        CGPoint p = toPoints(event->position());
+        auto& touches = window_->touchDispatcher();
+        touches.fingerDown(kMouseFinger, p);
+        if (event->modifiers() & Qt::ControlModifier)
+            touches.fingerDown(kMirrorFinger, mirrored(p));
+        pump();
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        auto& touches = window_->touchDispatcher();
+        if (!touches.isFingerDown(kMouseFinger)) return;
+        CGPoint p = toPoints(event->position());
+        touches.fingerMoved(kMouseFinger, p);
+        if (touches.isFingerDown(kMirrorFinger)) touches.fingerMoved(kMirrorFinger, mirrored(p));
+        pump();
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        auto& touches = window_->touchDispatcher();
+        CGPoint p = toPoints(event->position());
+        if (touches.isFingerDown(kMirrorFinger)) touches.fingerUp(kMirrorFinger, mirrored(p));
+        touches.fingerUp(kMouseFinger, p);
+        pump();
+    }
+
+    void wheelEvent(QWheelEvent* event) override {
+        // Each notch is a short pinch about the pointer: out when rolling away, in when back.
+        double notches = event->angleDelta().y() / 120.0;
+        if (notches == 0) return;
+        CGPoint c = toPoints(event->position());
+        double start = 100;
+        double end = start * std::pow(1.1, notches);
+        auto& touches = window_->touchDispatcher();
+        touches.fingerDown(kWheelFingerA, {c.x - start / 2, c.y});
+        touches.fingerDown(kWheelFingerB, {c.x + start / 2, c.y});
+        touches.fingerMoved(kWheelFingerA, {c.x - end / 2, c.y});
+        touches.fingerMoved(kWheelFingerB, {c.x + end / 2, c.y});
+        touches.fingerUp(kWheelFingerA, {c.x - end / 2, c.y});
+        touches.fingerUp(kWheelFingerB, {c.x + end / 2, c.y});
+        pump();
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->isAutoRepeat()) return;
+        switch (event->key()) {
+            case Qt::Key_VolumeUp:
+            case Qt::Key_VolumeDown:
+            case Qt::Key_Space:
+                if (captureHandler) captureHandler(true);
+                break;
+            case Qt::Key_Up:
+                tilt(0, -kTiltStep);
+                break;
+            case Qt::Key_Down:
+                tilt(0, kTiltStep);
+                break;
+            case Qt::Key_Left:
+                tilt(-kTiltStep, 0);
+                break;
+            case Qt::Key_Right:
+                tilt(kTiltStep, 0);
+                break;
+            case Qt::Key_B:
+                UIApplication::sharedApplication().enterBackground();
+                break;
+            case Qt::Key_F:
+                UIApplication::sharedApplication().becomeActive();
+                break;
+            default:
+                QWidget::keyPressEvent(event);
+                return;
+        }
+        pump();
+    }
+
+    void keyReleaseEvent(QKeyEvent* event) override {
+        if (event->isAutoRepeat()) return;
+        switch (event->key()) {
+            case Qt::Key_VolumeUp:
+            case Qt::Key_VolumeDown:
+            case Qt::Key_Space:
+                if (captureHandler) captureHandler(false);
+                pump();
+                break;
+            default:
+                QWidget::keyReleaseEvent(event);
+        }
+    }
+
+    bool event(QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::WindowActivate:
+                if (!isMinimized()) UIApplication::sharedApplication().becomeActive();
+                break;
+            case QEvent::WindowDeactivate:
+                UIApplication::sharedApplication().resignActive();
+                break;
+            case QEvent::WindowStateChange:
+                if (isMinimized()) {
+                    UIApplication::sharedApplication().enterBackground();
+                } else {
+                    UIApplication::sharedApplication().enterForeground();
+                }
+                break;
+            default:
+                break;
+        }
+        return QWidget::event(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override {
+        UIApplication::sharedApplication().terminate();
+        event->accept();
+        QCoreApplication::quit();
+    }
+
+  private:
+    CGPoint toPoints(const QPointF& p) const {
+        CGRect frame = window_->frame();
+        return {p.x() / zoom_ + frame.minX(), p.y() / zoom_ + frame.minY()};
+    }
+
+    CGPoint mirrored(const CGPoint& p) const {
+        CGRect b = window_->bounds();
+        return {2 * b.midX() - p.x, 2 * b.midY() - p.y};
+    }
+
+    void tilt(double x, double y) {
+        if (tiltHandler) tiltHandler(x, y);
+    }
+
+    void fitToScreen() {
+        CGRect frame = window_->frame();
+        double zoom = 1;
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect available = screen->availableGeometry();
+            if (available.width() > 0 && available.height() > 0 && frame.width() > 0 &&
+                frame.height() > 0) {
+                zoom = std::min(available.width() * 0.9 / frame.width(),
+                                available.height() * 0.9 / frame.height());
+                zoom = std::floor(zoom * 20) / 20;  // in steps of 5 %
+            }
+        }
+        setZoom(std::clamp(zoom, 0.25, 3.0));
+    }
+
+    std::shared_ptr<UIWindow> window_;
+    double zoom_ = 1;
+    QTimer pumpTimer_;
+    std::shared_ptr<std::atomic<bool>> queued_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+QtWindowHost::QtWindowHost(std::shared_ptr<UIWindow> window) {
+    ui::ensureQtApplication();
+    if (!window) window = UIWindow::make();
+    widget_ = std::make_unique<Widget>(std::move(window));
+}
+
+QtWindowHost::~QtWindowHost() = default;
+
+void QtWindowHost::setCaptureButtonHandler(std::function<void(bool)> handler) {
+    widget_->captureHandler = std::move(handler);
+}
+
+void QtWindowHost::setTiltHandler(std::function<void(double, double)> handler) {
+    widget_->tiltHandler = std::move(handler);
+}
+
+void QtWindowHost::setZoom(double zoom) {
+    widget_->setZoom(zoom);
+}
+
+double QtWindowHost::zoom() const {
+    return widget_->zoom();
+}
+
+void QtWindowHost::show() {
+    widget_->show();
+    widget_->pump();
+}
+
+int QtWindowHost::exec() {
+    if (!widget_->isVisible()) show();
+    return QApplication::exec();
+}
+
+void QtWindowHost::quit() {
+    QCoreApplication::quit();
+}
+
+}  // namespace hx

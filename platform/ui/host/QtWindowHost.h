@@ -1,0 +1,48 @@
+#pragma once
+// Shows a window on the desktop in a Qt window, zoomed to fit the monitor, redrawn whenever
+// the run loop has run, and pumps the main run loop from Qt's event loop.
+//
+// Input: the mouse is one finger; with Ctrl held, a second finger mirrored through the window's
+// centre goes down too (two-finger taps and pinches); the wheel pinches about the pointer.
+// Keys: volume up, volume down and space press the hardware capture button; arrow keys tilt the
+// simulated accelerometer; B sends the application to the background and F brings it back.
+// Focus out is resign-active, minimising is background, focus in is become-active, through
+// UIApplication (and so the application notifications).
+//
+// Threads: main thread only.
+
+#include <functional>
+#include <memory>
+
+namespace hx {
+
+class UIWindow;
+
+class QtWindowHost {
+  public:
+    // Ensures the Qt application exists.
+    explicit QtWindowHost(std::shared_ptr<UIWindow> window);
+    ~QtWindowHost();
+    QtWindowHost(const QtWindowHost&) = delete;
+    QtWindowHost& operator=(const QtWindowHost&) = delete;
+
+    // The hardware capture button; `pressed` is true on press, false on release.
+    void setCaptureButtonHandler(std::function<void(bool pressed)> handler);
+    // The tilt asked for by the arrow keys, in g along x and y (z makes up the rest).
+    void setTiltHandler(std::function<void(double x, double y)> handler);
+    // Window zoom (window pixels per point); chosen to fit the monitor when not set.
+    void setZoom(double zoom);
+    double zoom() const;
+
+    void show();
+    // Runs Qt's event loop (pumping the main run loop) until the window is closed or quit()
+    // is called; returns the exit code.
+    int exec();
+    void quit();
+
+  private:
+    class Widget;
+    std::unique_ptr<Widget> widget_;
+};
+
+}  // namespace hx
