@@ -1,5 +1,6 @@
 #include "platform/device/DeviceProfile.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -15,14 +16,91 @@ namespace hx {
 
 namespace {
 
+constexpr int kBackStillWidth = 4032, kBackStillHeight = 3024;
+constexpr int kFrontStillWidth = 3088, kFrontStillHeight = 2320;
+
+CameraDescription camera(CameraKind kind) {
+    if (kind == CameraKind::Front) return {kind, kFrontStillWidth, kFrontStillHeight};
+    return {kind, kBackStillWidth, kBackStillHeight};
+}
+
 const std::vector<DeviceProfile>& builtInProfiles() {
+    using K = CameraKind;
     static const std::vector<DeviceProfile> profiles = {
-        {"phone", 390, 844, 3, {47, 0, 34, 0}, UserInterfaceIdiom::Phone, "17.5", ""},
-        {"small-phone", 320, 568, 2, {20, 0, 0, 0}, UserInterfaceIdiom::Phone, "15.8", ""},
-        {"tablet", 1024, 1366, 2, {24, 0, 20, 0}, UserInterfaceIdiom::Pad, "17.5", ""},
-        {"legacy-phone", 320, 480, 2, {20, 0, 0, 0}, UserInterfaceIdiom::Phone, "16.7", ""},
+        {"phone",
+         390,
+         844,
+         3,
+         {47, 0, 34, 0},
+         UserInterfaceIdiom::Phone,
+         "17.5",
+         "",
+         {camera(K::UltraWide), camera(K::Wide), camera(K::Telephoto), camera(K::Triple),
+          camera(K::Front)}},
+        {"small-phone",
+         320,
+         568,
+         2,
+         {20, 0, 0, 0},
+         UserInterfaceIdiom::Phone,
+         "15.8",
+         "",
+         {camera(K::Wide), camera(K::Front)}},
+        {"tablet",
+         1024,
+         1366,
+         2,
+         {24, 0, 20, 0},
+         UserInterfaceIdiom::Pad,
+         "17.5",
+         "",
+         {camera(K::UltraWide), camera(K::Wide), camera(K::DualWide), camera(K::Front)}},
+        {"legacy-phone",
+         320,
+         480,
+         2,
+         {20, 0, 0, 0},
+         UserInterfaceIdiom::Phone,
+         "16.7",
+         "",
+         {{K::Wide, 3264, 2448},
+          {K::Telephoto, 3264, 2448},
+          {K::Dual, 3264, 2448},
+          {K::Front, 1280, 960}}},
     };
     return profiles;
+}
+
+constexpr std::pair<CameraKind, const char*> kCameraKindNames[] = {
+    {CameraKind::UltraWide, "ultra-wide"}, {CameraKind::Wide, "wide"},
+    {CameraKind::Telephoto, "telephoto"},  {CameraKind::Dual, "dual"},
+    {CameraKind::DualWide, "dual-wide"},   {CameraKind::Triple, "triple"},
+    {CameraKind::Front, "front"},
+};
+
+// "4032x3024" with sides that a capture format can have.
+bool parseStillSize(std::string_view text, int& width, int& height, std::string* problem) {
+    size_t cross = text.find('x');
+    auto side = [](std::string_view digits, int& value) {
+        auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return error == std::errc() && end == digits.data() + digits.size();
+    };
+    if (cross == std::string_view::npos || !side(text.substr(0, cross), width) ||
+        !side(text.substr(cross + 1), height) || width <= 0 || height <= 0 || width > 16384 ||
+        height > 16384) {
+        *problem = "a camera size is WIDTHxHEIGHT, such as 4032x3024";
+        return false;
+    }
+    if (width % 16 != 0 || height % 16 != 0) {
+        *problem = "camera sizes are multiples of 16";
+        return false;
+    }
+    const int longSide = std::max(width, height), shortSide = std::min(width, height);
+    if (longSide * 2 > shortSide * 3) {
+        *problem = "a camera's long side is at most 1.5 times its short side";
+        return false;
+    }
+    return true;
 }
 
 std::string_view trim(std::string_view text) {
@@ -176,6 +254,11 @@ std::optional<DeviceProfile> DeviceProfile::parse(std::string_view text,
             profile.systemVersion = value;
         } else if (key == "model-identifier") {
             profile.modelIdentifier = value;
+        } else if (key == "cameras") {
+            std::string problem;
+            auto cameras = parseCameraList(value, &problem);
+            if (!cameras) return fail(problem);
+            profile.cameras = std::move(*cameras);
         } else {
             return fail("unknown setting \"" + std::string(key) + "\"");
         }
@@ -233,6 +316,56 @@ void DeviceProfile::resetCurrent() {
     CurrentProfile& state = currentProfile();
     std::lock_guard lock(state.mutex);
     state.profile.reset();
+}
+
+const char* cameraKindName(CameraKind kind) {
+    for (const auto& [candidate, name] : kCameraKindNames)
+        if (candidate == kind) return name;
+    return "";
+}
+
+std::optional<CameraKind> cameraKindNamed(std::string_view name) {
+    for (const auto& [kind, candidate] : kCameraKindNames)
+        if (name == candidate) return kind;
+    return std::nullopt;
+}
+
+std::optional<std::vector<CameraDescription>> parseCameraList(std::string_view text,
+                                                              std::string* error) {
+    auto fail = [&](const std::string& message) -> std::optional<std::vector<CameraDescription>> {
+        if (error) *error = message;
+        return std::nullopt;
+    };
+    std::vector<CameraDescription> cameras;
+    std::istringstream words{std::string(trim(text))};
+    std::vector<std::string> all;
+    for (std::string word; words >> word;) all.push_back(word);
+    if (all.size() == 1 && all.front() == "none") return cameras;
+    if (all.empty()) return fail("\"cameras\" lists camera kinds, or \"none\"");
+    for (const std::string& word : all) {
+        std::string_view entry = word;
+        size_t colon = entry.find(':');
+        auto kind = cameraKindNamed(entry.substr(0, colon));
+        if (!kind) {
+            std::string known;
+            for (const auto& [unused, name] : kCameraKindNames) known += std::string(" ") + name;
+            return fail("unknown camera \"" + std::string(entry.substr(0, colon)) +
+                        "\" (cameras:" + known + ", or none)");
+        }
+        CameraDescription description = camera(*kind);
+        if (colon != std::string_view::npos) {
+            std::string problem;
+            if (!parseStillSize(entry.substr(colon + 1), description.width, description.height,
+                                &problem))
+                return fail(problem);
+        }
+        for (const CameraDescription& earlier : cameras)
+            if (earlier.kind == *kind)
+                return fail("camera \"" + std::string(cameraKindName(*kind)) +
+                            "\" is listed twice");
+        cameras.push_back(description);
+    }
+    return cameras;
 }
 
 int compareVersions(std::string_view a, std::string_view b) {

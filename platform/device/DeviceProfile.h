@@ -18,7 +18,17 @@
 //     idiom = phone                 phone or tablet
 //     system-version = 17.5         dotted numbers
 //     model-identifier = iPhone12,1 reported as "hw.machine"; absent: the machine's own name
+//     cameras = wide front          the cameras, see below; "none" for a device without one
 // "base" must come first when present; every other key overrides the base.
+//
+// Cameras: a list of kinds, each optionally with the size of its largest still in sensor
+// orientation ("wide:3264x2448"); sides are multiples of 16 and the long side is at most 1.5
+// times the short one. Kinds: ultra-wide, wide, telephoto (back lenses), dual (wide and
+// telephoto), dual-wide (ultra-wide and wide), triple (all three), front (the front wide camera).
+// Back cameras default to 4032 x 3024, the front camera to 3088 x 2320. The built-in profiles
+// differ in their back lenses: "phone" has all three and the triple camera, "tablet" ultra-wide
+// and wide with the dual-wide camera, "legacy-phone" wide and telephoto with the dual camera,
+// "small-phone" only the wide lens; each has a front camera.
 //
 // Threads: current(), setCurrent() and select() may be called from any thread.
 
@@ -39,6 +49,25 @@ struct SafeAreaInsets {
     friend bool operator==(const SafeAreaInsets&, const SafeAreaInsets&) = default;
 };
 
+enum class CameraKind { UltraWide, Wide, Telephoto, Dual, DualWide, Triple, Front };
+
+struct CameraDescription {
+    CameraKind kind = CameraKind::Wide;
+    int width = 0;  // largest still in sensor orientation (landscape), pixels
+    int height = 0;
+
+    friend bool operator==(const CameraDescription&, const CameraDescription&) = default;
+};
+
+// The profile-file word of a kind, and back.
+const char* cameraKindName(CameraKind kind);
+std::optional<CameraKind> cameraKindNamed(std::string_view name);
+
+// Reads a "cameras" value; nothing, with the reason in error, when a word is unknown, a kind is
+// listed twice or a size is not allowed.
+std::optional<std::vector<CameraDescription>> parseCameraList(std::string_view text,
+                                                              std::string* error = nullptr);
+
 struct DeviceProfile {
     std::string name;
     double width = 0;  // points, portrait
@@ -48,6 +77,7 @@ struct DeviceProfile {
     UserInterfaceIdiom idiom = UserInterfaceIdiom::Phone;
     std::string systemVersion;
     std::string modelIdentifier;  // empty: the machine's own name
+    std::vector<CameraDescription> cameras;
 
     friend bool operator==(const DeviceProfile&, const DeviceProfile&) = default;
 

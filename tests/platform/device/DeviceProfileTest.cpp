@@ -148,6 +148,63 @@ TEST_F(Profiles, SelectChangesTheCurrentProfileOnlyWhenItSucceeds) {
     EXPECT_EQ(DeviceProfile::current().name, "tablet");
 }
 
+// The lens sets of the built-in profiles: each back-lens combination the camera screen tells
+// apart, and a multi-camera device of each kind.
+TEST_F(Profiles, BuiltInProfilesOfferDifferentCameraSets) {
+    using hx::CameraKind;
+    auto kinds = [](const DeviceProfile& profile) {
+        std::vector<CameraKind> result;
+        for (const hx::CameraDescription& camera : profile.cameras) result.push_back(camera.kind);
+        return result;
+    };
+    const DeviceProfile& phone = DeviceProfile::defaultProfile();
+    EXPECT_EQ(kinds(phone),
+              (std::vector{CameraKind::UltraWide, CameraKind::Wide, CameraKind::Telephoto,
+                           CameraKind::Triple, CameraKind::Front}));
+    EXPECT_EQ(phone.cameras[1], (hx::CameraDescription{CameraKind::Wide, 4032, 3024}));
+    EXPECT_EQ(phone.cameras[4], (hx::CameraDescription{CameraKind::Front, 3088, 2320}));
+    EXPECT_EQ(kinds(*DeviceProfile::named("small-phone")),
+              (std::vector{CameraKind::Wide, CameraKind::Front}));
+    EXPECT_EQ(kinds(*DeviceProfile::named("tablet")),
+              (std::vector{CameraKind::UltraWide, CameraKind::Wide, CameraKind::DualWide,
+                           CameraKind::Front}));
+    EXPECT_EQ(kinds(*DeviceProfile::named("legacy-phone")),
+              (std::vector{CameraKind::Wide, CameraKind::Telephoto, CameraKind::Dual,
+                           CameraKind::Front}));
+}
+
+TEST_F(Profiles, ProfileFilesListTheirCameras) {
+    std::string error;
+    auto sized =
+        DeviceProfile::parse("cameras = wide:3264x2448 telephoto front:1280x960\n", "test", &error);
+    ASSERT_TRUE(sized) << error;
+    EXPECT_EQ(sized->cameras,
+              (std::vector<hx::CameraDescription>{{hx::CameraKind::Wide, 3264, 2448},
+                                                  {hx::CameraKind::Telephoto, 4032, 3024},
+                                                  {hx::CameraKind::Front, 1280, 960}}));
+
+    auto none = DeviceProfile::parse("base = tablet\ncameras = none\n", "test", &error);
+    ASSERT_TRUE(none) << error;
+    EXPECT_TRUE(none->cameras.empty());
+
+    auto inherited = DeviceProfile::parse("base = small-phone\nscale = 1\n", "test", &error);
+    ASSERT_TRUE(inherited) << error;
+    EXPECT_EQ(inherited->cameras, DeviceProfile::named("small-phone")->cameras);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"cameras = wide periscope\n", "line 1: unknown camera \"periscope\""},
+        {"cameras = wide wide\n", "line 1: camera \"wide\" is listed twice"},
+        {"cameras = wide:4030x3024\n", "line 1: camera sizes are multiples of 16"},
+        {"cameras = wide:4800x3024\n", "line 1: a camera's long side is at most 1.5 times"},
+        {"cameras = wide:big\n", "line 1: a camera size is WIDTHxHEIGHT"},
+        {"cameras = none wide\n", "line 1: unknown camera \"none\""},
+    };
+    for (const auto& [text, expected] : bad) {
+        EXPECT_FALSE(DeviceProfile::parse(text, "test", &error)) << text;
+        EXPECT_EQ(error.rfind(expected, 0), 0u) << text << " gave: " << error;
+    }
+}
+
 TEST(Versions, CompareNumericallyPartByPart) {
     EXPECT_GT(hx::compareVersions("17.10", "17.2"), 0);
     EXPECT_LT(hx::compareVersions("16.7", "17.2"), 0);

@@ -1,0 +1,40 @@
+#pragma once
+
+// Where cameras come from. One backend serves the whole process; it is chosen on first use by
+// HALIDEX_CAMERA:
+//   unset, "" or "simulated"   the simulated camera: the cameras of the device profile, looking at
+//                              a built-in animated scene or at the pictures of the folder that
+//                              HALIDEX_CAMERA_SCENE names
+//   "v4l2", "pipewire"         real cameras (not built yet: logged, and the simulated camera used)
+//   anything else              logged, and the simulated camera used
+//
+// Threads: every member may be called from any thread.
+
+#include <memory>
+#include <vector>
+
+#include "platform/capture/CaptureDevice.h"
+
+namespace hx::capture {
+
+class CameraBackend {
+  public:
+    virtual ~CameraBackend() = default;
+    // A short name for messages ("simulated").
+    virtual const char* name() const = 0;
+    // Every camera, in the backend's order; the same objects on every call.
+    virtual std::vector<CaptureDeviceRef> devices() = 0;
+
+    // The backend in use, made on first use.
+    static std::shared_ptr<CameraBackend> current();
+    // Replaces the backend in use (tests, or a program with a --camera flag).
+    static void setCurrent(std::shared_ptr<CameraBackend> backend);
+    // Forgets the backend, so the next use makes one again from the environment and the current
+    // device profile. Devices already handed out keep working.
+    static void reset();
+};
+
+// The backend HALIDEX_CAMERA asks for.
+std::shared_ptr<CameraBackend> makeCameraBackend();
+
+}  // namespace hx::capture

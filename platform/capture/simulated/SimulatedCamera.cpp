@@ -1,0 +1,70 @@
+#include "platform/capture/simulated/SimulatedCamera.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace hx::capture {
+
+namespace {
+
+struct Hooks {
+    std::atomic<bool> refusesLock{false};
+    std::atomic<bool> failsCapture{false};
+    std::atomic<bool> hidesDevices{false};
+    std::mutex mutex;
+    std::function<void(CaptureDeviceCapabilities&)> capabilityOverride;
+};
+
+Hooks& hooks() {
+    static Hooks* const instance = new Hooks;
+    return *instance;
+}
+
+}  // namespace
+
+void SimulatedCamera::setRefusesConfigurationLock(bool refuses) {
+    hooks().refusesLock = refuses;
+}
+
+bool SimulatedCamera::refusesConfigurationLock() {
+    return hooks().refusesLock;
+}
+
+void SimulatedCamera::setFailsCapture(bool fails) {
+    hooks().failsCapture = fails;
+}
+
+bool SimulatedCamera::failsCapture() {
+    return hooks().failsCapture;
+}
+
+void SimulatedCamera::setHidesDevices(bool hides) {
+    hooks().hidesDevices = hides;
+}
+
+bool SimulatedCamera::hidesDevices() {
+    return hooks().hidesDevices;
+}
+
+void SimulatedCamera::setCapabilityOverride(std::function<void(CaptureDeviceCapabilities&)> edit) {
+    std::lock_guard lock(hooks().mutex);
+    hooks().capabilityOverride = std::move(edit);
+}
+
+void SimulatedCamera::applyCapabilityOverride(CaptureDeviceCapabilities& capabilities) {
+    std::function<void(CaptureDeviceCapabilities&)> edit;
+    {
+        std::lock_guard lock(hooks().mutex);
+        edit = hooks().capabilityOverride;
+    }
+    if (edit) edit(capabilities);
+}
+
+void SimulatedCamera::reset() {
+    setRefusesConfigurationLock(false);
+    setFailsCapture(false);
+    setHidesDevices(false);
+    setCapabilityOverride(nullptr);
+}
+
+}  // namespace hx::capture

@@ -1,0 +1,151 @@
+// halidex-camera-sim run as a user runs it: listings, stills written as PNG, bad input.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/image/png/PngCodec.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string output;
+};
+
+class CameraSim : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("camera-sim-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder);
+        // A phone with small cameras keeps the stills quick to write.
+        std::ofstream(path("small.profile")) << "cameras = wide:1024x768 telephoto front:640x480\n";
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string path(const std::string& name) const { return (folder / name).string(); }
+
+    Result run(const std::string& arguments) const {
+        Result result;
+        const std::string command =
+            "env -u HALIDEX_DEVICE -u HALIDEX_CAMERA_SCENE HALIDEX_HOME=" + folder.string() + " " +
+            HX_CAMERA_SIM_TOOL + " " + arguments + " 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        std::array<char, 4096> chunk;
+        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
+            result.output.append(chunk.data(), n);
+        const int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+
+    static std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> result;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) result.push_back(line);
+        return result;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(CameraSim, ListsEachCameraOnOneLine) {
+    Result phone = run("--list");
+    ASSERT_EQ(phone.status, 0) << phone.output;
+    const std::vector<std::string> cameras = lines(phone.output);
+    ASSERT_EQ(cameras.size(), 5u) << phone.output;
+    EXPECT_EQ(cameras[0],
+              "AVCaptureDeviceTypeBuiltInUltraWideCamera position 1 formats 640x480 1280x960 "
+              "1920x1440 4032x3024");
+    EXPECT_NE(phone.output.find("AVCaptureDeviceTypeBuiltInTripleCamera position 1"),
+              std::string::npos);
+    EXPECT_NE(phone.output.find("AVCaptureDeviceTypeBuiltInWideAngleCamera position 2 formats "
+                                "640x480 1280x960 1920x1440 3088x2320"),
+              std::string::npos);
+
+    Result small = run("--list --device small-phone");
+    ASSERT_EQ(small.status, 0) << small.output;
+    EXPECT_EQ(lines(small.output).size(), 2u);
+
+    std::ofstream(path("none.profile")) << "cameras = none\n";
+    Result none = run("--list --device " + path("none.profile"));
+    EXPECT_EQ(none.status, 0);
+    EXPECT_NE(none.output.find("has no camera"), std::string::npos) << none.output;
+}
+
+TEST_F(CameraSim, WritesAFullSizeStillInSensorOrientation) {
+    Result wide = run("--still " + path("wide.png"));
+    ASSERT_EQ(wide.status, 0) << wide.output;
+    auto picture = hx::image::readPng(path("wide.png"));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width(), 4032);
+    EXPECT_EQ(picture->height(), 3024);
+    // Landscape as the sensor sees a phone held upright: the sky along the left edge.
+    const uint8_t* left = picture->row(1512);
+    EXPECT_GT(left[2], left[0] + 30);
+
+    Result front = run("--still " + path("front.png") + " --position 2 --flash 2 --device " +
+                       path("small.profile"));
+    ASSERT_EQ(front.status, 0) << front.output;
+    auto selfie = hx::image::readPng(path("front.png"));
+    ASSERT_TRUE(selfie);
+    EXPECT_EQ(selfie->width(), 640);
+    EXPECT_EQ(selfie->height(), 480);
+    EXPECT_EQ(front.output.find("flash fired"), std::string::npos);  // the front has none
+
+    Result tele = run("--still " + path("tele.png") + " --lens 2 --flash 2 --device " +
+                      path("small.profile"));
+    ASSERT_EQ(tele.status, 0) << tele.output;
+    EXPECT_NE(tele.output.find("Back Telephoto Camera"), std::string::npos);
+    EXPECT_NE(tele.output.find("flash fired"), std::string::npos);
+}
+
+TEST_F(CameraSim, AMissingCameraIsAFailureNotBadInput) {
+    Result result =
+        run("--still " + path("x.png") + " --lens 100 --device " + path("small.profile"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.output.find("no camera for position 1 and lens 100"), std::string::npos)
+        << result.output;
+    EXPECT_FALSE(fs::exists(path("x.png")));
+
+    Result unwritable =
+        run("--still " + path("no/such/folder/x.png") + " --device " + path("small.profile"));
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.output.find("cannot write"), std::string::npos) << unwritable.output;
+}
+
+TEST_F(CameraSim, BadInputExitsWithStatusTwoAndSaysWhy) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "give either --list or --still FILE"},
+        {"--list --still a.png", "give either --list or --still FILE"},
+        {"--still", "--still needs a value"},
+        {"--still a.png --lens 7", "--lens is 0 (ultra-wide), 1 (wide), 2 (telephoto) or 100"},
+        {"--still a.png --position 3", "--position is 1 (back) or 2 (front)"},
+        {"--still a.png --flash on", "--flash is 0 (off), 1 (auto) or 2 (on)"},
+        {"--still a.png --zoom 0.5", "--zoom takes a factor of 1 or more"},
+        {"--still a.png --iso 400", "unknown argument \"--iso\""},
+        {"--list --device toaster", "no device profile named \"toaster\""},
+    };
+    for (const auto& [arguments, message] : cases) {
+        Result result = run(arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_NE(result.output.find(message), std::string::npos)
+            << arguments << " gave: " << result.output;
+        EXPECT_NE(result.output.find("usage:"), std::string::npos) << arguments;
+    }
+}
+
+}  // namespace

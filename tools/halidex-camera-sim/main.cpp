@@ -1,0 +1,238 @@
+// halidex-camera-sim: lists the cameras the capture layer offers and takes a still with one of
+// them, the way the camera screen picks a camera for a position and a lens.
+//
+//     halidex-camera-sim --list [--device PROFILE]
+//     halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]
+//                        [--zoom FACTOR] [--device PROFILE]
+//
+// The still is written as PNG in sensor orientation (landscape for a portrait hold). Bad input
+// gives a message and exit status 2; a camera that is missing or fails gives exit status 1.
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/capture/CaptureDevice.h"
+#include "platform/capture/CaptureDeviceDiscoverySession.h"
+#include "platform/capture/CaptureInput.h"
+#include "platform/capture/CapturePhotoOutput.h"
+#include "platform/capture/CaptureSession.h"
+#include "platform/device/DeviceProfile.h"
+#include "platform/image/Image.h"
+#include "platform/image/png/PngCodec.h"
+#include "platform/runloop/RunLoop.h"
+
+namespace {
+
+using namespace hx::capture;
+
+constexpr int kBadInput = 2;
+constexpr int kFailed = 1;
+constexpr double kCaptureTimeoutSeconds = 60;
+
+const char* const kUsage =
+    "usage: halidex-camera-sim --list [--device PROFILE]\n"
+    "       halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]\n"
+    "                          [--zoom FACTOR] [--device PROFILE]\n";
+
+int badInput(const std::string& message) {
+    std::fprintf(stderr, "halidex-camera-sim: %s\n%s", message.c_str(), kUsage);
+    return kBadInput;
+}
+
+struct Options {
+    bool list = false;
+    std::string still;
+    long position = 1;
+    long lens = 1;
+    long flash = 0;
+    double zoom = 1;
+    std::string device;
+};
+
+std::optional<long> wholeNumber(const std::string& text) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0') return std::nullopt;
+    return value;
+}
+
+// Parses the command line; an error message when it is not understood.
+std::string parse(int argc, char** argv, Options& options) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--list") {
+            options.list = true;
+            continue;
+        }
+        if (arg != "--still" && arg != "--position" && arg != "--lens" && arg != "--flash" &&
+            arg != "--zoom" && arg != "--device")
+            return "unknown argument \"" + arg + "\"";
+        if (i + 1 >= args.size()) return arg + " needs a value";
+        const std::string& value = args[++i];
+        if (arg == "--still") {
+            options.still = value;
+        } else if (arg == "--device") {
+            options.device = value;
+        } else if (arg == "--zoom") {
+            char* end = nullptr;
+            options.zoom = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(options.zoom >= 1))
+                return "--zoom takes a factor of 1 or more, not \"" + value + "\"";
+        } else {
+            const auto number = wholeNumber(value);
+            if (arg == "--position") {
+                if (!number || (*number != 1 && *number != 2))
+                    return "--position is 1 (back) or 2 (front), not \"" + value + "\"";
+                options.position = *number;
+            } else if (arg == "--lens") {
+                if (!number || (*number != 0 && *number != 1 && *number != 2 && *number != 100))
+                    return "--lens is 0 (ultra-wide), 1 (wide), 2 (telephoto) or 100 "
+                           "(multi-camera), not \"" +
+                           value + "\"";
+                options.lens = *number;
+            } else {
+                if (!number || *number < 0 || *number > 2)
+                    return "--flash is 0 (off), 1 (auto) or 2 (on), not \"" + value + "\"";
+                options.flash = *number;
+            }
+        }
+    }
+    if (options.list == !options.still.empty()) return "give either --list or --still FILE";
+    return {};
+}
+
+// The camera for a position and a lens code, as the camera screen looks it up.
+CaptureDeviceRef cameraWithPosition(long position, long lens) {
+    std::vector<std::string> types;
+    if (position != AVCaptureDevicePositionBack) {
+        types = {AVCaptureDeviceTypeBuiltInWideAngleCamera};
+    } else if (lens == 0) {
+        types = {AVCaptureDeviceTypeBuiltInUltraWideCamera};
+    } else if (lens == 1) {
+        types = {AVCaptureDeviceTypeBuiltInWideAngleCamera};
+    } else if (lens == 2) {
+        types = {AVCaptureDeviceTypeBuiltInTelephotoCamera};
+    } else {
+        types = {AVCaptureDeviceTypeBuiltInTripleCamera, AVCaptureDeviceTypeBuiltInDualCamera,
+                 AVCaptureDeviceTypeBuiltInDualWideCamera};
+    }
+    const auto position64 =
+        position == 2 ? AVCaptureDevicePositionFront : AVCaptureDevicePositionBack;
+    auto discovery = CaptureDeviceDiscoverySession::discoverySessionWithDeviceTypes(
+        types, AVMediaTypeVideo, position64);
+    return discovery->devices().empty() ? nullptr : discovery->devices().front();
+}
+
+int list() {
+    const std::vector<std::string> allTypes = {
+        AVCaptureDeviceTypeBuiltInUltraWideCamera, AVCaptureDeviceTypeBuiltInWideAngleCamera,
+        AVCaptureDeviceTypeBuiltInTelephotoCamera, AVCaptureDeviceTypeBuiltInDualCamera,
+        AVCaptureDeviceTypeBuiltInDualWideCamera,  AVCaptureDeviceTypeBuiltInTripleCamera};
+    auto discovery = CaptureDeviceDiscoverySession::discoverySessionWithDeviceTypes(
+        allTypes, AVMediaTypeVideo, AVCaptureDevicePositionUnspecified);
+    if (discovery->devices().empty())
+        std::fprintf(stderr, "halidex-camera-sim: the \"%s\" device has no camera\n",
+                     hx::DeviceProfile::current().name.c_str());
+    for (const CaptureDeviceRef& device : discovery->devices()) {
+        std::printf("%s position %lld formats", device->deviceType().c_str(),
+                    static_cast<long long>(device->position()));
+        for (const CaptureDeviceFormatRef& format : device->formats())
+            std::printf(" %s", format->description().c_str());
+        std::printf("\n");
+    }
+    return 0;
+}
+
+// Waits for the photo on the photo output's queue.
+class PhotoCatcher : public CapturePhotoCaptureDelegate {
+  public:
+    void captureOutputDidFinishProcessingPhoto(CapturePhotoOutput&, const CapturePhotoRef& p,
+                                               const std::optional<CaptureError>& e) override {
+        photo = p;
+        error = e;
+        done = true;
+    }
+    CapturePhotoRef photo;
+    std::optional<CaptureError> error;
+    std::atomic<bool> done{false};
+};
+
+int still(const Options& options) {
+    const CaptureDeviceRef device = cameraWithPosition(options.position, options.lens);
+    if (!device) {
+        std::fprintf(stderr,
+                     "halidex-camera-sim: the \"%s\" device has no camera for position %ld "
+                     "and lens %ld\n",
+                     hx::DeviceProfile::current().name.c_str(), options.position, options.lens);
+        return kFailed;
+    }
+    CaptureError error;
+    auto input = CaptureDeviceInput::deviceInputWithDevice(device, &error);
+    if (!input) {
+        std::fprintf(stderr, "halidex-camera-sim: %s\n", error.localizedDescription.c_str());
+        return kFailed;
+    }
+    auto session = CaptureSession::create();
+    auto output = CapturePhotoOutput::create();
+    session->beginConfiguration();
+    session->addInput(input);
+    session->addOutput(output);
+    session->setSessionPreset(AVCaptureSessionPresetPhoto);
+    session->commitConfiguration();
+    if (options.zoom != 1 && device->lockForConfiguration()) {
+        device->setVideoZoomFactor(options.zoom);
+        device->unlockForConfiguration();
+    }
+    session->startRunning();
+
+    auto settings = CapturePhotoSettings::photoSettings();
+    const CaptureFlashMode flashModes[] = {AVCaptureFlashModeOff, AVCaptureFlashModeAuto,
+                                           AVCaptureFlashModeOn};
+    if (device->hasFlash()) settings->setFlashMode(flashModes[options.flash]);
+    PhotoCatcher catcher;
+    output->capturePhotoWithSettings(settings, &catcher);
+    hx::RunLoop::main().runUntil([&] { return catcher.done.load(); }, kCaptureTimeoutSeconds);
+    session->stopRunning();
+    if (!catcher.done) {
+        std::fprintf(stderr, "halidex-camera-sim: the camera did not deliver a photo\n");
+        return kFailed;
+    }
+    if (catcher.error || !catcher.photo->pixelBuffer()) {
+        std::fprintf(stderr, "halidex-camera-sim: the capture failed: %s\n",
+                     catcher.error ? catcher.error->localizedDescription.c_str() : "no pixels");
+        return kFailed;
+    }
+    const hx::gpu::PixelBufferRef& buffer = catcher.photo->pixelBuffer();
+    auto picture = hx::image::Image::wrap(
+        hx::image::PixelFormat::BGRA8, static_cast<int>(buffer->width()),
+        static_cast<int>(buffer->height()), buffer->baseAddress(), buffer->bytesPerRow(), buffer);
+    std::string writeError;
+    if (!picture || !hx::image::writePng(*picture, options.still, &writeError)) {
+        std::fprintf(stderr, "halidex-camera-sim: cannot write %s: %s\n", options.still.c_str(),
+                     writeError.c_str());
+        return kFailed;
+    }
+    std::printf("%s: %zux%zu from \"%s\"%s\n", options.still.c_str(), buffer->width(),
+                buffer->height(), device->localizedName().c_str(),
+                catcher.photo->resolvedSettings().flashEnabled ? ", flash fired" : "");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (std::string problem = parse(argc, argv, options); !problem.empty())
+        return badInput(problem);
+    hx::RunLoop::main().bindToCurrentThread();
+    if (!options.device.empty()) {
+        std::string error;
+        if (!hx::DeviceProfile::select(options.device, &error)) return badInput(error);
+    }
+    return options.list ? list() : still(options);
+}
