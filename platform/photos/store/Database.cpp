@@ -13,6 +13,15 @@ Statement::~Statement() {
     sqlite3_finalize(stmt_);
 }
 
+namespace {
+
+bool isBusy(int result) {
+    int primary = result & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+}  // namespace
+
 bool Statement::check(int result, const char* what) {
     if (result == SQLITE_OK) return true;
     hxLog("photo library: %@ failed for \"%@\": %@", what, sql_.c_str(), sqlite3_errmsg(db_));
@@ -32,11 +41,20 @@ bool Statement::bind(int index, double value) {
     return check(sqlite3_bind_double(stmt_, index, value), "binding");
 }
 
+bool Statement::bind(int index, const std::vector<uint8_t>& blob) {
+    // A zero-length blob with a null pointer would bind NULL; the column wants an empty blob.
+    static const uint8_t empty = 0;
+    return check(sqlite3_bind_blob(stmt_, index, blob.empty() ? &empty : blob.data(),
+                                   int(blob.size()), SQLITE_TRANSIENT),
+                 "binding");
+}
+
 Statement::Step Statement::step() {
     int result = sqlite3_step(stmt_);
     if (result == SQLITE_ROW) return Step::Row;
     if (result == SQLITE_DONE) return Step::Done;
-    hxLog("photo library: \"%@\" failed: %@", sql_.c_str(), sqlite3_errmsg(db_));
+    if (!isBusy(result))
+        hxLog("photo library: \"%@\" failed: %@", sql_.c_str(), sqlite3_errmsg(db_));
     // Clears the error state so the statement can be reset without reporting it again.
     sqlite3_reset(stmt_);
     return Step::Error;
@@ -70,6 +88,16 @@ double Statement::real(int column) const {
     return sqlite3_column_double(stmt_, column);
 }
 
+std::vector<uint8_t> Statement::blob(int column) const {
+    const auto* value = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
+    if (!value) return {};
+    return std::vector<uint8_t>(value, value + sqlite3_column_bytes(stmt_, column));
+}
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
 std::unique_ptr<Database> Database::open(const std::string& path, std::string* error) {
     sqlite3* db = nullptr;
     int result =
@@ -92,8 +120,10 @@ Database::~Database() {
 
 std::unique_ptr<Statement> Database::prepare(const std::string& sql) {
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr) != SQLITE_OK) {
-        hxLog("photo library: cannot prepare \"%@\": %@", sql.c_str(), sqlite3_errmsg(db_));
+    int result = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr);
+    if (result != SQLITE_OK) {
+        if (!isBusy(result))
+            hxLog("photo library: cannot prepare \"%@\": %@", sql.c_str(), sqlite3_errmsg(db_));
         sqlite3_finalize(stmt);
         return nullptr;
     }
@@ -102,8 +132,10 @@ std::unique_ptr<Statement> Database::prepare(const std::string& sql) {
 
 bool Database::execute(const std::string& sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
-    hxLog("photo library: \"%@\" failed: %@", sql.c_str(), message ? message : "unknown error");
+    int result = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+    if (result == SQLITE_OK) return true;
+    if (!isBusy(result))
+        hxLog("photo library: \"%@\" failed: %@", sql.c_str(), message ? message : "unknown error");
     sqlite3_free(message);
     return false;
 }
@@ -126,6 +158,18 @@ void Database::setBusyTimeout(int milliseconds) {
 
 std::string Database::lastError() const {
     return sqlite3_errmsg(db_);
+}
+
+bool Database::lastErrorIsBusy() const {
+    return isBusy(sqlite3_extended_errcode(db_));
+}
+
+int64_t Database::lastInsertRowid() const {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int64_t Database::changes() const {
+    return sqlite3_changes64(db_);
 }
 
 Transaction::Transaction(Database& db) : db_(db) {

@@ -1,7 +1,9 @@
 #pragma once
 // A thin layer over one SQLite connection: prepared statements with typed binding and columns,
 // and plain statements run for their effect. Every SQLite error is logged here, once, with the
-// statement that caused it; callers only see false or an empty result.
+// statement that caused it; callers only see false or an empty result. A busy or locked
+// database is the exception: it is not logged, since the store retries the whole transaction
+// and logs only when it gives up (lastErrorIsBusy() tells the two apart).
 //
 // Threads: a connection and its statements belong to one thread at a time; LibraryStore guards
 // them with its mutex.
@@ -10,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -29,6 +32,7 @@ class Statement {
     bool bind(int index, const std::string& value);
     bool bind(int index, int64_t value);
     bool bind(int index, double value);
+    bool bind(int index, const std::vector<uint8_t>& blob);
 
     Step step();
     // Steps until done; false on an error.
@@ -39,6 +43,8 @@ class Statement {
     std::string text(int column) const;
     int64_t integer(int column) const;
     double real(int column) const;
+    std::vector<uint8_t> blob(int column) const;
+    bool isNull(int column) const;
 
   private:
     bool check(int result, const char* what);
@@ -67,6 +73,12 @@ class Database {
     void setBusyTimeout(int milliseconds);
     // The last error SQLite reported on this connection.
     std::string lastError() const;
+    // Whether the last failure came from another connection holding the database (busy or
+    // locked), so that running the whole transaction again may succeed.
+    bool lastErrorIsBusy() const;
+    int64_t lastInsertRowid() const;
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int64_t changes() const;
 
   private:
     explicit Database(sqlite3* db) : db_(db) {}

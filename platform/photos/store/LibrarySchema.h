@@ -1,7 +1,14 @@
 #pragma once
 // The library database's schema, versioned by PRAGMA user_version. Each version has one upgrade
 // step from the version before it, run in its own transaction together with the new version
-// number, so a crash mid-upgrade leaves the previous version intact.
+// number, so a crash mid-upgrade leaves the previous version intact. Before an existing library
+// is upgraded, a copy of it is kept beside it.
+//
+// Version 1: assets, albums, album membership.
+// Version 2: edits (adjustment data and the rendered file), a revision and modification date per
+//            asset, the original file name, the change log that other processes read to learn
+//            what changed, the assets of a limited-access selection, and a date index that
+//            orders ties too.
 
 #include <string>
 
@@ -9,10 +16,12 @@ namespace hx::photos {
 
 class Database;
 
-inline constexpr int kLibrarySchemaVersion = 1;
+inline constexpr int kLibrarySchemaVersion = 2;
 
-// Brings the database up to kLibrarySchemaVersion. False, with the reason in `error`, when the
-// database was written by a newer program or an upgrade step fails.
-bool upgradeLibrarySchema(Database& db, std::string* error);
+// Brings the database up to kLibrarySchemaVersion. Before upgrading a database that already has
+// a schema, copies it to `backupFolder`/library-v<N>-backup.sqlite unless that copy exists (an
+// empty folder skips the copy). False, with the reason in `error`, when the database was written
+// by a newer program or an upgrade step fails.
+bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::string* error);
 
 }  // namespace hx::photos

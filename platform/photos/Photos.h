@@ -1,0 +1,23 @@
+#pragma once
+// The photo library API in one include.
+
+#include "platform/photos/editing/AdjustmentData.h"
+#include "platform/photos/editing/ContentEditingInput.h"
+#include "platform/photos/editing/ContentEditingOutput.h"
+#include "platform/photos/fetch/Asset.h"
+#include "platform/photos/fetch/AssetCollection.h"
+#include "platform/photos/fetch/Change.h"
+#include "platform/photos/fetch/FetchOptions.h"
+#include "platform/photos/fetch/FetchResult.h"
+#include "platform/photos/fetch/FetchResultChangeDetails.h"
+#include "platform/photos/imaging/CachingImageManager.h"
+#include "platform/photos/imaging/ImageManager.h"
+#include "platform/photos/imaging/ImageRequestOptions.h"
+#include "platform/photos/imaging/TargetSize.h"
+#include "platform/photos/library/AssetChangeRequest.h"
+#include "platform/photos/library/AssetCollectionChangeRequest.h"
+#include "platform/photos/library/AssetCreationRequest.h"
+#include "platform/photos/library/LibraryAuthorization.h"
+#include "platform/photos/library/PhotoLibrary.h"
+#include "platform/photos/library/PhotoLibraryChangeObserver.h"
+#include "platform/photos/library/PhotosError.h"

@@ -1,0 +1,135 @@
+#include "platform/photos/library/LibraryAuthorization.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/image/FileIO.h"
+#include "platform/log/Log.h"
+#include "platform/paths/Paths.h"
+
+namespace hx::photos {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct PromptState {
+    std::mutex mutex;
+    LibraryAuthorization::Prompt prompt;
+    // Two threads asking at once get one question.
+    std::mutex askMutex;
+};
+
+PromptState& promptState() {
+    static PromptState* const state = new PromptState;
+    return *state;
+}
+
+std::string normalised(std::string text) {
+    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
+    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return c == '_' ? '-' : static_cast<char>(std::tolower(c));
+    });
+    return text;
+}
+
+std::string filePath(const std::string& folder) {
+    return folder + "/" + LibraryAuthorization::kFileName;
+}
+
+}  // namespace
+
+const char* LibraryAuthorization::word(AuthorizationStatus status) {
+    switch (status) {
+        case AuthorizationStatus::NotDetermined:
+            return "not-determined";
+        case AuthorizationStatus::Restricted:
+            return "restricted";
+        case AuthorizationStatus::Denied:
+            return "denied";
+        case AuthorizationStatus::Authorized:
+            return "authorized";
+        case AuthorizationStatus::Limited:
+            return "limited";
+    }
+    return "not-determined";
+}
+
+std::optional<AuthorizationStatus> LibraryAuthorization::parse(const std::string& text) {
+    std::string w = normalised(text);
+    for (auto status : {AuthorizationStatus::NotDetermined, AuthorizationStatus::Restricted,
+                        AuthorizationStatus::Denied, AuthorizationStatus::Authorized,
+                        AuthorizationStatus::Limited}) {
+        if (w == word(status)) return status;
+    }
+    if (w == "authorised") return AuthorizationStatus::Authorized;
+    return std::nullopt;
+}
+
+AuthorizationStatus LibraryAuthorization::status(const std::string& folder) {
+    if (const char* forced = std::getenv(kEnvironmentVariable); forced && *forced) {
+        if (auto status = parse(forced)) return *status;
+        hxLog("photo library: %@=%@ is not a status; ignoring it", kEnvironmentVariable, forced);
+    }
+    std::vector<uint8_t> contents;
+    std::error_code missing;
+    if (!fs::exists(filePath(folder), missing)) return AuthorizationStatus::NotDetermined;
+    std::string error;
+    if (!image::readFileContents(filePath(folder), contents, &error, 256)) {
+        hxLog("photo library: cannot read the authorisation: %@", error.c_str());
+        return AuthorizationStatus::NotDetermined;
+    }
+    std::string text(contents.begin(), contents.end());
+    if (auto status = parse(text)) return *status;
+    hxLog("photo library: %@ holds no status; taking it as not determined",
+          filePath(folder).c_str());
+    return AuthorizationStatus::NotDetermined;
+}
+
+bool LibraryAuthorization::set(const std::string& folder, AuthorizationStatus status,
+                               std::string* error) {
+    if (status == AuthorizationStatus::NotDetermined) {
+        std::error_code failure;
+        fs::remove(filePath(folder), failure);
+        if (failure) {
+            if (error) *error = "cannot remove " + filePath(folder) + ": " + failure.message();
+            return false;
+        }
+        return true;
+    }
+    if (!paths::ensureDirectory(folder, error)) return false;
+    std::string text = std::string(word(status)) + "\n";
+    return image::writeFileAtomically(
+        filePath(folder), reinterpret_cast<const uint8_t*>(text.data()), text.size(), error);
+}
+
+AuthorizationStatus LibraryAuthorization::ask(const std::string& folder, AccessLevel level) {
+    PromptState& state = promptState();
+    std::lock_guard asking(state.askMutex);
+    AuthorizationStatus current = status(folder);
+    if (current != AuthorizationStatus::NotDetermined) return current;
+    Prompt prompt;
+    {
+        std::lock_guard lock(state.mutex);
+        prompt = state.prompt;
+    }
+    AuthorizationStatus answer = prompt ? prompt(level) : AuthorizationStatus::Authorized;
+    if (answer == AuthorizationStatus::NotDetermined) return answer;
+    std::string error;
+    if (!set(folder, answer, &error)) {
+        hxLog("photo library: cannot record the answer %@: %@", word(answer), error.c_str());
+    }
+    return answer;
+}
+
+void LibraryAuthorization::setPrompt(Prompt prompt) {
+    PromptState& state = promptState();
+    std::lock_guard lock(state.mutex);
+    state.prompt = std::move(prompt);
+}
+
+}  // namespace hx::photos

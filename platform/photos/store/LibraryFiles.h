@@ -1,0 +1,42 @@
+#pragma once
+// Where a library keeps its image files, and how they get there. Originals live under
+// originals/<2 hex>/<UUID>.<extension>, rendered versions of edited assets under
+// renders/<2 hex>/<UUID>-<8 hex>.<extension>; the two hex digits spread the files over 256
+// folders.
+//
+// A file is written to a temporary name, flushed and renamed into place (the rename flushed too)
+// before any database row names it, so that a crash leaves at worst a file without a row, never
+// a row without its file.
+//
+// Threads: any thread; the object never changes after it is made.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hx::photos {
+
+class LibraryFiles {
+  public:
+    explicit LibraryFiles(std::string folder) : folder_(std::move(folder)) {}
+
+    static constexpr const char* kOriginalsFolder = "originals";
+    static constexpr const char* kRendersFolder = "renders";
+
+    std::string originalPath(const std::string& fileName) const;
+    std::string renderPath(const std::string& fileName) const;
+
+    // Writes the bytes durably at `path`, making its folder when needed. False, with a logged
+    // message and the reason in `error`, when it cannot.
+    bool write(const std::string& path, const std::vector<uint8_t>& bytes,
+               std::string* error) const;
+    // Removes a file the database no longer names; a missing file is fine.
+    void remove(const std::string& path) const;
+
+  private:
+    std::string pathIn(const char* area, const std::string& fileName) const;
+
+    std::string folder_;
+};
+
+}  // namespace hx::photos

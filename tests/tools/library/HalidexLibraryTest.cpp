@@ -1,0 +1,295 @@
+// halidex-library run as a user runs it, on a library in a temporary HALIDEX_HOME, with sqlite3
+// and exiftool as independent checks of what it wrote, when they are installed.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "platform/image/FileIO.h"
+#include "platform/photos/Photos.h"
+#include "platform/photos/store/LibraryStore.h"
+#include "tests/platform/photos/PhotosTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace hx::photos;
+using hx::photos::testing::makePicture;
+using hx::photos::testing::waitUntil;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+    if (!line.empty() && line.back() == '\t') fields.push_back("");
+    return fields;
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Output of a shell command, or nothing when the program is not installed.
+std::optional<std::string> checker(const std::string& program, const std::string& arguments) {
+    if (std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) != 0) {
+        return std::nullopt;
+    }
+    FILE* pipe = popen((program + " " + arguments + " 2>&1").c_str(), "r");
+    if (!pipe) return std::nullopt;
+    std::string output;
+    std::array<char, 4096> chunk;
+    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), n);
+    pclose(pipe);
+    while (!output.empty() && output.back() == '\n') output.pop_back();
+    return output;
+}
+
+class HalidexLibrary : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/hx-library-tool-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        home_ = pattern;
+        environment_.set("HALIDEX_HOME", home_.c_str());
+        environment_.set(LibraryAuthorization::kEnvironmentVariable, nullptr);
+    }
+    void TearDown() override {
+        hx::photos::testing::closeLibrary(PhotoLibrary::setSharedPhotoLibrary(nullptr));
+        hx::RunLoop::main().discardPendingWork();
+        environment_.restore();
+        hx::photos::testing::removeFolder(home_);
+    }
+
+    Result run(const std::string& arguments) {
+        std::string errFile = home_ + "/stderr.txt";
+        std::string command = std::string(HX_LIBRARY_TOOL) + " " + arguments + " 2>" + errFile;
+        Result result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        std::array<char, 4096> chunk;
+        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) {
+            result.out.append(chunk.data(), n);
+        }
+        int status = pclose(pipe);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::vector<uint8_t> err;
+        hx::image::readFileContents(errFile, err, nullptr);
+        result.err.assign(err.begin(), err.end());
+        return result;
+    }
+
+    std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::string path = home_ + "/" + name;
+        EXPECT_TRUE(hx::image::writeFileAtomically(path, bytes.data(), bytes.size(), nullptr));
+        return path;
+    }
+
+    std::string database() const { return LibraryStore::defaultFolder() + "/library.sqlite"; }
+
+    std::optional<std::string> sql(const std::string& statement) {
+        return checker("sqlite3", shellQuoted(database()) + " " + shellQuoted(statement));
+    }
+
+    std::string home_;
+    hx::testing::ScopedEnvironment environment_;
+};
+
+TEST_F(HalidexLibrary, ImportsListsNewestFirstAndTheDatabaseAgrees) {
+    std::string jpeg = writeFile("taken.jpg", makePicture(40, 30, "2021:07:04 10:20:30", 6));
+    std::string png = writeFile("undated.png", makePicture(16, 8, "", 1, "public.png"));
+    Result imported = run("import --album 'Halidex Camera' " + jpeg + " " + png);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    auto importedLines = linesOf(imported.out);
+    ASSERT_EQ(importedLines.size(), 2u);
+    std::string jpegId = fieldsOf(importedLines[0])[0];
+    std::string pngId = fieldsOf(importedLines[1])[0];
+    EXPECT_EQ(fieldsOf(importedLines[0])[1], jpeg);
+
+    Result listed = run("list");
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    auto lines = linesOf(listed.out);
+    ASSERT_EQ(lines.size(), 2u);
+    // The picture without a date is dated when it came in, so it is the newest.
+    auto newest = fieldsOf(lines[0]), oldest = fieldsOf(lines[1]);
+    ASSERT_EQ(newest.size(), 4u);
+    EXPECT_EQ(newest[0], pngId);
+    EXPECT_EQ(newest[2], "16x8");
+    EXPECT_EQ(oldest[0], jpegId);
+    EXPECT_EQ(oldest[1], "2021-07-04 10:20:30");
+    EXPECT_EQ(oldest[2], "30x40") << "sizes are upright";
+    EXPECT_EQ(oldest[3], "Halidex Camera");
+
+    // A second import finds the album by its title instead of making another.
+    std::string third = writeFile("third.jpg", makePicture(8, 8, "2019:01:01 00:00:00"));
+    ASSERT_EQ(run("import --album 'Halidex Camera' " + third).status, 0);
+    Result albums = run("albums");
+    ASSERT_EQ(albums.status, 0);
+    auto albumLines = linesOf(albums.out);
+    ASSERT_EQ(albumLines.size(), 1u);
+    EXPECT_EQ(fieldsOf(albumLines[0])[1], "3");
+    EXPECT_EQ(fieldsOf(albumLines[0])[2], "Halidex Camera");
+    Result inAlbum = run("list --album 'Halidex Camera'");
+    EXPECT_EQ(linesOf(inAlbum.out).size(), 3u);
+    EXPECT_EQ(fieldsOf(linesOf(inAlbum.out)[2])[1], "2019-01-01 00:00:00");
+
+    if (auto integrity = sql("PRAGMA integrity_check")) {
+        EXPECT_EQ(*integrity, "ok");
+        EXPECT_EQ(sql("SELECT COUNT(*) FROM assets"), "3");
+        EXPECT_EQ(sql("SELECT COUNT(*) FROM album_assets"), "3");
+        EXPECT_EQ(sql("SELECT original_filename || ' ' || orientation FROM assets WHERE "
+                      "local_identifier = '" +
+                      jpegId + "'"),
+                  "taken.jpg 6");
+        EXPECT_EQ(sql("PRAGMA journal_mode"), "wal");
+    }
+}
+
+TEST_F(HalidexLibrary, ExportsTheOriginalByteForByte) {
+    auto bytes = makePicture(40, 30, "2021:07:04 10:20:30", 6);
+    std::string source = writeFile("IMG_0001.JPG", bytes);
+    Result imported = run("import " + source);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    std::string identifier = fieldsOf(linesOf(imported.out)[0])[0];
+    fs::create_directories(home_ + "/out");
+
+    Result exported = run("export " + shellQuoted(identifier) + " " + home_ + "/out");
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    std::string path = home_ + "/out/IMG_0001.JPG";
+    EXPECT_EQ(linesOf(exported.out), (std::vector<std::string>{path}));
+    std::vector<uint8_t> copy;
+    ASSERT_TRUE(hx::image::readFileContents(path, copy, nullptr));
+    EXPECT_EQ(copy, bytes);
+    if (auto tags =
+            checker("exiftool", "-s3 -Orientation -DateTimeOriginal " + shellQuoted(path))) {
+        EXPECT_EQ(*tags, "Rotate 90 CW\n2021:07:04 10:20:30");
+    }
+
+    EXPECT_EQ(run("export " + shellQuoted(identifier) + " " + home_ + "/out").status, 2)
+        << "an existing file is not overwritten";
+    EXPECT_EQ(run("export " + shellQuoted(identifier) + " " + source).status, 2);
+    EXPECT_EQ(run("export 00000000-0000-0000-0000-000000000000 " + home_).status, 2);
+}
+
+TEST_F(HalidexLibrary, ShowsAndRevertsAnEditMadeThroughTheLibrary) {
+    Result imported = run("import " + writeFile("a.jpg", makePicture(64, 48)));
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    std::string identifier = fieldsOf(linesOf(imported.out)[0])[0];
+
+    // An editor, in this process, commits an edit to the same library.
+    {
+        std::string error;
+        auto library = PhotoLibrary::open({}, &error);
+        ASSERT_TRUE(library) << error;
+        ASSERT_TRUE(LibraryAuthorization::set(library->folder(), AuthorizationStatus::Authorized));
+        PhotoLibrary::setSharedPhotoLibrary(library);
+        AssetRef asset =
+            Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
+        ASSERT_TRUE(asset);
+        std::shared_ptr<const ContentEditingInput> input;
+        asset->requestContentEditingInputWithOptions(
+            nullptr, [&](std::shared_ptr<const ContentEditingInput> delivered,
+                         const ContentEditingInputInfo&) { input = delivered; });
+        ASSERT_TRUE(waitUntil([&] { return input != nullptr; }));
+        auto output = std::make_shared<ContentEditingOutput>(*input);
+        output->setAdjustmentData(std::make_shared<const AdjustmentData>(
+            "org.halidex.filter", "1.0", std::vector<uint8_t>{1, 2, 3}));
+        auto rendered = makePicture(32, 24);
+        ASSERT_TRUE(hx::image::writeFileAtomically(output->renderedContentURL(), rendered.data(),
+                                                   rendered.size(), nullptr));
+        ASSERT_TRUE(library->performChangesAndWait([&] {
+            AssetChangeRequest::changeRequestForAsset(*asset)->setContentEditingOutput(output);
+        }));
+        PhotoLibrary::setSharedPhotoLibrary(nullptr);
+        asset.reset();
+        hx::photos::testing::closeLibrary(std::move(library));
+    }
+
+    // The identifier works without its suffix too.
+    std::string uuid = identifier.substr(0, identifier.find('/'));
+    Result shown = run("show " + uuid);
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find("identifier: " + identifier + "\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("pixel size: 32x24\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("original: a.jpg (public.jpeg, 64x48, orientation 1)\n"),
+              std::string::npos);
+    EXPECT_NE(shown.out.find("adjustment format: org.halidex.filter\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("adjustment version: 1.0\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("adjustment data: 3 bytes 010203\n"), std::string::npos);
+
+    Result reverted = run("revert " + shellQuoted(identifier));
+    ASSERT_EQ(reverted.status, 0) << reverted.err;
+    Result after = run("show " + shellQuoted(identifier));
+    EXPECT_NE(after.out.find("edited: no\n"), std::string::npos);
+    EXPECT_NE(after.out.find("pixel size: 64x48\n"), std::string::npos);
+    if (sql("PRAGMA integrity_check")) {
+        EXPECT_EQ(sql("SELECT COUNT(*) FROM adjustments"), "0");
+    }
+    Result again = run("revert " + shellQuoted(identifier));
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, identifier + " has no edit\n");
+}
+
+TEST_F(HalidexLibrary, AuthorizationIsASettingOfTheLibrary) {
+    EXPECT_EQ(run("auth").out, "not-determined\n");
+    Result denied = run("auth denied");
+    ASSERT_EQ(denied.status, 0) << denied.err;
+    EXPECT_EQ(run("auth").out, "denied\n");
+    EXPECT_EQ(PhotoLibrary::authorizationStatus(), AuthorizationStatus::Denied);
+    ASSERT_EQ(run("auth limited").status, 0);
+    EXPECT_EQ(PhotoLibrary::authorizationStatus(), AuthorizationStatus::Limited);
+    // The tool is the library's owner: it lists whatever the setting says.
+    ASSERT_EQ(run("import " + writeFile("a.jpg", makePicture(8, 8))).status, 0);
+    ASSERT_EQ(run("auth denied").status, 0);
+    EXPECT_EQ(linesOf(run("list").out).size(), 1u);
+
+    Result bad = run("auth maybe");
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("\"maybe\" is not a status"), std::string::npos);
+    EXPECT_EQ(run("auth not-determined").status, 0);
+    EXPECT_EQ(run("auth").out, "not-determined\n");
+}
+
+TEST_F(HalidexLibrary, BadInputGivesAMessageAndStatusTwo) {
+    std::string text = writeFile("notes.txt", {'h', 'i'});
+    std::string good = writeFile("good.jpg", makePicture(8, 8));
+    for (const std::string& arguments :
+         {std::string(""), std::string("bogus"), std::string("import"),
+          std::string("import --album"), "import " + good + " " + home_ + "/missing.jpg",
+          "import " + good + " " + text, std::string("list extra"),
+          std::string("list --album Nowhere"), std::string("show"),
+          std::string("show 00000000-0000-0000-0000-000000000000/L0/001"),
+          std::string("revert nothing"), std::string("export only-one")}) {
+        Result result = run(arguments);
+        EXPECT_EQ(result.status, 2) << "halidex-library " << arguments;
+        EXPECT_NE(result.err.find("halidex-library"), std::string::npos) << arguments;
+    }
+    // Nothing of a rejected import was stored.
+    EXPECT_EQ(run("list").out, "");
+    Result help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: halidex-library"), std::string::npos);
+}
+
+}  // namespace

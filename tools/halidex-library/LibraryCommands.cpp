@@ -1,0 +1,272 @@
+#include "tools/halidex-library/LibraryCommands.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <map>
+
+#include "platform/image/FileIO.h"
+#include "platform/photos/Photos.h"
+#include "platform/photos/store/ImageFileInfo.h"
+#include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/LocalIdentifier.h"
+
+namespace hx::library_tool {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace hx::photos;
+
+int badInput(const std::string& message) {
+    std::fprintf(stderr, "halidex-library: %s\n", message.c_str());
+    return kExitBadInput;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "halidex-library: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+// Local time, "2024-03-15 18:00:00".
+std::string formatDate(double seconds) {
+    std::time_t time = std::time_t(seconds);
+    std::tm local{};
+    localtime_r(&time, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// Accepts the identifier with or without its "/L0/001" suffix.
+AssetRef findAsset(const std::string& identifier) {
+    std::string full = identifier.find('/') == std::string::npos
+                           ? identifier + kAssetIdentifierSuffix
+                           : identifier;
+    return Asset::fetchAssetsWithLocalIdentifiers({full}, nullptr).firstObject();
+}
+
+std::vector<AssetCollectionRef> albumsTitled(const std::string& title) {
+    std::vector<AssetCollectionRef> found;
+    auto albums = AssetCollection::fetchAssetCollectionsWithType(
+        AssetCollectionType::Album, AssetCollectionSubtype::AlbumRegular, nullptr);
+    for (const auto& album : albums) {
+        if (album->localizedTitle() == title) found.push_back(album);
+    }
+    return found;
+}
+
+std::string albumTitlesOf(const Asset& asset) {
+    std::string titles;
+    auto albums = AssetCollection::fetchAssetCollectionsContainingAsset(
+        asset, AssetCollectionType::Album, nullptr);
+    for (const auto& album : albums) {
+        if (!titles.empty()) titles += ", ";
+        titles += album->localizedTitle().value_or("");
+    }
+    return titles;
+}
+
+std::string hexPreview(const std::vector<uint8_t>& data, size_t limit) {
+    static const char* digits = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < data.size() && i < limit; ++i) {
+        text += digits[data[i] >> 4];
+        text += digits[data[i] & 15];
+    }
+    if (data.size() > limit) text += "...";
+    return text;
+}
+
+FetchOptions newestFirst() {
+    FetchOptions options;
+    options.sortDescriptors.push_back(SortDescriptor::sortDescriptorWithKey("creationDate", false));
+    return options;
+}
+
+}  // namespace
+
+int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album) {
+    // Every file is checked before anything is stored, so bad input stores nothing.
+    for (const std::string& file : files) {
+        auto bytes = std::make_shared<std::vector<uint8_t>>();
+        std::string error;
+        if (!image::readFileContents(file, *bytes, &error)) return badInput(error);
+        if (!inspectImageFile(std::move(bytes))) {
+            return badInput(file + " is not a JPEG, PNG, TIFF or HEIC picture");
+        }
+    }
+    AssetCollectionRef existing;
+    if (album) {
+        auto titled = albumsTitled(*album);
+        // With several albums of that title, the last one made receives the pictures.
+        if (!titled.empty()) existing = titled.back();
+    }
+    std::vector<std::string> identifiers;
+    PhotosError error;
+    bool saved = PhotoLibrary::sharedPhotoLibrary()->performChangesAndWait(
+        [&] {
+            std::shared_ptr<AssetCollectionChangeRequest> albumRequest;
+            if (existing) {
+                albumRequest =
+                    AssetCollectionChangeRequest::changeRequestForAssetCollection(*existing);
+            } else if (album) {
+                albumRequest =
+                    AssetCollectionChangeRequest::creationRequestForAssetCollectionWithTitle(
+                        *album);
+            }
+            for (const std::string& file : files) {
+                auto request = AssetCreationRequest::creationRequestForAsset();
+                AssetResourceCreationOptions options;
+                options.originalFilename = fs::path(file).filename().string();
+                request->addResourceWithTypeFileURL(AssetResourceType::Photo, file, &options);
+                identifiers.push_back(request->placeholderForCreatedAsset()->localIdentifier());
+                if (albumRequest) albumRequest->addAssets({request->placeholderForCreatedAsset()});
+            }
+        },
+        &error);
+    if (!saved) return failure("cannot import: " + error.localizedDescription);
+    for (size_t i = 0; i < files.size(); ++i) {
+        std::printf("%s\t%s\n", identifiers[i].c_str(), files[i].c_str());
+    }
+    return kExitOk;
+}
+
+int listAssets(const std::optional<std::string>& album) {
+    FetchOptions options = newestFirst();
+    std::vector<AssetRef> assets;
+    if (album) {
+        auto titled = albumsTitled(*album);
+        if (titled.empty()) return badInput("no album titled \"" + *album + "\"");
+        std::map<std::string, AssetRef> pooled;
+        for (const auto& collection : titled) {
+            for (const auto& asset : Asset::fetchAssetsInAssetCollection(*collection, &options)) {
+                pooled.emplace(asset->localIdentifier(), asset);
+            }
+        }
+        for (auto& [identifier, asset] : pooled) assets.push_back(asset);
+        std::stable_sort(assets.begin(), assets.end(), [](const AssetRef& a, const AssetRef& b) {
+            if (a->creationDate() != b->creationDate())
+                return a->creationDate() > b->creationDate();
+            return a->localIdentifier() > b->localIdentifier();
+        });
+    } else {
+        assets = Asset::fetchAssetsWithOptions(&options).objects();
+    }
+    for (const AssetRef& asset : assets) {
+        std::printf("%s\t%s\t%dx%d\t%s\n", asset->localIdentifier().c_str(),
+                    formatDate(asset->creationDate()).c_str(), asset->pixelWidth(),
+                    asset->pixelHeight(), albumTitlesOf(*asset).c_str());
+    }
+    return kExitOk;
+}
+
+int listAlbums() {
+    auto albums = AssetCollection::fetchAssetCollectionsWithType(
+        AssetCollectionType::Album, AssetCollectionSubtype::AlbumRegular, nullptr);
+    for (const auto& album : albums) {
+        std::printf("%s\t%lld\t%s\n", album->localIdentifier().c_str(),
+                    static_cast<long long>(album->estimatedAssetCount()),
+                    album->localizedTitle().value_or("").c_str());
+    }
+    return kExitOk;
+}
+
+int exportOriginal(const std::string& identifier, const std::string& folder) {
+    AssetRef asset = findAsset(identifier);
+    if (!asset) return badInput("no asset with identifier " + identifier);
+    std::error_code ignored;
+    if (!fs::is_directory(folder, ignored)) return badInput(folder + " is not a folder");
+    fs::path target = fs::path(folder) / asset->record().originalFilename;
+    if (fs::exists(target, ignored)) return badInput(target.string() + " already exists");
+
+    ImageRequestOptions options;
+    options.synchronous = true;
+    options.version = ImageRequestOptionsVersion::Original;
+    Bytes data;
+    std::string problem;
+    ImageManager::defaultManager().requestImageDataAndOrientationForAsset(
+        asset, &options, [&](Bytes bytes, const std::string&, int, const ImageResultInfo& info) {
+            data = std::move(bytes);
+            if (info.error) problem = info.error->localizedDescription;
+        });
+    if (!data) return failure("cannot read the original: " + problem);
+    std::string error;
+    if (!image::writeFileAtomically(target.string(), data->data(), data->size(), &error)) {
+        return failure(error);
+    }
+    std::printf("%s\n", target.string().c_str());
+    return kExitOk;
+}
+
+int showAsset(const std::string& identifier) {
+    AssetRef asset = findAsset(identifier);
+    if (!asset) return badInput("no asset with identifier " + identifier);
+    const AssetRecord& record = asset->record();
+    LibraryStore* store = asset->photoLibrary()->store();
+    std::printf("identifier: %s\n", asset->localIdentifier().c_str());
+    std::printf("media type: %s\n", asset->mediaType() == MediaType::Image ? "image" : "other");
+    std::printf("creation date: %s\n", formatDate(asset->creationDate()).c_str());
+    std::printf("modification date: %s\n", formatDate(asset->modificationDate()).c_str());
+    std::printf("pixel size: %dx%d\n", asset->pixelWidth(), asset->pixelHeight());
+    std::printf("original: %s (%s, %dx%d, orientation %d)\n", record.originalFilename.c_str(),
+                record.originalTypeIdentifier.c_str(), record.pixelWidth, record.pixelHeight,
+                record.orientation);
+    std::printf("original file: %s\n", store->originalPath(record).c_str());
+    std::printf("albums: %s\n", albumTitlesOf(*asset).c_str());
+    if (!record.adjustment) {
+        std::printf("edited: no\n");
+        return kExitOk;
+    }
+    const AdjustmentRecord& edit = *record.adjustment;
+    std::printf("edited: yes, %s\n", formatDate(edit.adjustedDate).c_str());
+    std::printf("adjustment format: %s\n", edit.formatIdentifier.c_str());
+    std::printf("adjustment version: %s\n", edit.formatVersion.c_str());
+    std::printf("adjustment data: %zu bytes %s\n", edit.data.size(),
+                hexPreview(edit.data, 64).c_str());
+    std::printf("rendered file: %s (%s, %dx%d, orientation %d)\n",
+                store->renderedPath(record).value_or("").c_str(),
+                edit.renderedTypeIdentifier.c_str(), edit.pixelWidth, edit.pixelHeight,
+                edit.orientation);
+    return kExitOk;
+}
+
+int authorization(const std::optional<std::string>& word) {
+    std::string folder = LibraryStore::defaultFolder();
+    if (!word) {
+        std::printf("%s\n", LibraryAuthorization::word(LibraryAuthorization::status(folder)));
+        return kExitOk;
+    }
+    auto status = LibraryAuthorization::parse(*word);
+    if (!status) {
+        return badInput("\"" + *word +
+                        "\" is not a status: authorized, limited, denied, restricted or "
+                        "not-determined");
+    }
+    std::string error;
+    if (!LibraryAuthorization::set(folder, *status, &error)) return failure(error);
+    if (const char* forced = std::getenv(LibraryAuthorization::kEnvironmentVariable);
+        forced && *forced) {
+        std::fprintf(stderr, "halidex-library: note: %s=%s overrides the setting\n",
+                     LibraryAuthorization::kEnvironmentVariable, forced);
+    }
+    std::printf("%s\n", LibraryAuthorization::word(*status));
+    return kExitOk;
+}
+
+int revertAsset(const std::string& identifier) {
+    AssetRef asset = findAsset(identifier);
+    if (!asset) return badInput("no asset with identifier " + identifier);
+    if (!asset->hasAdjustments()) {
+        std::printf("%s has no edit\n", asset->localIdentifier().c_str());
+        return kExitOk;
+    }
+    PhotosError error;
+    bool reverted = PhotoLibrary::sharedPhotoLibrary()->performChangesAndWait(
+        [&] { AssetChangeRequest::changeRequestForAsset(*asset)->revertAssetContentToOriginal(); },
+        &error);
+    if (!reverted) return failure("cannot revert: " + error.localizedDescription);
+    std::printf("%s reverted\n", asset->localIdentifier().c_str());
+    return kExitOk;
+}
+
+}  // namespace hx::library_tool

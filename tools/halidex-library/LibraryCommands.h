@@ -1,0 +1,23 @@
+#pragma once
+// The commands of halidex-library, each over the photo library API. Each returns the exit
+// status: 0 done, 1 the library failed, 2 bad input (with a message on stderr).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hx::library_tool {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitBadInput = 2;
+
+int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album);
+int listAssets(const std::optional<std::string>& album);
+int listAlbums();
+int exportOriginal(const std::string& identifier, const std::string& folder);
+int showAsset(const std::string& identifier);
+int authorization(const std::optional<std::string>& status);
+int revertAsset(const std::string& identifier);
+
+}  // namespace hx::library_tool

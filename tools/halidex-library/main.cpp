@@ -1,0 +1,108 @@
+// halidex-library: the photo library from the command line, through the same API the camera,
+// the widget and the editor use.
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/log/Log.h"
+#include "platform/photos/library/PhotoLibrary.h"
+#include "tools/halidex-library/LibraryCommands.h"
+
+namespace {
+
+using namespace hx::library_tool;
+
+constexpr const char* kUsage =
+    "usage: halidex-library COMMAND [ARGUMENTS]\n"
+    "  import [--album TITLE] FILE...   add pictures to the library (and to the album TITLE,\n"
+    "                                   made when missing)\n"
+    "  list [--album TITLE]             one line per asset, newest first: identifier, date,\n"
+    "                                   pixel size, albums\n"
+    "  albums                           one line per album: identifier, assets, title\n"
+    "  export ID DIR                    copy the asset's original file into DIR\n"
+    "  show ID                          the asset's properties and adjustment data\n"
+    "  auth [STATUS]                    show or set the library's authorisation:\n"
+    "                                   authorized, limited, denied, restricted, not-determined\n"
+    "  revert ID                        drop the asset's edit\n"
+    "The library is <data folder>/library; HALIDEX_HOME moves it.\n";
+
+int usage(const char* problem = nullptr) {
+    if (problem) std::fprintf(stderr, "halidex-library: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return kExitBadInput;
+}
+
+// Takes "--album TITLE" out of the arguments.
+bool takeAlbum(std::vector<std::string>& arguments, std::optional<std::string>& album) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != "--album") continue;
+        if (i + 1 >= arguments.size()) return false;
+        album = arguments[i + 1];
+        arguments.erase(arguments.begin() + long(i), arguments.begin() + long(i) + 2);
+        return true;
+    }
+    return true;
+}
+
+bool openLibrary() {
+    hx::photos::PhotoLibrary::Options options;
+    // The tool stands for the library's owner, so the programs' authorisation does not apply.
+    options.enforcesAuthorization = false;
+    std::string error;
+    auto library = hx::photos::PhotoLibrary::open({}, options, &error);
+    if (!library) {
+        std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
+        return false;
+    }
+    hx::photos::PhotoLibrary::setSharedPhotoLibrary(std::move(library));
+    return true;
+}
+
+int run(const std::string& command, std::vector<std::string> arguments) {
+    if (command == "auth") {
+        if (arguments.size() > 1) return usage("auth takes at most one status");
+        return authorization(arguments.empty() ? std::nullopt
+                                               : std::optional<std::string>(arguments[0]));
+    }
+    std::optional<std::string> album;
+    if ((command == "import" || command == "list") && !takeAlbum(arguments, album)) {
+        return usage("--album needs a title");
+    }
+    auto expect = [&](size_t count) { return arguments.size() == count; };
+    bool known = command == "import" || command == "list" || command == "albums" ||
+                 command == "export" || command == "show" || command == "revert";
+    if (!known) return usage(("unknown command \"" + command + "\"").c_str());
+    if (command == "import" && arguments.empty()) return usage("import needs at least one file");
+    if ((command == "list" || command == "albums") && !expect(0)) {
+        return usage((command + " takes no files").c_str());
+    }
+    if (command == "export" && !expect(2)) return usage("export needs an identifier and a folder");
+    if ((command == "show" || command == "revert") && !expect(1)) {
+        return usage((command + " needs one identifier").c_str());
+    }
+    if (!openLibrary()) return kExitFailure;
+    if (command == "import") return importFiles(arguments, album);
+    if (command == "list") return listAssets(album);
+    if (command == "albums") return listAlbums();
+    if (command == "export") return exportOriginal(arguments[0], arguments[1]);
+    if (command == "show") return showAsset(arguments[0]);
+    return revertAsset(arguments[0]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    std::vector<std::string> arguments(argv + 2, argv + argc);
+    int status = run(command, std::move(arguments));
+    hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    return status;
+}
