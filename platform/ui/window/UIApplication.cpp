@@ -1,6 +1,7 @@
 #include "platform/ui/window/UIApplication.h"
 
 #include "platform/runloop/NotificationCenter.h"
+#include "platform/ui/sharing/OpenURL.h"
 #include "platform/ui/window/UIWindow.h"
 
 namespace hx {
@@ -61,6 +62,14 @@ void UIApplication::enterForeground() {
     if (auto delegate = delegate_) delegate->applicationWillEnterForeground(*this);
     post(UIApplicationWillEnterForegroundNotification);
     state_ = UIApplicationState::Inactive;
+}
+
+void UIApplication::openURL(const NSURL& url, std::function<void(bool success)> completion) {
+    hx::openURL(url, std::move(completion));
+}
+
+bool UIApplication::canOpenURL(const NSURL& url) const {
+    return hx::canOpenURL(url);
 }
 
 void UIApplication::terminate() {

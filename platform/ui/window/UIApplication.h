@@ -16,6 +16,7 @@ namespace hx {
 
 class UIWindow;
 class UIApplication;
+class NSURL;
 
 inline constexpr const char* UIApplicationDidFinishLaunchingNotification =
     "UIApplicationDidFinishLaunchingNotification";
@@ -87,6 +88,10 @@ class UIApplication {
     void enterBackground();
     void enterForeground();
     void terminate();
+
+    // Hands the URL to the desktop (see OpenURL.h); the completion runs on the main queue.
+    void openURL(const NSURL& url, std::function<void(bool success)> completion = nullptr);
+    bool canOpenURL(const NSURL& url) const;
 
     bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
     void setIdleTimerDisabled(bool disabled) { idleTimerDisabled_ = disabled; }
