@@ -351,26 +351,8 @@ void UINavigationController::setNavigationBarHidden(bool hidden, bool animated) 
     if (hidden == navigationBarHidden_) return;
     navigationBarHidden_ = hidden;
     if (!isViewLoaded()) return;
-    std::shared_ptr<UINavigationBar> bar = navigationBar_;
-    CGRect target = navigationBarFrame(!hidden);
-    if (!animated) {
-        bar->removeAllAnimations();
-        bar->setFrame(target);
-        bar->setHidden(hidden);
-        return;
-    }
-    if (!hidden) {
-        bar->setHidden(false);
-        UIView::performWithoutAnimation([&] { bar->setFrame(navigationBarFrame(false)); });
-    }
-    std::weak_ptr<UIViewController> weak = weak_from_this();
-    UIView::animateWithDuration(
-        kBarDuration, 0, UIViewAnimationOptionCurveEaseInOut,
-        [bar, target] { bar->setFrame(target); },
-        [weak, bar, hidden](bool) {
-            auto self = std::static_pointer_cast<UINavigationController>(weak.lock());
-            if (self && self->navigationBarHidden_ == hidden) bar->setHidden(hidden);
-        });
+    slideBar(navigationBar_, hidden, animated, &UINavigationController::navigationBarFrame,
+             &UINavigationController::navigationBarHidden_);
 }
 
 void UINavigationController::setToolbarHidden(bool hidden, bool animated) {
@@ -380,8 +362,15 @@ void UINavigationController::setToolbarHidden(bool hidden, bool animated) {
         toolbar_->setHidden(hidden);
         return;
     }
-    std::shared_ptr<UIToolbar> bar = toolbar_;
-    CGRect target = toolbarFrame(!hidden);
+    slideBar(toolbar_, hidden, animated, &UINavigationController::toolbarFrame,
+             &UINavigationController::toolbarHidden_);
+}
+
+void UINavigationController::slideBar(const std::shared_ptr<UIView>& bar, bool hidden,
+                                      bool animated,
+                                      CGRect (UINavigationController::*frameFor)(bool) const,
+                                      bool UINavigationController::*hiddenFlag) {
+    CGRect target = (this->*frameFor)(!hidden);
     if (!animated) {
         bar->removeAllAnimations();
         bar->setFrame(target);
@@ -390,15 +379,15 @@ void UINavigationController::setToolbarHidden(bool hidden, bool animated) {
     }
     if (!hidden) {
         bar->setHidden(false);
-        UIView::performWithoutAnimation([&] { bar->setFrame(toolbarFrame(false)); });
+        UIView::performWithoutAnimation([&] { bar->setFrame((this->*frameFor)(false)); });
     }
     std::weak_ptr<UIViewController> weak = weak_from_this();
     UIView::animateWithDuration(
         kBarDuration, 0, UIViewAnimationOptionCurveEaseInOut,
         [bar, target] { bar->setFrame(target); },
-        [weak, bar, hidden](bool) {
+        [weak, bar, hidden, hiddenFlag](bool) {
             auto self = std::static_pointer_cast<UINavigationController>(weak.lock());
-            if (self && self->toolbarHidden_ == hidden) bar->setHidden(hidden);
+            if (self && (*self).*hiddenFlag == hidden) bar->setHidden(hidden);
         });
 }
 

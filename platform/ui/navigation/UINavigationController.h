@@ -82,6 +82,11 @@ class UINavigationController : public UIViewController {
     void finishTransition();
     CGRect navigationBarFrame(bool shown) const;
     CGRect toolbarFrame(bool shown) const;
+    // Shows or hides a bar, sliding it in or out from off-screen when animated. `hiddenFlag` is
+    // the bar's member; a slide that ends after the flag changed again leaves the bar visible.
+    void slideBar(const std::shared_ptr<UIView>& bar, bool hidden, bool animated,
+                  CGRect (UINavigationController::*frameFor)(bool) const,
+                  bool UINavigationController::*hiddenFlag);
     UIEdgeInsets safeInsets() const;
 
     std::vector<std::shared_ptr<UIViewController>> stack_;

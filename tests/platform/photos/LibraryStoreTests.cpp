@@ -18,12 +18,14 @@
 #include "platform/log/CaptureScope.h"
 #include "platform/paths/Paths.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "tests/platform/photos/SqliteTool.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace hx::photos;
 using hx::image::PropertyDictionary;
+using hx::photos::testing::sqliteTool;
 
 // A small JPEG taken at `exifDate` ("YYYY:MM:DD HH:MM:SS"), or without a date when empty.
 std::vector<uint8_t> makeJpeg(int width, int height, const std::string& exifDate,
@@ -65,20 +67,6 @@ size_t countFiles(const fs::path& folder) {
         if (entry.is_regular_file()) ++count;
     }
     return count;
-}
-
-// The first line the sqlite3 tool prints for `sql` on `database`; nothing when the tool is
-// missing.
-std::optional<std::string> sqliteTool(const std::string& database, const std::string& sql) {
-    if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) return std::nullopt;
-    std::string command = "sqlite3 '" + database + "' '" + sql + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return std::nullopt;
-    char line[512] = {};
-    std::string output = std::fgets(line, sizeof line, pipe) ? line : "";
-    pclose(pipe);
-    while (!output.empty() && output.back() == '\n') output.pop_back();
-    return output;
 }
 
 class LibraryStoreTest : public ::testing::Test {

@@ -18,6 +18,7 @@
 
 #include "platform/photos/store/LibraryStore.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
+#include "tests/platform/photos/SqliteTool.h"
 
 namespace hx::photos::testing {
 namespace {
@@ -124,18 +125,6 @@ class Child {
     int output_ = -1;
     std::string pending_;
 };
-
-std::optional<std::string> sqliteTool(const std::string& database, const std::string& sql) {
-    if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) return std::nullopt;
-    std::string command = "sqlite3 '" + database + "' '" + sql + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return std::nullopt;
-    char line[512] = {};
-    std::string output = std::fgets(line, sizeof line, pipe) ? line : "";
-    pclose(pipe);
-    while (!output.empty() && output.back() == '\n') output.pop_back();
-    return output;
-}
 
 class MultiProcessTest : public ::testing::Test {
   protected:
