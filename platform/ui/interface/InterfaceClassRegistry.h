@@ -57,6 +57,20 @@ class InterfaceClassRegistry {
                              return apply(*typed, value, error);
                          });
     }
+    // A property of views of class V whose value `read` parses (returning an optional, with the
+    // reason in the error) into what `apply` hands to the view.
+    template <typename V, typename Reader, typename Apply>
+    void registerParsedProperty(const std::string& className, const std::string& property,
+                                Reader read, Apply apply) {
+        registerProperty<V>(
+            className, property,
+            [read, apply](V& view, const ui::InterfaceValue& value, std::string* error) {
+                auto parsed = read(value, error);
+                if (!parsed) return false;
+                apply(view, *parsed);
+                return true;
+            });
+    }
     void setSubviewContainer(const std::string& className, SubviewContainer container);
 
     bool hasClass(const std::string& name) const;

@@ -22,13 +22,7 @@ using Registry = InterfaceClassRegistry;
 template <typename V, typename Reader, typename Apply>
 void property(Registry& registry, const std::string& className, const std::string& name,
               Reader read, Apply apply) {
-    registry.registerProperty<V>(
-        className, name, [read, apply](V& view, const InterfaceValue& value, std::string* error) {
-            auto parsed = read(value, error);
-            if (!parsed) return false;
-            apply(view, *parsed);
-            return true;
-        });
+    registry.registerParsedProperty<V>(className, name, read, apply);
 }
 
 // An image by resource name; a missing image is logged and leaves the view without one, as a

@@ -15,13 +15,7 @@ using Registry = InterfaceClassRegistry;
 template <typename V, typename Reader, typename Apply>
 void property(Registry& registry, const std::string& className, const std::string& name,
               Reader read, Apply apply) {
-    registry.registerProperty<V>(
-        className, name, [read, apply](V& view, const InterfaceValue& value, std::string* error) {
-            auto parsed = read(value, error);
-            if (!parsed) return false;
-            apply(view, *parsed);
-            return true;
-        });
+    registry.registerParsedProperty<V>(className, name, read, apply);
 }
 
 const std::vector<std::pair<const char*, UIScrollViewIndicatorStyle>> kIndicatorStyles = {
