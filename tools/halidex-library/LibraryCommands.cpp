@@ -175,6 +175,8 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     AssetRef asset = findAsset(identifier);
     if (!asset) return badInput("no asset with identifier " + identifier);
     std::error_code ignored;
+    // A missing folder is made, as a copy into a new place would; a file in the way is refused.
+    if (!fs::exists(folder, ignored)) fs::create_directories(folder, ignored);
     if (!fs::is_directory(folder, ignored)) return badInput(folder + " is not a folder");
     fs::path target = fs::path(folder) / asset->record().originalFilename;
     if (fs::exists(target, ignored)) return badInput(target.string() + " already exists");

@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "  list [--album TITLE]             one line per asset, newest first: identifier, date,\n"
     "                                   pixel size, albums\n"
     "  albums                           one line per album: identifier, assets, title\n"
-    "  export ID DIR                    copy the asset's original file into DIR\n"
+    "  export ID DIR                    copy the original file into DIR (made if missing)\n"
     "  show ID                          the asset's properties and adjustment data\n"
     "  auth [STATUS]                    show or set the library's authorisation:\n"
     "                                   authorized, limited, denied, restricted, not-determined\n"

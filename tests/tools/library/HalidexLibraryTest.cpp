@@ -190,6 +190,11 @@ TEST_F(HalidexLibrary, ExportsTheOriginalByteForByte) {
         << "an existing file is not overwritten";
     EXPECT_EQ(run("export " + shellQuoted(identifier) + " " + source).status, 2);
     EXPECT_EQ(run("export 00000000-0000-0000-0000-000000000000 " + home_).status, 2);
+
+    // A folder that does not exist yet is made.
+    Result intoNew = run("export " + shellQuoted(identifier) + " " + home_ + "/new/deeper");
+    ASSERT_EQ(intoNew.status, 0) << intoNew.err;
+    EXPECT_TRUE(fs::exists(home_ + "/new/deeper/IMG_0001.JPG"));
 }
 
 TEST_F(HalidexLibrary, ShowsAndRevertsAnEditMadeThroughTheLibrary) {
