@@ -51,6 +51,8 @@ bool openPrimary(const uint8_t* data, size_t size, OpenedFile& file, std::string
 
     file.context.reset(heif_context_alloc());
     if (!file.context) return failWith(error, "cannot allocate a libheif context");
+    // Grid tiles and auxiliary images are checked by libheif itself against the same side limit.
+    heif_context_set_maximum_image_size_limit(file.context.get(), kMaxDecodeSide);
     heif_error result =
         heif_context_read_from_memory_without_copy(file.context.get(), data, size, nullptr);
     if (!succeeded(result)) return failWith(error, "cannot read the HEIC file", result);
