@@ -1,15 +1,12 @@
 #include "platform/capture/CaptureAuthorization.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
+#include "platform/paths/SettingFile.h"
 
 namespace hx::capture {
 
@@ -29,17 +26,8 @@ Prompt& prompt() {
     return *instance;
 }
 
-std::string trimmedLower(std::string text) {
-    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
-    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-fs::path settingPath() {
-    return fs::path(paths::configDirectory()) / kAuthorizationFile;
+std::string settingPath() {
+    return (fs::path(paths::configDirectory()) / kAuthorizationFile).string();
 }
 
 }  // namespace
@@ -59,7 +47,7 @@ const char* CaptureAuthorization::word(CaptureAuthorizationStatus status) {
 }
 
 std::optional<CaptureAuthorizationStatus> CaptureAuthorization::parse(const std::string& text) {
-    const std::string w = trimmedLower(text);
+    const std::string w = paths::settingWord(text);
     if (w == "authorized" || w == "authorised" || w == "granted")
         return AVAuthorizationStatusAuthorized;
     if (w == "denied") return AVAuthorizationStatusDenied;
@@ -77,10 +65,9 @@ CaptureAuthorizationStatus CaptureAuthorization::current(const std::string& medi
             "not-determined; ignoring it",
             forced);
     }
-    std::ifstream in(settingPath());
-    if (!in) return AVAuthorizationStatusNotDetermined;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return parse(text).value_or(AVAuthorizationStatusNotDetermined);
+    const std::optional<std::string> text = paths::readSettingWord(settingPath());
+    if (!text) return AVAuthorizationStatusNotDetermined;
+    return parse(*text).value_or(AVAuthorizationStatusNotDetermined);
 }
 
 CaptureAuthorizationStatus CaptureAuthorization::request(const std::string& mediaType) {
@@ -97,29 +84,9 @@ CaptureAuthorizationStatus CaptureAuthorization::request(const std::string& medi
 }
 
 bool CaptureAuthorization::set(CaptureAuthorizationStatus status, std::string* error) {
-    const fs::path target = settingPath();
-    std::error_code ec;
-    if (status == AVAuthorizationStatusNotDetermined) {
-        fs::remove(target, ec);
-        return true;
-    }
-    if (!paths::ensureDirectory(target.parent_path().string(), error)) return false;
-    const fs::path temporary = target.string() + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << word(status) << '\n';
-        out.flush();
-        if (!out) {
-            if (error) *error = "cannot write " + temporary.string();
-            return false;
-        }
-    }
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        if (error) *error = "cannot replace " + target.string() + ": " + ec.message();
-        return false;
-    }
-    return true;
+    if (status == AVAuthorizationStatusNotDetermined)
+        return paths::removeSetting(settingPath(), error);
+    return paths::writeSettingWord(settingPath(), word(status), error);
 }
 
 void CaptureAuthorization::setPromptAnswer(std::optional<CaptureAuthorizationStatus> answer) {

@@ -1,16 +1,13 @@
 #include "platform/location/LocationAuthorization.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
+#include "platform/paths/SettingFile.h"
 #include "platform/runloop/RunLoop.h"
 
 namespace hx {
@@ -33,49 +30,8 @@ Observers& observers() {
     return *instance;
 }
 
-std::string trimmedLower(std::string text) {
-    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
-    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::optional<std::string> environment(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return std::nullopt;
-    return trimmedLower(value);
-}
-
-std::optional<std::string> settingFile(const char* name) {
-    std::ifstream in(fs::path(paths::configDirectory()) / name);
-    if (!in) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return trimmedLower(text);
-}
-
-bool writeSettingFile(const char* name, const std::string& word, std::string* error) {
-    const std::string folder = paths::configDirectory();
-    if (!paths::ensureDirectory(folder, error)) return false;
-    const fs::path target = fs::path(folder) / name;
-    const fs::path temporary = fs::path(folder) / (std::string(name) + ".new");
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << word << '\n';
-        out.flush();
-        if (!out) {
-            if (error) *error = "cannot write " + temporary.string();
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        if (error) *error = "cannot replace " + target.string() + ": " + ec.message();
-        return false;
-    }
-    return true;
+std::string settingPath(const char* name) {
+    return (fs::path(paths::configDirectory()) / name).string();
 }
 
 // Settings are read on every status query; a bad one is worth one message, not one per query.
@@ -121,7 +77,7 @@ const char* LocationAuthorization::word(AuthorizationStatus status) {
 }
 
 std::optional<AuthorizationStatus> LocationAuthorization::parse(const std::string& text) {
-    const std::string w = trimmedLower(text);
+    const std::string w = paths::settingWord(text);
     if (w == "granted" || w == "when-in-use") return AuthorizationStatus::AuthorizedWhenInUse;
     if (w == "always") return AuthorizationStatus::AuthorizedAlways;
     if (w == "denied") return AuthorizationStatus::Denied;
@@ -133,14 +89,14 @@ std::optional<AuthorizationStatus> LocationAuthorization::parse(const std::strin
 AuthorizationStatus LocationAuthorization::current() {
     std::string complaint;
     std::optional<AuthorizationStatus> status;
-    if (auto value = environment("HALIDEX_LOCATION_AUTH")) {
+    if (auto value = paths::environmentSettingWord("HALIDEX_LOCATION_AUTH")) {
         status = parse(*value);
         if (!status)
             complaint = "HALIDEX_LOCATION_AUTH=" + *value +
                         " is not one of granted, always, denied, restricted";
     }
     if (!status) {
-        if (auto value = settingFile(kAuthorizationFile)) {
+        if (auto value = paths::readSettingWord(settingPath(kAuthorizationFile))) {
             status = parse(*value);
             if (!status && complaint.empty())
                 complaint = "Location authorization setting \"" + *value +
@@ -155,8 +111,9 @@ bool LocationAuthorization::servicesEnabled() {
     auto off = [](const std::string& w) {
         return w == "off" || w == "0" || w == "false" || w == "disabled" || w == "no";
     };
-    if (auto value = environment("HALIDEX_LOCATION_SERVICES")) return !off(*value);
-    if (auto value = settingFile(kServicesFile)) return !off(*value);
+    if (auto value = paths::environmentSettingWord("HALIDEX_LOCATION_SERVICES"))
+        return !off(*value);
+    if (auto value = paths::readSettingWord(settingPath(kServicesFile))) return !off(*value);
     return true;
 }
 
@@ -175,21 +132,17 @@ AuthorizationStatus LocationAuthorization::requestWhenInUse() {
 }
 
 bool LocationAuthorization::set(AuthorizationStatus status, std::string* error) {
-    bool written = true;
-    if (status == AuthorizationStatus::NotDetermined) {
-        std::error_code ec;
-        fs::remove(fs::path(paths::configDirectory()) / kAuthorizationFile, ec);
-        if (ec && error) *error = ec.message();
-        written = !ec;
-    } else {
-        written = writeSettingFile(kAuthorizationFile, word(status), error);
-    }
+    const bool written =
+        status == AuthorizationStatus::NotDetermined
+            ? paths::removeSetting(settingPath(kAuthorizationFile), error)
+            : paths::writeSettingWord(settingPath(kAuthorizationFile), word(status), error);
     notifyObservers();
     return written;
 }
 
 bool LocationAuthorization::setServicesEnabled(bool enabled, std::string* error) {
-    const bool written = writeSettingFile(kServicesFile, enabled ? "on" : "off", error);
+    const bool written =
+        paths::writeSettingWord(settingPath(kServicesFile), enabled ? "on" : "off", error);
     notifyObservers();
     return written;
 }

@@ -1,19 +1,13 @@
 #include "platform/photos/library/LibraryAuthorization.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 
-#include "platform/image/FileIO.h"
 #include "platform/log/Log.h"
-#include "platform/paths/Paths.h"
+#include "platform/paths/SettingFile.h"
 
 namespace hx::photos {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct PromptState {
     std::mutex mutex;
@@ -25,16 +19,6 @@ struct PromptState {
 PromptState& promptState() {
     static PromptState* const state = new PromptState;
     return *state;
-}
-
-std::string normalised(std::string text) {
-    auto notSpace = [](unsigned char c) { return !std::isspace(c); };
-    text.erase(text.begin(), std::find_if(text.begin(), text.end(), notSpace));
-    text.erase(std::find_if(text.rbegin(), text.rend(), notSpace).base(), text.end());
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
-        return c == '_' ? '-' : static_cast<char>(std::tolower(c));
-    });
-    return text;
 }
 
 std::string filePath(const std::string& folder) {
@@ -60,7 +44,7 @@ const char* LibraryAuthorization::word(AuthorizationStatus status) {
 }
 
 std::optional<AuthorizationStatus> LibraryAuthorization::parse(const std::string& text) {
-    std::string w = normalised(text);
+    const std::string w = paths::settingWord(text);
     for (auto status : {AuthorizationStatus::NotDetermined, AuthorizationStatus::Restricted,
                         AuthorizationStatus::Denied, AuthorizationStatus::Authorized,
                         AuthorizationStatus::Limited}) {
@@ -75,16 +59,14 @@ AuthorizationStatus LibraryAuthorization::status(const std::string& folder) {
         if (auto status = parse(forced)) return *status;
         hxLog("photo library: %@=%@ is not a status; ignoring it", kEnvironmentVariable, forced);
     }
-    std::vector<uint8_t> contents;
-    std::error_code missing;
-    if (!fs::exists(filePath(folder), missing)) return AuthorizationStatus::NotDetermined;
     std::string error;
-    if (!image::readFileContents(filePath(folder), contents, &error, 256)) {
-        hxLog("photo library: cannot read the authorisation: %@", error.c_str());
+    const std::optional<std::string> text = paths::readSettingWord(filePath(folder), &error);
+    if (!text) {
+        if (!error.empty())
+            hxLog("photo library: cannot read the authorisation: %@", error.c_str());
         return AuthorizationStatus::NotDetermined;
     }
-    std::string text(contents.begin(), contents.end());
-    if (auto status = parse(text)) return *status;
+    if (auto status = parse(*text)) return *status;
     hxLog("photo library: %@ holds no status; taking it as not determined",
           filePath(folder).c_str());
     return AuthorizationStatus::NotDetermined;
@@ -92,19 +74,9 @@ AuthorizationStatus LibraryAuthorization::status(const std::string& folder) {
 
 bool LibraryAuthorization::set(const std::string& folder, AuthorizationStatus status,
                                std::string* error) {
-    if (status == AuthorizationStatus::NotDetermined) {
-        std::error_code failure;
-        fs::remove(filePath(folder), failure);
-        if (failure) {
-            if (error) *error = "cannot remove " + filePath(folder) + ": " + failure.message();
-            return false;
-        }
-        return true;
-    }
-    if (!paths::ensureDirectory(folder, error)) return false;
-    std::string text = std::string(word(status)) + "\n";
-    return image::writeFileAtomically(
-        filePath(folder), reinterpret_cast<const uint8_t*>(text.data()), text.size(), error);
+    if (status == AuthorizationStatus::NotDetermined)
+        return paths::removeSetting(filePath(folder), error);
+    return paths::writeSettingWord(filePath(folder), word(status), error);
 }
 
 AuthorizationStatus LibraryAuthorization::ask(const std::string& folder, AccessLevel level) {
