@@ -30,6 +30,30 @@ struct ImageManager::Requests {
         static std::atomic<ImageRequestID> next{1};
         return next.fetch_add(1);
     }
+
+    // Runs `produce` on a background queue and hands its result to `deliver` on the main queue;
+    // a request cancelled before either step skips it.
+    template <typename Produce, typename Deliver>
+    static void runInBackground(const std::shared_ptr<Requests>& requests, ImageRequestID id,
+                                Produce produce, Deliver deliver) {
+        auto cancelled = std::make_shared<std::atomic<bool>>(false);
+        {
+            std::lock_guard lock(requests->mutex);
+            requests->cancelled[id] = cancelled;
+        }
+        DispatchQueue::global().async([requests, id, cancelled, produce, deliver] {
+            auto finish = [requests, id] {
+                std::lock_guard lock(requests->mutex);
+                requests->cancelled.erase(id);
+            };
+            if (*cancelled) return finish();
+            auto result = std::make_shared<decltype(produce())>(produce());
+            DispatchQueue::main().async([result, cancelled, deliver, finish] {
+                finish();
+                if (!*cancelled) deliver(*result);
+            });
+        });
+    }
 };
 
 ImageManager& ImageManager::defaultManager() {
@@ -65,24 +89,19 @@ ImageRequestID ImageManager::requestImageForAsset(const AssetRef& asset, Size ta
         if (resultHandler) resultHandler(std::move(picture), info);
         return id;
     }
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    {
-        std::lock_guard lock(requests_->mutex);
-        requests_->cancelled[id] = cancelled;
-    }
-    DispatchQueue::global().async(
-        [produce, cancelled, requests = requests_, id, handler = std::move(resultHandler)] {
-            auto finish = [requests, id] {
-                std::lock_guard lock(requests->mutex);
-                requests->cancelled.erase(id);
-            };
-            if (*cancelled) return finish();
-            auto info = std::make_shared<ImageResultInfo>();
-            image::ImageRef picture = produce(*info);
-            DispatchQueue::main().async([picture, info, cancelled, handler, finish] {
-                finish();
-                if (!*cancelled && handler) handler(picture, *info);
-            });
+    struct Result {
+        image::ImageRef picture;
+        ImageResultInfo info;
+    };
+    Requests::runInBackground(
+        requests_, id,
+        [produce] {
+            Result result;
+            result.picture = produce(result.info);
+            return result;
+        },
+        [handler = std::move(resultHandler)](Result& result) {
+            if (handler) handler(std::move(result.picture), result.info);
         });
     return id;
 }
@@ -113,23 +132,9 @@ ImageRequestID ImageManager::requestImageDataAndOrientationForAsset(
         }
         return id;
     }
-    auto cancelled = std::make_shared<std::atomic<bool>>(false);
-    {
-        std::lock_guard lock(requests_->mutex);
-        requests_->cancelled[id] = cancelled;
-    }
-    DispatchQueue::global().async(
-        [produce, cancelled, requests = requests_, id, handler = std::move(resultHandler)] {
-            auto result = std::make_shared<Result>(produce());
-            DispatchQueue::main().async([result, cancelled, requests, id, handler] {
-                {
-                    std::lock_guard lock(requests->mutex);
-                    requests->cancelled.erase(id);
-                }
-                if (!*cancelled && handler) {
-                    handler(result->data, result->type, result->info.orientation, result->info);
-                }
-            });
+    Requests::runInBackground(
+        requests_, id, produce, [handler = std::move(resultHandler)](Result& result) {
+            if (handler) handler(result.data, result.type, result.info.orientation, result.info);
         });
     return id;
 }

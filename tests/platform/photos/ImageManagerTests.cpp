@@ -172,6 +172,18 @@ TEST_F(ImageManagerTest, AsynchronousResultsArriveLaterOnTheMainQueue) {
                                  [&](image::ImageRef, const ImageResultInfo&) { later = true; });
     ASSERT_TRUE(waitUntil([&] { return later; }));
     EXPECT_FALSE(called);
+
+    // Likewise for the file's bytes.
+    bool dataCalled = false, dataLater = false;
+    ImageRequestID cancelledData = manager.requestImageDataAndOrientationForAsset(
+        asset(identifier), &options,
+        [&](Bytes, const std::string&, int, const ImageResultInfo&) { dataCalled = true; });
+    manager.cancelImageRequest(cancelledData);
+    manager.requestImageDataAndOrientationForAsset(
+        asset(identifier), &options,
+        [&](Bytes, const std::string&, int, const ImageResultInfo&) { dataLater = true; });
+    ASSERT_TRUE(waitUntil([&] { return dataLater; }));
+    EXPECT_FALSE(dataCalled);
 }
 
 TEST_F(ImageManagerTest, ThumbnailsAskedAgainComeFromTheCache) {
