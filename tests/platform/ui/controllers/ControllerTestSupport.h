@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,29 +13,18 @@
 
 #include <unistd.h>
 
-#include "platform/device/DeviceProfile.h"
-#include "platform/runloop/Clock.h"
-#include "platform/runloop/RunLoop.h"
 #include "platform/ui/controllers/UIViewController.h"
 #include "platform/ui/host/HeadlessHost.h"
-#include "platform/ui/host/QtApplication.h"
-#include "platform/ui/window/UIApplication.h"
 #include "platform/ui/window/UIWindow.h"
 #include "platform/ui/window/UIWindowScene.h"
+#include "tests/platform/ui/views/UITestSupport.h"
 
 namespace hx::testing {
 
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public UITest {
   protected:
     void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ui::ensureQtApplication();
-        RunLoop::main().bindToCurrentThread();
-        RunLoop::main().discardPendingWork();
-        Clock::useManualTime(100);
-        DeviceProfile::setCurrent(*DeviceProfile::named("phone"));
-        UIWindowScene::mainScene().setInterfaceOrientation(UIInterfaceOrientation::Portrait);
-        UIApplication::sharedApplication().resetForTesting();
+        UITest::SetUp();
         host = std::make_unique<HeadlessHost>();
         window = host->window();
         window->makeKeyAndVisible();
@@ -47,12 +35,8 @@ class ControllerTest : public ::testing::Test {
         host.reset();
         window.reset();
         UIWindowScene::mainScene().setInterfaceOrientation(UIInterfaceOrientation::Portrait);
-        RunLoop::main().discardPendingWork();
-        Clock::useRealTime();
-        DeviceProfile::resetCurrent();
+        UITest::TearDown();
     }
-
-    static void advance(double seconds) { RunLoop::main().advance(seconds); }
 
     // A tap at the centre of the view, through the window's hit-testing.
     void tap(const UIView& view) { host->tap(centreOf(view)); }
