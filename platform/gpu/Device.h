@@ -25,7 +25,7 @@ class Device {
     // the attachment format is not renderable.
     virtual RenderPipelineStateRef newRenderPipelineStateWithDescriptor(
         const RenderPipelineDescriptor& descriptor, std::string* error) = 0;
-    // Null when the descriptor is invalid (zero size, unknown format).
+    // Null when the descriptor is invalid (zero size, unknown format) or memory runs out.
     virtual TextureRef newTextureWithDescriptor(const TextureDescriptor& descriptor) = 0;
     virtual BufferRef newBufferWithBytes(const void* bytes, size_t length,
                                          ResourceOptions options = ResourceOptionsDefault) = 0;

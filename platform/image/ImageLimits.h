@@ -2,6 +2,7 @@
 // Limits every decoder checks before it allocates pixel memory, so a small file cannot ask for
 // gigabytes.
 
+#include <atomic>
 #include <cstdint>
 
 namespace hx::image {
@@ -16,9 +17,34 @@ constexpr uint64_t kMaxDecodePixels = uint64_t{1} << 28;
 constexpr int kMaxDecodeSide = 65535;
 #endif
 
-inline bool decodeSizeAllowed(uint64_t width, uint64_t height) {
+// Within what this build decodes at all, whatever limit the process has set.
+inline bool decodeSizeWithinCeiling(uint64_t width, uint64_t height) {
     return width > 0 && height > 0 && width <= uint64_t(kMaxDecodeSide) &&
            height <= uint64_t(kMaxDecodeSide) && width * height <= kMaxDecodePixels;
+}
+
+// The most pixels one decode may produce in this process: kMaxDecodePixels unless the program
+// has set less. Programs that decode whatever files they are handed set what a camera makes,
+// with headroom (kToolDecodePixels), so a small file cannot make them take gigabytes.
+constexpr uint64_t kToolDecodePixels = 100'000'000;
+
+inline std::atomic<uint64_t>& decodePixelLimitStorage() {
+    static std::atomic<uint64_t> limit{kMaxDecodePixels};
+    return limit;
+}
+inline uint64_t decodePixelLimit() {
+    return decodePixelLimitStorage().load(std::memory_order_relaxed);
+}
+// 0, or more than the ceiling, sets the ceiling.
+inline void setDecodePixelLimit(uint64_t pixels) {
+    decodePixelLimitStorage().store(
+        pixels == 0 || pixels > kMaxDecodePixels ? kMaxDecodePixels : pixels,
+        std::memory_order_relaxed);
+}
+
+// What every decoder checks before it allocates pixel memory.
+inline bool decodeSizeAllowed(uint64_t width, uint64_t height) {
+    return decodeSizeWithinCeiling(width, height) && width * height <= decodePixelLimit();
 }
 
 // What a codec tells of a file from its header, without decoding the pixels.

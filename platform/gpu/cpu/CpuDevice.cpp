@@ -1,5 +1,9 @@
 #include "platform/gpu/cpu/CpuDevice.h"
 
+#include <new>
+
+#include "platform/log/Log.h"
+
 namespace hx::gpu::cpu {
 
 CpuDevice::CpuDevice() : executor_(std::make_shared<CommandExecutor>()) {}
@@ -23,7 +27,12 @@ TextureRef CpuDevice::newTextureWithDescriptor(const TextureDescriptor& descript
 
 BufferRef CpuDevice::newBufferWithBytes(const void* bytes, size_t length, ResourceOptions) {
     if (!bytes || length == 0) return nullptr;
-    return std::make_shared<CpuBuffer>(bytes, length);
+    try {
+        return std::make_shared<CpuBuffer>(bytes, length);
+    } catch (const std::bad_alloc&) {
+        hxLog("GPU: out of memory for a buffer of %zu bytes", length);
+        return nullptr;
+    }
 }
 
 TextureRef CpuDevice::newTextureOverPixelBuffer(std::shared_ptr<PixelBuffer> buffer,

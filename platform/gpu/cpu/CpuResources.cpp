@@ -1,6 +1,9 @@
 #include "platform/gpu/cpu/CpuResources.h"
 
 #include <cstring>
+#include <new>
+
+#include "platform/log/Log.h"
 
 namespace hx::gpu::cpu {
 
@@ -14,12 +17,18 @@ std::shared_ptr<CpuTexture> CpuTexture::make(const TextureDescriptor& d) {
     if (bpp == 0 || d.width == 0 || height == 0 || d.width > kMaxTextureSide ||
         height > kMaxTextureSide)
         return nullptr;
-    std::shared_ptr<CpuTexture> texture(
-        new CpuTexture(d.textureType, d.pixelFormat, d.width, height, d.usage));
-    texture->bytesPerRow_ = d.width * bpp;
-    texture->storage_.assign(texture->bytesPerRow_ * height, 0);
-    texture->data_ = texture->storage_.data();
-    return texture;
+    // A texture the memory cannot hold is no texture: the caller hears null, as for a bad size.
+    try {
+        std::shared_ptr<CpuTexture> texture(
+            new CpuTexture(d.textureType, d.pixelFormat, d.width, height, d.usage));
+        texture->bytesPerRow_ = d.width * bpp;
+        texture->storage_.assign(texture->bytesPerRow_ * height, 0);
+        texture->data_ = texture->storage_.data();
+        return texture;
+    } catch (const std::bad_alloc&) {
+        hxLog("GPU: out of memory for a %zux%zu texture", d.width, height);
+        return nullptr;
+    }
 }
 
 std::shared_ptr<CpuTexture> CpuTexture::overPixelBuffer(PixelBufferRef buffer, PixelFormat format,

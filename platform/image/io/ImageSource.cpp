@@ -1,5 +1,7 @@
 #include "platform/image/io/ImageSource.h"
 
+#include <new>
+
 #include "platform/image/FileIO.h"
 #include "platform/image/ImageTypes.h"
 #include "platform/image/heic/HeicCodec.h"
@@ -111,12 +113,19 @@ ImageRef ImageSource::decode(int maxPixelSize) const {
     const size_t size = bytes_->size();
     std::string error;
     ImageRef image;
-    if (type_ == kUTTypeJPEG) image = decodeJpeg(data, size, maxPixelSize, &error);
-    if (type_ == kUTTypeTIFF) image = decodeTiff(data, size, maxPixelSize, &error);
-    if (type_ == kUTTypeHEIC) image = decodeHeic(data, size, maxPixelSize, &error);
-    if (type_ == kUTTypePNG) {
-        image = readPng(data, size, &error);
-        if (image && maxPixelSize > 0) image = resizeToFit(image, maxPixelSize);
+    // The codecs answer a failed allocation with null; what they call on the way (the codec
+    // libraries' own C++, scaling) may still throw, and that is a failed decode too.
+    try {
+        if (type_ == kUTTypeJPEG) image = decodeJpeg(data, size, maxPixelSize, &error);
+        if (type_ == kUTTypeTIFF) image = decodeTiff(data, size, maxPixelSize, &error);
+        if (type_ == kUTTypeHEIC) image = decodeHeic(data, size, maxPixelSize, &error);
+        if (type_ == kUTTypePNG) {
+            image = readPng(data, size, &error);
+            if (image && maxPixelSize > 0) image = resizeToFit(image, maxPixelSize);
+        }
+    } catch (const std::bad_alloc&) {
+        image = nullptr;
+        error = "out of memory";
     }
     if (!image) hxLog("Image source: cannot decode the %@ image: %@", type_.c_str(), error.c_str());
     return image;

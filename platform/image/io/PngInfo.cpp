@@ -22,7 +22,7 @@ std::optional<ImageInfo> probePng(const uint8_t* data, size_t size, std::string*
                uint32_t(data[at + 2]) << 8 | uint32_t(data[at + 3]);
     };
     const uint32_t width = be32(16), height = be32(20);
-    if (!decodeSizeAllowed(width, height)) return fail("the PNG's size is out of range");
+    if (!decodeSizeWithinCeiling(width, height)) return fail("the PNG's size is out of range");
     const uint8_t colorType = data[25];
     int components;
     switch (colorType) {

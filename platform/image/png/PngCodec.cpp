@@ -242,9 +242,7 @@ ImageRef readPng(const uint8_t* bytes, size_t size, std::string* error) {
         return nullptr;
     }
     const PngLayout& layout = layoutStepArgument.layout;
-    const uint64_t pixelCount = uint64_t{layout.width} * layout.height;
-    if (pixelCount > kMaxPngPixels || layout.width > uint32_t(Image::kMaxDimension) ||
-        layout.height > uint32_t(Image::kMaxDimension)) {
+    if (!decodeSizeAllowed(layout.width, layout.height)) {
         setError(error, "PNG image is too large (" + std::to_string(layout.width) + "x" +
                             std::to_string(layout.height) + ")");
         return nullptr;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/image/Image.h"
+#include "platform/image/ImageLimits.h"
 
 namespace hx::image {
 
@@ -14,13 +15,11 @@ namespace hx::image {
 //
 // Threads: the functions share no state and may run on any number of threads at once.
 
-// Larger images are refused before any pixel memory is allocated.
-constexpr uint64_t kMaxPngPixels = uint64_t{1} << 28;
-
 // Decodes any PNG (palette, grey, grey with alpha, 16-bit, interlaced) into Grey8 when it is grey
 // without transparency, RGB8 when it is colour without transparency, and RGBA8 (straight alpha)
 // when it has an alpha channel or a transparency chunk. Sixteen-bit samples are scaled to eight;
-// gamma and colour chunks are ignored.
+// gamma and colour chunks are ignored. Sizes beyond decodeSizeAllowed are refused before any pixel
+// memory is allocated.
 ImageRef readPng(const std::string& path, std::string* error = nullptr);
 ImageRef readPng(const uint8_t* bytes, size_t size, std::string* error = nullptr);
 

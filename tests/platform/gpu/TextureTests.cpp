@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "GpuTestSupport.h"
+#include "tests/support/AddressSpaceLimit.h"
 
 namespace hx::gpu {
 namespace {
@@ -156,6 +157,25 @@ TEST(TextureCreation, InvalidDescriptorsGiveNull) {
         TextureDescriptor::texture2D(PixelFormat::R8Unorm, size_t(1) << 40, 1)));
     EXPECT_FALSE(device->newTextureWithDescriptor(
         TextureDescriptor::texture2D(PixelFormat::R8Unorm, 1, size_t(1) << 40)));
+}
+
+TEST(TextureCreation, RunningOutOfMemoryGivesNull) {
+    DeviceRef device = testDevice();
+    // Made before the child starts, so that only the copy has to fit in its headroom.
+    const std::vector<uint8_t> contents(size_t{256} << 20, 7);
+    const int status = hx::testing::exitStatusWithAddressSpaceLimit(size_t{64} << 20, [&] {
+        // 16384 × 16384 RGBA: a gigabyte.
+        if (device->newTextureWithDescriptor(
+                TextureDescriptor::texture2D(PixelFormat::RGBA8Unorm, 16384, 16384)))
+            return 2;
+        if (device->newBufferWithBytes(contents.data(), contents.size())) return 3;
+        // What fits is still made.
+        if (!device->newTextureWithDescriptor(
+                TextureDescriptor::texture2D(PixelFormat::RGBA8Unorm, 256, 256)))
+            return 4;
+        return 0;
+    });
+    EXPECT_EQ(status, 0) << "-1: the allocation ended the process";
 }
 
 }  // namespace
