@@ -1,6 +1,7 @@
 // halidex-render run as a user runs it, on real PNG files in a temporary folder.
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "platform/image/io/ImageDestination.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/platform/image/TestImages.h"
 
 namespace {
 
@@ -28,9 +30,10 @@ struct Result {
     std::string output;
 };
 
-Result run(const std::string& arguments) {
+// `before` is shell text run first in the same subshell (a folder to change to, a limit).
+Result run(const std::string& arguments, const std::string& before = "") {
     Result result;
-    std::string command = kTool + " " + arguments + " 2>&1";
+    std::string command = "(" + before + kTool + " " + arguments + ") 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
     std::array<char, 4096> chunk;
@@ -109,6 +112,60 @@ TEST_F(HalidexRender, BadInputGivesAClearMessageAndStatusTwo) {
         EXPECT_NE(r.output.find(message), std::string::npos) << arguments << "\n" << r.output;
     }
     EXPECT_FALSE(fs::exists(path("o.png")));
+}
+
+TEST_F(HalidexRender, DecompressionBombsAreRefusedUnlessTheLimitIsRaised) {
+    // 32 KB of one-bit PNG that would be a quarter of a billion pixels.
+    image::test::PngSpec spec;
+    spec.width = spec.height = 16384;
+    spec.colorType = PNG_COLOR_TYPE_GRAY;
+    spec.bitDepth = 1;
+    spec.rows.assign(size_t(16384 / 8) * 16384, 0);
+    image::test::writeBytes(path("bomb.png"), image::test::encodeWithLibpng(spec));
+    Result bomb = run("--film 1 " + path("bomb.png") + " " + path("out.png"));
+    EXPECT_EQ(bomb.status, 2) << bomb.output;
+    EXPECT_NE(bomb.output.find("16384x16384 pixels, more than the limit of 100000000 "
+                               "(--max-pixels N raises it)"),
+              std::string::npos)
+        << bomb.output;
+    EXPECT_FALSE(fs::exists(path("out.png")));
+
+    // Raised but with too little memory for it: a message and a status, never an abort.
+    Result starved =
+        run("--max-pixels 268435456 --film 1 " + path("bomb.png") + " " + path("out.png"),
+            "ulimit -v 800000; ");
+    EXPECT_TRUE(starved.status == 1 || starved.status == 2) << starved.status << starved.output;
+    EXPECT_NE(starved.output.find("halidex-render: "), std::string::npos) << starved.output;
+    EXPECT_FALSE(fs::exists(path("out.png")));
+
+    // The limit moves both ways; in.png has 6000 pixels.
+    Result lowered = run("--max-pixels 5999 --film 1 " + path("in.png") + " " + path("a.png"));
+    EXPECT_EQ(lowered.status, 2);
+    EXPECT_NE(lowered.output.find("100x60 pixels, more than the limit of 5999"), std::string::npos)
+        << lowered.output;
+    Result enough = run("--max-pixels 6000 --film 1 " + path("in.png") + " " + path("a.png"));
+    EXPECT_EQ(enough.status, 0) << enough.output;
+    for (const char* bad : {"0", "-5", "lots", "268435457"}) {
+        Result r = run(std::string("--max-pixels ") + bad + " --film 1 " + path("in.png") + " " +
+                       path("b.png"));
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.output.find("--max-pixels needs a number from 1 to 268435456"),
+                  std::string::npos)
+            << r.output;
+    }
+}
+
+TEST_F(HalidexRender, FileNamesAfterADoubleDashMayStartWithADash) {
+    fs::copy_file(path("in.png"), path("-in.png"));
+    Result asOption = run("--film 1 -in.png -out.png");
+    EXPECT_EQ(asOption.status, 2);
+    EXPECT_NE(asOption.output.find("unknown option -in.png"), std::string::npos);
+    Result r = run("--film 1 -- -in.png -out.png", "cd " + folder.string() + " && ");
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "-out.png\n");
+    auto written = image::readPng(path("-out.png"));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->width(), 100);
 }
 
 TEST_F(HalidexRender, EveryFormatInAndOutKeepingTheMetadata) {

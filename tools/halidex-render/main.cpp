@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <string_view>
 
 #include "core/film/FilmRenderer.h"
 #include "platform/bundle/Bundle.h"
+#include "platform/image/ImageLimits.h"
 #include "platform/image/ImageTypes.h"
 #include "platform/image/PixelConversion.h"
 #include "platform/image/io/ImageDestination.h"
@@ -36,6 +39,9 @@ void printUsage(FILE* out) {
         "  --all-films   render every film into OUTDIR as PNG (default input: the built-in\n"
         "                sample)\n"
         "  --list-films  print the film table\n"
+        "  --max-pixels N  refuse input pictures of more than N pixels (default 100000000,\n"
+        "                at most 268435456)\n"
+        "  --            what follows is a file name, even when it starts with -\n"
         "Files are JPEG, TIFF, HEIC or PNG, chosen by the extension (.jpg, .tif, .heic, .png).\n"
         "Monochrome films write 8-bit grey pictures (RGB in HEIC), colour films RGB. The output\n"
         "keeps the input's metadata and orientation.\n",
@@ -48,6 +54,11 @@ int fail(const std::string& message) {
 }
 
 bool parseInt(std::string_view text, int* value) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool parseCount(std::string_view text, uint64_t* value) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
     return ec == std::errc() && end == text.data() + text.size();
 }
@@ -136,16 +147,33 @@ std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef
     return {};
 }
 
-}  // namespace
+// A picture larger than the decode limit is refused from its header, before any decoding.
+std::string sizeProblem(const image::ImageSource& source, const std::string& input) {
+    const image::PropertyDictionary properties = source.copyPropertiesAtIndex(0);
+    const uint64_t width =
+        uint64_t(properties.integer(image::kCGImagePropertyPixelWidth).value_or(0));
+    const uint64_t height =
+        uint64_t(properties.integer(image::kCGImagePropertyPixelHeight).value_or(0));
+    if (width * height <= image::decodePixelLimit()) return {};
+    return input + " is " + std::to_string(width) + "x" + std::to_string(height) +
+           " pixels, more than the limit of " + std::to_string(image::decodePixelLimit()) +
+           " (--max-pixels N raises it)";
+}
 
-int main(int argc, char** argv) {
+int renderMain(int argc, char** argv) {
+    image::setDecodePixelLimit(image::kToolDecodePixels);
     int filmIndex = -1;
     bool allFilms = false;
     Job job;
     std::string input;
     std::vector<std::string> positional;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
+        if (optionsEnded) {
+            positional.emplace_back(arg);
+            continue;
+        }
         auto value = [&](const char* what) -> const char* {
             if (i + 1 >= argc) return nullptr;
             (void)what;
@@ -174,6 +202,15 @@ int main(int argc, char** argv) {
             job.front = true;
         } else if (arg == "--all-films") {
             allFilms = true;
+        } else if (arg == "--max-pixels") {
+            const char* v = value("max-pixels");
+            uint64_t pixels = 0;
+            if (!v || !parseCount(v, &pixels) || pixels == 0 || pixels > image::kMaxDecodePixels)
+                return fail("--max-pixels needs a number from 1 to " +
+                            std::to_string(image::kMaxDecodePixels));
+            image::setDecodePixelLimit(pixels);
+        } else if (arg == "--") {
+            optionsEnded = true;
         } else if (arg == "--input") {
             const char* v = value("input");
             if (!v) return fail("--input needs a file");
@@ -213,6 +250,10 @@ int main(int argc, char** argv) {
     }
 
     auto source = image::ImageSource::createWithURL(input);
+    if (source) {
+        if (std::string problem = sizeProblem(*source, input); !problem.empty())
+            return fail(problem);
+    }
     image::ImageRef picture = source ? source->createImageAtIndex(0) : nullptr;
     if (!picture) return fail("cannot read " + input + " (see the message above)");
     const image::PropertyDictionary metadata = source->copyPropertiesAtIndex(0);
@@ -243,4 +284,19 @@ int main(int argc, char** argv) {
         std::printf("  film %2d  %s\n", f, path.c_str());
     }
     return 0;
+}
+
+}  // namespace
+
+// Whatever reaches here (memory running out where nothing expected it) ends the program with a
+// message and status 1 rather than an abort.
+int main(int argc, char** argv) {
+    try {
+        return renderMain(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "halidex-render: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "halidex-render: %s\n", e.what());
+    }
+    return 1;
 }
