@@ -10,6 +10,9 @@
 #include "platform/photos/store/ImageFileInfo.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
+#include "platform/photos/store/StoredNames.h"
+#include "tools/halidex-library/OutputText.h"
+#include "tools/halidex-library/PictureCheck.h"
 
 namespace hx::library_tool {
 namespace {
@@ -25,6 +28,14 @@ int badInput(const std::string& message) {
 int failure(const std::string& message) {
     std::fprintf(stderr, "halidex-library: %s\n", message.c_str());
     return kExitFailure;
+}
+
+// A row whose names cannot be what the library wrote: the database was damaged or tampered with.
+int damage(const AssetRecord& record, const std::string& what, const std::string& value) {
+    return failure("the library is damaged: asset " + record.localIdentifier + " has " + what +
+                   " \"" + escapedForLine(value) +
+                   "\", which is not a file name in the library; "
+                   "nothing was exported");
 }
 
 // Local time, "2024-03-15 18:00:00".
@@ -61,7 +72,7 @@ std::string albumTitlesOf(const Asset& asset) {
         asset, AssetCollectionType::Album, nullptr);
     for (const auto& album : albums) {
         if (!titles.empty()) titles += ", ";
-        titles += album->localizedTitle().value_or("");
+        titles += escapedForLine(album->localizedTitle().value_or(""));
     }
     return titles;
 }
@@ -86,13 +97,20 @@ FetchOptions newestFirst() {
 }  // namespace
 
 int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album) {
-    // Every file is checked before anything is stored, so bad input stores nothing.
+    if (album && album->find_first_not_of(" \t\n\r\f\v") == std::string::npos) {
+        return badInput("an album title cannot be empty");
+    }
+    // Every file is checked, its pixels decoded, before anything is stored, so bad input stores
+    // nothing.
     for (const std::string& file : files) {
         auto bytes = std::make_shared<std::vector<uint8_t>>();
         std::string error;
-        if (!image::readFileContents(file, *bytes, &error)) return badInput(error);
+        if (!image::readFileContents(file, *bytes, &error)) return badInput(escapedForLine(error));
+        if (std::string problem = pictureProblem(*bytes); !problem.empty()) {
+            return badInput("cannot import " + escapedForLine(file) + ": " + problem);
+        }
         if (!inspectImageFile(std::move(bytes))) {
-            return badInput(file + " is not a JPEG, PNG, TIFF or HEIC picture");
+            return badInput(escapedForLine(file) + " is not a JPEG, PNG, TIFF or HEIC picture");
         }
     }
     AssetCollectionRef existing;
@@ -126,7 +144,7 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
         &error);
     if (!saved) return failure("cannot import: " + error.localizedDescription);
     for (size_t i = 0; i < files.size(); ++i) {
-        std::printf("%s\t%s\n", identifiers[i].c_str(), files[i].c_str());
+        std::printf("%s\t%s\n", identifiers[i].c_str(), escapedForLine(files[i]).c_str());
     }
     return kExitOk;
 }
@@ -136,7 +154,7 @@ int listAssets(const std::optional<std::string>& album) {
     std::vector<AssetRef> assets;
     if (album) {
         auto titled = albumsTitled(*album);
-        if (titled.empty()) return badInput("no album titled \"" + *album + "\"");
+        if (titled.empty()) return badInput("no album titled \"" + escapedForLine(*album) + "\"");
         std::map<std::string, AssetRef> pooled;
         for (const auto& collection : titled) {
             for (const auto& asset : Asset::fetchAssetsInAssetCollection(*collection, &options)) {
@@ -166,7 +184,7 @@ int listAlbums() {
     for (const auto& album : albums) {
         std::printf("%s\t%lld\t%s\n", album->localIdentifier().c_str(),
                     static_cast<long long>(album->estimatedAssetCount()),
-                    album->localizedTitle().value_or("").c_str());
+                    escapedForLine(album->localizedTitle().value_or("")).c_str());
     }
     return kExitOk;
 }
@@ -178,8 +196,23 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     // A missing folder is made, as a copy into a new place would; a file in the way is refused.
     if (!fs::exists(folder, ignored)) fs::create_directories(folder, ignored);
     if (!fs::is_directory(folder, ignored)) return badInput(folder + " is not a folder");
-    fs::path target = fs::path(folder) / asset->record().originalFilename;
-    if (fs::exists(target, ignored)) return badInput(target.string() + " already exists");
+    // The names come from the database: they are used only when they are plain file names and
+    // the original they lead to lies inside the library.
+    const AssetRecord& record = asset->record();
+    if (!safeBaseName(record.fileName)) return damage(record, "the file", record.fileName);
+    // Rows from before original names were kept have none: the file's own name stands in.
+    const std::string& original =
+        record.originalFilename.empty() ? record.fileName : record.originalFilename;
+    const auto name = safeBaseName(original);
+    if (!name) return damage(record, "the original name", original);
+    LibraryStore* store = asset->photoLibrary()->store();
+    if (!resolveInsideFolder(store->folder(), store->originalPath(record))) {
+        return damage(record, "the file", record.fileName);
+    }
+    fs::path target = fs::path(folder) / *name;
+    if (fs::exists(target, ignored)) {
+        return badInput(escapedForLine(target.string()) + " already exists");
+    }
 
     ImageRequestOptions options;
     options.synchronous = true;
@@ -196,7 +229,7 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     if (!image::writeFileAtomically(target.string(), data->data(), data->size(), &error)) {
         return failure(error);
     }
-    std::printf("%s\n", target.string().c_str());
+    std::printf("%s\n", escapedForLine(target.string()).c_str());
     return kExitOk;
 }
 

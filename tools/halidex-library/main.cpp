@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/image/ImageLimits.h"
 #include "platform/log/Log.h"
 #include "platform/photos/library/PhotoLibrary.h"
 #include "tools/halidex-library/LibraryCommands.h"
@@ -17,8 +20,10 @@ using namespace hx::library_tool;
 
 constexpr const char* kUsage =
     "usage: halidex-library COMMAND [ARGUMENTS]\n"
-    "  import [--album TITLE] FILE...   add pictures to the library (and to the album TITLE,\n"
-    "                                   made when missing)\n"
+    "  import [--album TITLE] [--max-pixels N] FILE...\n"
+    "                                   add pictures to the library (and to the album TITLE,\n"
+    "                                   made when missing); pictures of more than N pixels\n"
+    "                                   (default 100000000) are refused\n"
     "  list [--album TITLE]             one line per asset, newest first: identifier, date,\n"
     "                                   pixel size, albums\n"
     "  albums                           one line per album: identifier, assets, title\n"
@@ -27,7 +32,8 @@ constexpr const char* kUsage =
     "  auth [STATUS]                    show or set the library's authorisation:\n"
     "                                   authorized, limited, denied, restricted, not-determined\n"
     "  revert ID                        drop the asset's edit\n"
-    "The library is <data folder>/library; HALIDEX_HOME moves it.\n";
+    "The library is <data folder>/library; HALIDEX_HOME moves it. Titles and file names are\n"
+    "printed with control characters escaped (\\n, \\t, \\\\, \\xHH).\n";
 
 int usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "halidex-library: %s\n", problem);
@@ -41,6 +47,24 @@ bool takeAlbum(std::vector<std::string>& arguments, std::optional<std::string>& 
         if (arguments[i] != "--album") continue;
         if (i + 1 >= arguments.size()) return false;
         album = arguments[i + 1];
+        arguments.erase(arguments.begin() + long(i), arguments.begin() + long(i) + 2);
+        return true;
+    }
+    return true;
+}
+
+// Takes "--max-pixels N" out of the arguments and sets the decode limit.
+bool takeMaxPixels(std::vector<std::string>& arguments) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != "--max-pixels") continue;
+        if (i + 1 >= arguments.size()) return false;
+        const std::string& text = arguments[i + 1];
+        char* end = nullptr;
+        const unsigned long long pixels = std::strtoull(text.c_str(), &end, 10);
+        if (text.empty() || text[0] == '-' || *end || pixels == 0 ||
+            pixels > hx::image::kMaxDecodePixels)
+            return false;
+        hx::image::setDecodePixelLimit(pixels);
         arguments.erase(arguments.begin() + long(i), arguments.begin() + long(i) + 2);
         return true;
     }
@@ -70,6 +94,11 @@ int run(const std::string& command, std::vector<std::string> arguments) {
     std::optional<std::string> album;
     if ((command == "import" || command == "list") && !takeAlbum(arguments, album)) {
         return usage("--album needs a title");
+    }
+    if (command == "import" && !takeMaxPixels(arguments)) {
+        return usage(
+            ("--max-pixels needs a number from 1 to " + std::to_string(hx::image::kMaxDecodePixels))
+                .c_str());
     }
     auto expect = [&](size_t count) { return arguments.size() == count; };
     bool known = command == "import" || command == "list" || command == "albums" ||
@@ -102,7 +131,17 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     std::vector<std::string> arguments(argv + 2, argv + argc);
-    int status = run(command, std::move(arguments));
+    hx::image::setDecodePixelLimit(hx::image::kToolDecodePixels);
+    int status = kExitFailure;
+    // Whatever reaches here (memory running out where nothing expected it) ends the command
+    // with a message and status 1 rather than an abort.
+    try {
+        status = run(command, std::move(arguments));
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "halidex-library: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "halidex-library: %s\n", e.what());
+    }
     hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
     return status;
 }

@@ -297,4 +297,169 @@ TEST_F(HalidexLibrary, BadInputGivesAMessageAndStatusTwo) {
     EXPECT_NE(help.out.find("usage: halidex-library"), std::string::npos);
 }
 
+// The bytes of a JPEG with the frame size in its SOF header replaced.
+std::vector<uint8_t> withJpegFrameSize(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height) {
+    for (size_t at = 2; at + 9 < jpeg.size();) {
+        if (jpeg[at] != 0xFF) break;
+        const uint8_t marker = jpeg[at + 1];
+        const size_t length = size_t(jpeg[at + 2]) << 8 | jpeg[at + 3];
+        if (marker >= 0xC0 && marker <= 0xC2) {
+            jpeg[at + 5] = uint8_t(height >> 8);
+            jpeg[at + 6] = uint8_t(height);
+            jpeg[at + 7] = uint8_t(width >> 8);
+            jpeg[at + 8] = uint8_t(width);
+            return jpeg;
+        }
+        at += 2 + length;
+    }
+    ADD_FAILURE() << "no frame header found";
+    return jpeg;
+}
+
+// The bytes of a TIFF whose first image's strips are said to lie past the end of the file.
+std::vector<uint8_t> withStripsPastTheEnd(std::vector<uint8_t> tiff) {
+    const bool little = tiff[0] == 'I';
+    auto read = [&](size_t at, int bytes) {
+        uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i) {
+            const uint32_t byte = tiff[at + size_t(i)];
+            value |= little ? byte << (8 * i) : byte << (8 * (bytes - 1 - i));
+        }
+        return value;
+    };
+    auto write32 = [&](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i)
+            tiff[at + size_t(i)] = uint8_t(value >> (little ? 8 * i : 8 * (3 - i)));
+    };
+    const uint32_t directory = read(4, 4);
+    const uint32_t entries = read(directory, 2);
+    const uint32_t pastTheEnd = uint32_t(tiff.size()) + 4096;
+    for (uint32_t i = 0; i < entries; ++i) {
+        const size_t entry = directory + 2 + 12 * size_t(i);
+        if (read(entry, 2) != 273) continue;  // StripOffsets
+        const uint32_t type = read(entry + 2, 2), count = read(entry + 4, 4);
+        EXPECT_EQ(type, 4u) << "long offsets";
+        if (count == 1) {
+            write32(entry + 8, pastTheEnd);
+        } else {
+            for (uint32_t k = 0; k < count; ++k) write32(read(entry + 8, 4) + 4 * k, pastTheEnd);
+        }
+        return tiff;
+    }
+    ADD_FAILURE() << "no strip offsets found";
+    return tiff;
+}
+
+TEST_F(HalidexLibrary, ImportRefusesPicturesWhosePixelsCannotBeRead) {
+    auto jpeg = makePicture(64, 48);
+    std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + long(jpeg.size() * 2 / 3));
+    const std::string truncated = writeFile("truncated.jpg", cut);
+    const std::string badStrips =
+        writeFile("strips.tif", withStripsPastTheEnd(makePicture(64, 48, "", 1, "public.tiff")));
+    const std::string huge = writeFile("huge.jpg", withJpegFrameSize(jpeg, 65000, 65000));
+    const std::string good = writeFile("good.jpg", jpeg);
+    for (const auto& [file, reason] :
+         {std::pair{truncated, std::string("JPEG")}, std::pair{badStrips, std::string("TIFF")},
+          std::pair{huge, std::string("65000x65000")}}) {
+        Result result = run("import --album Trip " + good + " " + file);
+        EXPECT_EQ(result.status, 2) << file;
+        EXPECT_NE(result.err.find("cannot import " + file + ": "), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+    }
+    // Nothing of the refused imports was stored, not even the good picture or the album.
+    EXPECT_EQ(run("list").out, "");
+    EXPECT_EQ(run("albums").out, "");
+    if (sql("PRAGMA integrity_check")) {
+        EXPECT_EQ(sql("SELECT COUNT(*) FROM assets"), "0");
+    }
+
+    // The decode limit is what a camera makes with headroom; --max-pixels moves it.
+    const std::string wide = writeFile("wide.jpg", makePicture(400, 300));
+    Result limited = run("import --max-pixels 100000 " + wide);
+    EXPECT_EQ(limited.status, 2);
+    EXPECT_NE(limited.err.find("400x300 pixels, more than the limit of 100000"), std::string::npos)
+        << limited.err;
+    Result raised = run("import --max-pixels 120000 " + wide);
+    EXPECT_EQ(raised.status, 0) << raised.err;
+    EXPECT_EQ(run("import --max-pixels lots " + wide).status, 2);
+}
+
+TEST_F(HalidexLibrary, TitlesAndNamesWithControlCharactersStayOnTheirLine) {
+    const std::string name = "two\nlines\tand\\slash.jpg";
+    const std::string file = writeFile(name, makePicture(8, 8));
+    Result imported =
+        run("import --album " + shellQuoted("Trip\nDay\t2") + " " + shellQuoted(file));
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    auto importedLines = linesOf(imported.out);
+    ASSERT_EQ(importedLines.size(), 1u) << imported.out;
+    EXPECT_EQ(fieldsOf(importedLines[0])[1], home_ + "/two\\nlines\\tand\\\\slash.jpg");
+
+    Result albums = run("albums");
+    ASSERT_EQ(linesOf(albums.out).size(), 1u) << albums.out;
+    EXPECT_EQ(fieldsOf(linesOf(albums.out)[0]).size(), 3u);
+    EXPECT_EQ(fieldsOf(linesOf(albums.out)[0])[2], "Trip\\nDay\\t2");
+    Result listed = run("list");
+    ASSERT_EQ(linesOf(listed.out).size(), 1u) << listed.out;
+    EXPECT_EQ(fieldsOf(linesOf(listed.out)[0])[3], "Trip\\nDay\\t2");
+    // The title itself is stored as given.
+    if (sql("PRAGMA integrity_check")) {
+        EXPECT_EQ(sql("SELECT hex(title) FROM albums"), "547269700A4461790932");
+    }
+
+    for (const char* empty : {"''", "' '"}) {
+        Result refused = run(std::string("import --album ") + empty + " " + shellQuoted(file));
+        EXPECT_EQ(refused.status, 2) << empty;
+        EXPECT_NE(refused.err.find("an album title cannot be empty"), std::string::npos);
+    }
+    EXPECT_EQ(linesOf(run("list").out).size(), 1u);
+}
+
+TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
+    ASSERT_TRUE(checker("sqlite3", "-version")) << "sqlite3 is needed to tamper with the library";
+    Result imported = run("import " + writeFile("IMG_0001.JPG", makePicture(16, 16)));
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    const std::string identifier = fieldsOf(linesOf(imported.out)[0])[0];
+    const std::string where = " WHERE local_identifier = '" + identifier + "'";
+    const std::string fileName = *sql("SELECT file_name FROM assets" + where);
+    const std::string out = home_ + "/out/inner";
+    fs::create_directories(out);
+    auto exportFails = [&](const std::string& what) {
+        Result result = run("export " + shellQuoted(identifier) + " " + out);
+        EXPECT_EQ(result.status, 1) << what;
+        EXPECT_NE(result.err.find("the library is damaged"), std::string::npos)
+            << what << ": " << result.err;
+        EXPECT_TRUE(fs::is_empty(out)) << what;
+    };
+
+    // An original name that climbs out of the target folder.
+    sql("UPDATE assets SET original_filename = '../../escaped.jpg'" + where);
+    exportFails("original name with folders");
+    EXPECT_FALSE(fs::exists(home_ + "/escaped.jpg"));
+    sql("UPDATE assets SET original_filename = '..'" + where);
+    exportFails("original name ..");
+
+    // A stored file name that leads out of the library to another file.
+    writeFile("secret.txt", {'s', 'e', 'c', 'r', 'e', 't'});
+    sql("UPDATE assets SET original_filename = 'copy.jpg', file_name = '../../../../secret.txt'" +
+        where);
+    exportFails("file name with folders");
+    const std::string absolute = home_ + "/secret.txt";
+    sql("UPDATE assets SET file_name = '" + absolute + "'" + where);
+    exportFails("absolute file name");
+
+    // A plain name whose folder inside the library was made a link to elsewhere.
+    const std::string library = LibraryStore::defaultFolder();
+    fs::create_directories(home_ + "/elsewhere");
+    writeFile("elsewhere/zz-secret.jpg", makePicture(8, 8));
+    fs::create_directory_symlink(home_ + "/elsewhere", library + "/originals/zz");
+    sql("UPDATE assets SET file_name = 'zz-secret.jpg'" + where);
+    exportFails("file behind a link");
+
+    // Mended, the same row exports again.
+    sql("UPDATE assets SET file_name = '" + fileName + "'" + where);
+    Result mended = run("export " + shellQuoted(identifier) + " " + out);
+    EXPECT_EQ(mended.status, 0) << mended.err;
+    EXPECT_TRUE(fs::exists(out + "/copy.jpg"));
+}
+
 }  // namespace
