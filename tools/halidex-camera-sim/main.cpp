@@ -5,12 +5,17 @@
 //     halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]
 //                        [--zoom FACTOR] [--device PROFILE]
 //
-// The still is written as PNG in sensor orientation (landscape for a portrait hold). Bad input
-// gives a message and exit status 2; a camera that is missing or fails gives exit status 1.
+// The still is written in sensor orientation (landscape for a portrait hold), as JPEG, PNG, TIFF
+// or HEIC by the file's extension. Bad input gives a message and exit status 2; a camera that is
+// missing or fails gives exit status 1. Pictures of a scene folder (HALIDEX_CAMERA_SCENE) larger
+// than --max-pixels (default 100 megapixels) are left out of the scene.
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +27,9 @@
 #include "platform/capture/CaptureSession.h"
 #include "platform/device/DeviceProfile.h"
 #include "platform/image/Image.h"
-#include "platform/image/png/PngCodec.h"
+#include "platform/image/ImageLimits.h"
+#include "platform/image/ImageTypes.h"
+#include "platform/image/io/ImageDestination.h"
 #include "platform/runloop/RunLoop.h"
 
 namespace {
@@ -36,7 +43,8 @@ constexpr double kCaptureTimeoutSeconds = 60;
 const char* const kUsage =
     "usage: halidex-camera-sim --list [--device PROFILE]\n"
     "       halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]\n"
-    "                          [--zoom FACTOR] [--device PROFILE]\n";
+    "                          [--zoom FACTOR] [--device PROFILE] [--max-pixels N]\n"
+    "The still is JPEG, PNG, TIFF or HEIC by the extension (.jpg, .png, .tif, .heic).\n";
 
 int badInput(const std::string& message) {
     std::fprintf(stderr, "halidex-camera-sim: %s\n%s", message.c_str(), kUsage);
@@ -51,6 +59,7 @@ struct Options {
     long flash = 0;
     double zoom = 1;
     std::string device;
+    uint64_t maxPixels = hx::image::kToolDecodePixels;
 };
 
 std::optional<long> wholeNumber(const std::string& text) {
@@ -70,7 +79,7 @@ std::string parse(int argc, char** argv, Options& options) {
             continue;
         }
         if (arg != "--still" && arg != "--position" && arg != "--lens" && arg != "--flash" &&
-            arg != "--zoom" && arg != "--device")
+            arg != "--zoom" && arg != "--device" && arg != "--max-pixels")
             return "unknown argument \"" + arg + "\"";
         if (i + 1 >= args.size()) return arg + " needs a value";
         const std::string& value = args[++i];
@@ -81,8 +90,15 @@ std::string parse(int argc, char** argv, Options& options) {
         } else if (arg == "--zoom") {
             char* end = nullptr;
             options.zoom = std::strtod(value.c_str(), &end);
-            if (value.empty() || *end != '\0' || !(options.zoom >= 1))
-                return "--zoom takes a factor of 1 or more, not \"" + value + "\"";
+            if (value.empty() || *end != '\0' || !std::isfinite(options.zoom) ||
+                !(options.zoom >= 1))
+                return "--zoom takes a finite factor of 1 or more, not \"" + value + "\"";
+        } else if (arg == "--max-pixels") {
+            const auto number = wholeNumber(value);
+            if (!number || *number < 1 || uint64_t(*number) > hx::image::kMaxDecodePixels)
+                return "--max-pixels takes a number from 1 to " +
+                       std::to_string(hx::image::kMaxDecodePixels) + ", not \"" + value + "\"";
+            options.maxPixels = uint64_t(*number);
         } else {
             const auto number = wholeNumber(value);
             if (arg == "--position") {
@@ -103,15 +119,17 @@ std::string parse(int argc, char** argv, Options& options) {
         }
     }
     if (options.list == !options.still.empty()) return "give either --list or --still FILE";
+    if (!options.still.empty() && hx::image::typeForPath(options.still).empty())
+        return "the still must end in .jpg, .jpeg, .png, .tif, .tiff, .heic or .heif, not \"" +
+               options.still + "\"";
     return {};
 }
 
-// The camera for a position and a lens code, as the camera screen looks it up.
+// The camera for a position and a lens code, as the camera screen looks it up. Both positions
+// read the lens code alike, so a lens the front does not have is missing, not another camera.
 CaptureDeviceRef cameraWithPosition(long position, long lens) {
     std::vector<std::string> types;
-    if (position != AVCaptureDevicePositionBack) {
-        types = {AVCaptureDeviceTypeBuiltInWideAngleCamera};
-    } else if (lens == 0) {
+    if (lens == 0) {
         types = {AVCaptureDeviceTypeBuiltInUltraWideCamera};
     } else if (lens == 1) {
         types = {AVCaptureDeviceTypeBuiltInWideAngleCamera};
@@ -211,10 +229,12 @@ int still(const Options& options) {
     auto picture = hx::image::Image::wrap(
         hx::image::PixelFormat::BGRA8, static_cast<int>(buffer->width()),
         static_cast<int>(buffer->height()), buffer->baseAddress(), buffer->bytesPerRow(), buffer);
-    std::string writeError;
-    if (!picture || !hx::image::writePng(*picture, options.still, &writeError)) {
-        std::fprintf(stderr, "halidex-camera-sim: cannot write %s: %s\n", options.still.c_str(),
-                     writeError.c_str());
+    auto destination = hx::image::ImageDestination::createWithURL(
+        options.still, hx::image::typeForPath(options.still), 1);
+    if (picture && destination) destination->addImage(picture, {});
+    if (!picture || !destination || !destination->finalize()) {
+        std::fprintf(stderr, "halidex-camera-sim: cannot write %s (see the message above)\n",
+                     options.still.c_str());
         return kFailed;
     }
     std::printf("%s: %zux%zu from \"%s\"%s\n", options.still.c_str(), buffer->width(),
@@ -223,16 +243,30 @@ int still(const Options& options) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int simMain(int argc, char** argv) {
     Options options;
     if (std::string problem = parse(argc, argv, options); !problem.empty())
         return badInput(problem);
+    hx::image::setDecodePixelLimit(options.maxPixels);
     hx::RunLoop::main().bindToCurrentThread();
     if (!options.device.empty()) {
         std::string error;
         if (!hx::DeviceProfile::select(options.device, &error)) return badInput(error);
     }
     return options.list ? list() : still(options);
+}
+
+}  // namespace
+
+// Whatever reaches here (memory running out where nothing expected it) ends the program with a
+// message and status 1 rather than an abort.
+int main(int argc, char** argv) {
+    try {
+        return simMain(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "halidex-camera-sim: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "halidex-camera-sim: %s\n", e.what());
+    }
+    return kFailed;
 }

@@ -1,4 +1,5 @@
-// halidex-camera-sim run as a user runs it: listings, stills written as PNG, bad input.
+// halidex-camera-sim run as a user runs it: listings, stills in the format their name asks for,
+// bad input.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/image/ImageTypes.h"
+#include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
 
 namespace {
@@ -127,6 +130,46 @@ TEST_F(CameraSim, AMissingCameraIsAFailureNotBadInput) {
     EXPECT_NE(unwritable.output.find("cannot write"), std::string::npos) << unwritable.output;
 }
 
+TEST_F(CameraSim, TheStillIsWrittenInTheFormatOfItsExtension) {
+    const std::pair<std::string, std::string> kinds[] = {
+        {"still.jpg", hx::image::kUTTypeJPEG},
+        {"still.JPEG", hx::image::kUTTypeJPEG},
+        {"still.tif", hx::image::kUTTypeTIFF},
+    };
+    for (const auto& [name, type] : kinds) {
+        Result result = run("--still " + path(name) + " --device " + path("small.profile"));
+        ASSERT_EQ(result.status, 0) << result.output;
+        auto source = hx::image::ImageSource::createWithURL(path(name));
+        ASSERT_TRUE(source) << name;
+        EXPECT_EQ(source->type(), type) << name;
+        auto picture = source->createImageAtIndex(0);
+        ASSERT_TRUE(picture) << name;
+        EXPECT_EQ(picture->width(), 1024);
+        EXPECT_EQ(picture->height(), 768);
+        // The sky of the built-in scene along the left edge, as in the PNG.
+        const uint8_t* left = picture->row(384);
+        EXPECT_GT(left[2], left[0] + 30) << name;
+    }
+}
+
+TEST_F(CameraSim, AFrontLensTheDeviceLacksIsMissingLikeABackOne) {
+    for (const char* lens : {"0", "2", "100"}) {
+        Result result = run("--still " + path("x.png") + " --position 2 --lens " + lens +
+                            " --device " + path("small.profile"));
+        EXPECT_EQ(result.status, 1) << lens << ": " << result.output;
+        EXPECT_NE(result.output.find(std::string("no camera for position 2 and lens ") + lens),
+                  std::string::npos)
+            << result.output;
+    }
+    EXPECT_FALSE(fs::exists(path("x.png")));
+    Result phone = run("--still " + path("x.png") + " --position 2 --lens 2");
+    EXPECT_EQ(phone.status, 1) << phone.output;
+    Result front = run("--still " + path("x.png") + " --position 2 --lens 1 --device " +
+                       path("small.profile"));
+    EXPECT_EQ(front.status, 0) << front.output;
+    EXPECT_NE(front.output.find("Front Camera"), std::string::npos) << front.output;
+}
+
 TEST_F(CameraSim, BadInputExitsWithStatusTwoAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "give either --list or --still FILE"},
@@ -135,7 +178,13 @@ TEST_F(CameraSim, BadInputExitsWithStatusTwoAndSaysWhy) {
         {"--still a.png --lens 7", "--lens is 0 (ultra-wide), 1 (wide), 2 (telephoto) or 100"},
         {"--still a.png --position 3", "--position is 1 (back) or 2 (front)"},
         {"--still a.png --flash on", "--flash is 0 (off), 1 (auto) or 2 (on)"},
-        {"--still a.png --zoom 0.5", "--zoom takes a factor of 1 or more"},
+        {"--still a.png --zoom 0.5", "--zoom takes a finite factor of 1 or more"},
+        {"--still a.png --zoom inf", "--zoom takes a finite factor of 1 or more, not \"inf\""},
+        {"--still a.png --zoom nan", "--zoom takes a finite factor of 1 or more"},
+        {"--still a.png --zoom 1e999", "--zoom takes a finite factor of 1 or more"},
+        {"--still a.bmp", "the still must end in .jpg, .jpeg, .png, .tif, .tiff, .heic or .heif"},
+        {"--still photo", "the still must end in"},
+        {"--still a.png --max-pixels 0", "--max-pixels takes a number from 1 to 268435456"},
         {"--still a.png --iso 400", "unknown argument \"--iso\""},
         {"--list --device toaster", "no device profile named \"toaster\""},
     };
