@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "platform/capture/scene/BuiltInScenes.h"
 #include "platform/image/PixelConversion.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/log/Log.h"
@@ -14,6 +15,10 @@ namespace hx::capture::scene {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The long side of the decode that proves a picture readable at load: small enough that a JPEG
+// is decoded at an eighth of its size, while every byte of its image data is still read.
+constexpr int kCheckSide = 64;
 
 bool isPictureFile(const fs::path& path) {
     std::string extension = path.extension().string();
@@ -66,11 +71,11 @@ std::shared_ptr<const ImageFolderScene> ImageFolderScene::load(const std::string
         if (it->is_regular_file(ec) && isPictureFile(it->path())) paths.push_back(it->path());
     if (ec) return fail("cannot read the folder " + folder + ": " + ec.message());
     std::sort(paths.begin(), paths.end());
-    // Keep the pictures whose files hold an image; say which do not.
+    // Keep the pictures whose pixels decode; say which do not, once.
     std::vector<std::string> readable;
     for (const std::string& path : paths) {
         auto source = image::ImageSource::createWithURL(path);
-        if (source && source->count() > 0)
+        if (source && source->createThumbnailAtIndex(0, kCheckSide))
             readable.push_back(path);
         else
             hxLog("camera scene: cannot read the picture %@; leaving it out", path.c_str());
@@ -95,24 +100,43 @@ std::shared_ptr<const ImageFolderScene::Picture> ImageFolderScene::decode(const 
     return picture;
 }
 
-std::shared_ptr<const ImageFolderScene::Picture> ImageFolderScene::pictureAt(double time) const {
-    const double slot = std::floor(time / secondsPerPicture_);
-    const double count = static_cast<double>(paths_.size());
-    const size_t index = static_cast<size_t>(slot - std::floor(slot / count) * count);
+size_t ImageFolderScene::readablePictureCount() const {
     std::lock_guard lock(mutex_);
-    if (index != cachedIndex_ || !cached_) {
-        auto picture = decode(paths_[index]);
-        if (!picture) return cached_;  // the file went away meanwhile: keep showing the last
-        cached_ = std::move(picture);
-        cachedIndex_ = index;
+    return shown_.size();
+}
+
+std::shared_ptr<const ImageFolderScene::Picture> ImageFolderScene::pictureAt(double time) const {
+    std::lock_guard lock(mutex_);
+    while (!shown_.empty()) {
+        const double slot = std::floor(time / secondsPerPicture_);
+        const double count = static_cast<double>(shown_.size());
+        const size_t place = std::min(static_cast<size_t>(slot - std::floor(slot / count) * count),
+                                      shown_.size() - 1);
+        const size_t index = shown_[place];
+        if (index == cachedIndex_ && cached_) return cached_;
+        if (auto picture = decode(paths_[index])) {
+            cached_ = std::move(picture);
+            cachedIndex_ = index;
+            return cached_;
+        }
+        // Changed on disk since it was loaded: drop it and show the next one.
+        hxLog("camera scene: cannot read the picture %@ any more; leaving it out",
+              paths_[index].c_str());
+        shown_.erase(shown_.begin() + static_cast<std::ptrdiff_t>(place));
     }
-    return cached_;
+    return nullptr;
 }
 
 void ImageFolderScene::renderSpan(const SceneSpan& span, uint8_t* bgra) const {
     auto picture = pictureAt(span.time);
     if (!picture) {
-        std::fill(bgra, bgra + 4 * span.count, uint8_t{255});
+        std::shared_ptr<const Scene> fallback;
+        {
+            std::lock_guard lock(mutex_);
+            if (!fallback_) fallback_ = makeOutdoorScene();
+            fallback = fallback_;
+        }
+        fallback->renderSpan(span, bgra);
         return;
     }
     // The picture covers the lens field (3 wide by 4 high, centred), cropping what sticks out.

@@ -4,8 +4,14 @@
 // shown for a few seconds in turn, upright as its orientation says. A picture fills the field
 // of whatever lens looks at it, cropped to the field's shape; zoom crops it further.
 //
-// Threads: pictures are decoded when first shown and kept under a lock; any number of threads
-// may paint the scene at once.
+// Every picture is decoded once at load (a JPEG at a fraction of its size) and those that cannot
+// be read are left out with one log line each. The picture on show is decoded in full when its
+// turn comes; one that fails then (changed on disk since) is dropped for good, with one log line,
+// and the next one is shown; when none is left the built-in outdoor scene is shown. A picture is
+// never decoded again after it failed.
+//
+// Threads: the picture on show is kept under a lock; any number of threads may paint the scene
+// at once.
 
 #include <memory>
 #include <mutex>
@@ -20,14 +26,17 @@ namespace hx::capture::scene {
 class ImageFolderScene : public Scene {
   public:
     // Null, with the reason in error, when the folder cannot be read or holds no picture that
-    // decodes.
+    // decodes within the decode limit.
     static std::shared_ptr<const ImageFolderScene> load(const std::string& folder,
                                                         double secondsPerPicture = 3.0,
                                                         std::string* error = nullptr);
 
     void renderSpan(const SceneSpan& span, uint8_t* bgra) const override;
     bool fillsLensField() const override { return true; }
+    // The pictures that decoded at load.
     size_t pictureCount() const { return paths_.size(); }
+    // Those of them still shown: less when one could not be decoded again when its turn came.
+    size_t readablePictureCount() const;
 
   private:
     struct Picture {
@@ -37,15 +46,20 @@ class ImageFolderScene : public Scene {
     };
 
     ImageFolderScene(std::vector<std::string> paths, double secondsPerPicture)
-        : paths_(std::move(paths)), secondsPerPicture_(secondsPerPicture) {}
+        : paths_(std::move(paths)), secondsPerPicture_(secondsPerPicture), shown_(paths_.size()) {
+        for (size_t i = 0; i < shown_.size(); ++i) shown_[i] = i;
+    }
     static std::shared_ptr<const Picture> decode(const std::string& path);
+    // Null when no picture is left.
     std::shared_ptr<const Picture> pictureAt(double time) const;
 
     std::vector<std::string> paths_;
     double secondsPerPicture_;
     mutable std::mutex mutex_;
+    mutable std::vector<size_t> shown_;  // indices into paths_ of the pictures still shown
     mutable size_t cachedIndex_ = SIZE_MAX;
     mutable std::shared_ptr<const Picture> cached_;
+    mutable std::shared_ptr<const Scene> fallback_;
 };
 
 }  // namespace hx::capture::scene

@@ -263,6 +263,79 @@ TEST_F(Folders, PicturesFillTheViewInTurn) {
     EXPECT_NE(error.find("missing"), std::string::npos);
 }
 
+TEST_F(Folders, PicturesThatCannotBeDecodedAreLeftOutOnceAtLoad) {
+    writePicture("a.png", 300, 400);
+    writePicture("b.jpg", 300, 400);
+    writePicture("c.png", 300, 400);
+    // Their headers are whole; their image data is cut short.
+    for (const char* name : {"b.jpg", "c.png"}) {
+        const std::string path = folder() + "/" + name;
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
+    }
+    log::CaptureScope log;
+    std::string error;
+    auto pictures = scene::ImageFolderScene::load(folder(), 3.0, &error);
+    ASSERT_TRUE(pictures) << error;
+    EXPECT_EQ(pictures->pictureCount(), 1u);
+    size_t leftOut = 0;
+    for (const std::string& message : log.messages())
+        if (message.find("leaving it out") != std::string::npos) ++leftOut;
+    EXPECT_EQ(leftOut, 2u);
+    // Every turn shows the one good picture.
+    RenderView view;
+    for (double time : {0.5, 3.5, 6.5}) {
+        view.time = time;
+        EXPECT_GT(pixelAt(*render(*pictures, view, 60, 80), 10, 40).r, 180) << time;
+    }
+
+    std::filesystem::remove(folder() + "/a.png");
+    EXPECT_FALSE(scene::ImageFolderScene::load(folder(), 3.0, &error));
+    EXPECT_NE(error.find("could be read"), std::string::npos) << error;
+}
+
+TEST_F(Folders, APictureBrokenAfterLoadIsDroppedForGoodThenTheBuiltInSceneShows) {
+    writePicture("a.png", 300, 400);
+    writePicture("b.png", 400, 300);
+    auto pictures = scene::ImageFolderScene::load(folder(), 3.0);
+    ASSERT_TRUE(pictures);
+    std::ofstream(folder() + "/b.png", std::ios::trunc) << "no longer a picture";
+
+    log::CaptureScope log;
+    auto sceneLines = [&] {
+        size_t lines = 0;
+        for (const std::string& message : log.messages())
+            if (message.find("camera scene:") != std::string::npos) ++lines;
+        return lines;
+    };
+    RenderView view;
+    view.time = 3.5;  // b's turn: a is shown instead
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_GT(pixelAt(*render(*pictures, view, 60, 80), 10, 40).r, 180);
+    EXPECT_EQ(pictures->readablePictureCount(), 1u);
+    // One line and one failed decode, not one per row painted.
+    EXPECT_EQ(sceneLines(), 1u);
+    EXPECT_TRUE(log.contains("b.png any more"));
+
+    // With nothing left, the built-in outdoor scene rather than a blank field.
+    writePicture("b.png", 400, 300);
+    auto both = scene::ImageFolderScene::load(folder(), 3.0);
+    ASSERT_TRUE(both);
+    for (const char* name : {"/a.png", "/b.png"})
+        std::ofstream(folder() + name, std::ios::trunc) << "broken";
+    log.clear();
+    view.time = 0.5;
+    auto shown = render(*both, view, 60, 80);
+    EXPECT_EQ(both->readablePictureCount(), 0u);
+    EXPECT_EQ(sceneLines(), 2u);
+    auto outdoor = render(*scene::makeOutdoorScene(), view, 60, 80);
+    double difference = 0;
+    for (int y = 0; y < 80; y += 4)
+        for (int x = 0; x < 60; x += 4)
+            difference += std::abs(lumaAt(*shown, x, y) - lumaAt(*outdoor, x, y));
+    EXPECT_LT(difference / (20 * 15), 40) << "not the outdoor scene";
+    EXPECT_LT(meanLuma(*shown, 0, 0, 1, 1), 240) << "a blank field";
+}
+
 TEST_F(Folders, TheCameraLooksAtTheFolderItIsGiven) {
     writePicture("a.png", 300, 400);
     env_.set("HALIDEX_CAMERA_SCENE", folder().c_str());
