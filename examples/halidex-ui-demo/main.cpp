@@ -1,13 +1,14 @@
 // halidex-ui-demo: one screen with every control of the UI layer, in a navigation controller with
-// a toolbar, shown in a window or written as a PNG without one.
+// a toolbar, shown in a window or written as a picture without one.
 //
 //   halidex-ui-demo                                  the demo in a window
-//   halidex-ui-demo --screenshot FILE                the window as a PNG, without a display
+//   halidex-ui-demo --screenshot FILE                the window as a JPEG, PNG, TIFF or HEIC
+//                                                    (by the extension), without a display
 //   halidex-ui-demo ... --device PROFILE             a built-in device profile or a profile file
 //   halidex-ui-demo ... --show alert|detail|share    open that first
 //
 // Screenshots run on the manual clock, one second after start, so that they are the same on
-// every run. Exit status: 0 done, 1 no display or the PNG cannot be written, 2 bad usage.
+// every run. Exit status: 0 done, 1 no display or the picture cannot be written, 2 bad usage.
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,9 @@
 #include "examples/halidex-ui-demo/DemoDrawingView.h"
 #include "examples/halidex-ui-demo/DemoViewController.h"
 #include "platform/device/DeviceProfile.h"
+#include "platform/image/Image.h"
+#include "platform/image/ImageTypes.h"
+#include "platform/image/io/ImageDestination.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/host/HeadlessHost.h"
@@ -74,6 +78,24 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
+// Writes the window in the format the file's extension names.
+bool writeScreenshot(hx::HeadlessHost& host, const std::string& path) {
+    // Premultiplied ARGB words are B, G, R, A bytes in memory on the little-endian machines the
+    // program runs on: the image layer's BGRA8.
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+    auto window = std::make_shared<QImage>(
+        host.renderImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    if (window->isNull()) return false;
+    auto picture =
+        hx::image::Image::wrap(hx::image::PixelFormat::BGRA8, window->width(), window->height(),
+                               window->constBits(), size_t(window->bytesPerLine()), window);
+    auto destination =
+        hx::image::ImageDestination::createWithURL(path, hx::image::typeForPath(path), 1);
+    if (!picture || !destination) return false;
+    destination->addImage(picture, {});
+    return destination->finalize();
+}
+
 void registerDemoClasses() {
     auto& registry = hx::InterfaceClassRegistry::shared();
     registry.registerClass<demo::DemoCell>("DemoCell", "UICollectionViewCell");
@@ -93,6 +115,9 @@ int main(int argc, char** argv) {
         }
     }
     const bool headless = !options.screenshot.empty();
+    if (headless && hx::image::typeForPath(options.screenshot).empty())
+        return usageError(
+            "--screenshot FILE must end in .jpg, .jpeg, .png, .tif, .tiff, .heic or .heif");
     if (headless) {
         // The same pixels on every machine: no display, and a clock that only moves on request.
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -132,7 +157,7 @@ int main(int argc, char** argv) {
         hx::HeadlessHost host(window);
         showFirst();
         host.advance(kScreenshotSettleSeconds);
-        if (!host.writePNG(options.screenshot)) {
+        if (!writeScreenshot(host, options.screenshot)) {
             std::fprintf(stderr, "halidex-ui-demo: cannot write %s\n", options.screenshot.c_str());
             return 1;
         }

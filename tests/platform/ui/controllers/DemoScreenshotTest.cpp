@@ -149,6 +149,24 @@ TEST(DemoScreenshot, BadCommandLinesAreExplained) {
     EXPECT_EQ(runDemo({"--screenshot"}, &errors), 2);
 }
 
+TEST(DemoScreenshot, ThePictureIsWrittenInTheFormatOfItsExtension) {
+    const fs::path jpeg = testProgramFolder() / ("demo-" + std::to_string(::getpid()) + ".jpg");
+    std::string errors;
+    ASSERT_EQ(runDemo({"--screenshot", jpeg.string(), "--device", "small-phone"}, &errors), 0)
+        << errors;
+    std::ifstream file(jpeg, std::ios::binary);
+    char start[3] = {};
+    file.read(start, 3);
+    EXPECT_EQ(std::string(start, 3), "\xFF\xD8\xFF") << "a JPEG file";
+    QImage written(QString::fromStdString(jpeg.string()), "JPEG");
+    EXPECT_EQ(written.size(), QSize(640, 1136));
+    fs::remove(jpeg);
+
+    EXPECT_EQ(runDemo({"--screenshot", "shot.bmp"}, &errors), 2);
+    EXPECT_NE(errors.find("--screenshot FILE must end in .jpg"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists("shot.bmp"));
+}
+
 TEST(DemoScreenshot, AnUnwritablePictureIsAFailure) {
     std::string errors;
     EXPECT_EQ(runDemo({"--screenshot", "/nonexistent-folder/shot.png"}, &errors), 1);
