@@ -2,6 +2,7 @@
 // the widget and the editor use.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <new>
