@@ -162,7 +162,7 @@ TEST(TextureCreation, InvalidDescriptorsGiveNull) {
 TEST(TextureCreation, RunningOutOfMemoryGivesNull) {
     DeviceRef device = testDevice();
     // Made before the child starts, so that only the copy has to fit in its headroom.
-    const std::vector<uint8_t> contents(size_t{256} << 20, 7);
+    const std::vector<uint8_t> contents(size_t{128} << 20, 7);
     const int status = hx::testing::exitStatusWithAddressSpaceLimit(size_t{64} << 20, [&] {
         // 16384 × 16384 RGBA: a gigabyte.
         if (device->newTextureWithDescriptor(
