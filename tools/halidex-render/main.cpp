@@ -27,8 +27,10 @@ constexpr int kUsageError = 2;
 
 void printUsage(FILE* out) {
     std::fputs(
-        "usage: halidex-render --film N [--frame F] [--front] [--quality Q] INPUT OUTPUT\n"
-        "       halidex-render --all-films [--frame F] [--front] [--input INPUT] OUTDIR\n"
+        "usage: halidex-render --film N [--frame F] [--front] [--quality Q] [--max-pixels N]\n"
+        "                      [--] INPUT OUTPUT\n"
+        "       halidex-render --all-films [--frame F] [--front] [--input INPUT]\n"
+        "                      [--max-pixels N] OUTDIR\n"
         "       halidex-render --list-films\n"
         "\n"
         "  --film N      film 0 to 12 (0-8 monochrome, 9-12 colour)\n"
@@ -39,7 +41,8 @@ void printUsage(FILE* out) {
         "  --all-films   render every film into OUTDIR as PNG (default input: the built-in\n"
         "                sample)\n"
         "  --list-films  print the film table\n"
-        "  --max-pixels N  refuse input pictures of more than N pixels (default 100000000,\n"
+        "  --max-pixels N\n"
+        "                refuse input pictures of more than N pixels (default 100000000,\n"
         "                at most 268435456)\n"
         "  --            what follows is a file name, even when it starts with -\n"
         "Files are JPEG, TIFF, HEIC or PNG, chosen by the extension (.jpg, .tif, .heic, .png).\n"
