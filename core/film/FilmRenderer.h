@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "core/film/FilmTable.h"
 #include "core/film/RenderContract.h"
@@ -19,11 +20,18 @@
 
 namespace hx::film {
 
-// Which of the three photo-processing variants a full-resolution render serves.
+// Which of the three photo-processing variants a full-resolution render serves. The renderer
+// picks it from the film applied last and the kind of file the photo is stored in.
 enum class OfflineVariant {
     Mono,      // monochrome film, compressed output: read back as 8-bit grey
     MonoHEIC,  // monochrome film, HEIC output: read back in colour
     Color,     // colour film: colour pass, read back in colour
+};
+
+// The kind of file a rendered photo is stored in.
+enum class PhotoOutput {
+    Compressed,  // JPEG or TIFF (and PNG in the tools)
+    HEIC,
 };
 
 class hxFilmRenderer {
@@ -31,16 +39,27 @@ class hxFilmRenderer {
     hxFilmRenderer();
 
     // ---- film state
+    // Applies `film`: every render state field below comes from its row of the film table
+    // (an index outside the table only resets), and the next renders use its variant.
     void changeToneCurve(int32_t film);
     void updateToneCurveTexture();
     void changeToneCurveColor();
+    // Rebuilds lookup2DTexture for the film applied last.
     void updateToneCurveTextureColor();
+    // Empty when the film applied last can be rendered as it should; otherwise which resource
+    // it lacks and why ("lookup_3.png is missing from /path"). Renders still run: a colour
+    // film without its lookup shows the colours unchanged.
+    const std::string& missingFilmResource() const { return missingFilmResource_; }
 
     // ---- full-resolution render
     void setupOfflineWidth(int32_t width, int32_t height);
-    // Renders a captured BGRA photo through the current film and reads it back, cropped to
-    // `_currentFrame`. Null when the photo cannot be rendered.
-    image::ImageRef renderPhoto(const gpu::PixelBufferRef& photo, OfflineVariant variant);
+    // The variant a photo of the film applied last takes when stored as `output`.
+    OfflineVariant offlineVariant(PhotoOutput output) const;
+    // Renders a captured BGRA photo through the film applied last, in the variant that film
+    // and `output` need, and reads it back, cropped to `_currentFrame`. Null when the photo
+    // cannot be rendered.
+    image::ImageRef renderPhoto(const gpu::PixelBufferRef& photo,
+                                PhotoOutput output = PhotoOutput::Compressed);
     // Re-filters a picture with `film`: same height, width rounded down to a multiple of 16,
     // never mirrored or cropped. `caller` and `meta` are not used.
     image::ImageRef filterImage(const void* caller, const image::ImageRef& source, const void* meta,
@@ -60,7 +79,6 @@ class hxFilmRenderer {
     bool _sharpFlag = false;
     bool _blurFlag = false;
     float _currentSharpness = 0;
-    int32_t _currentFilm = 0;
 
     // ---- GPU
     gpu::DeviceRef metaldevice;
@@ -78,7 +96,10 @@ class hxFilmRenderer {
     gpu::RenderPipelineStateRef offlinePreRenderPipelineState;
     gpu::RenderPipelineStateRef offlineRenderColorPipelineState;
 
-    // ---- camera state the render reads
+    // ---- camera state
+    // The camera screen's film. The screen applies it with changeToneCurve(_currentFilm); the
+    // renders follow the film applied, so a re-filter with another film changes no field here.
+    int32_t _currentFilm = 0;
     int32_t _photoWidth = 0, _photoHeight = 0;
     int32_t _currentFrame = 0;
     int64_t _currentCameraPosition = 1;  // 2 is the front camera
@@ -91,6 +112,9 @@ class hxFilmRenderer {
                        bool colorPass, size_t width, size_t height);
     image::ImageRef readBackGrey(size_t width, size_t height) const;
     image::ImageRef readBackColor(size_t width, size_t height, bool crop);
+
+    int32_t appliedFilm_ = -1;  // the film of the last changeToneCurve()
+    std::string missingFilmResource_;
 
     // Images read back without a copy hold this lease; while one is alive the output pixel
     // buffer is not rendered into again.

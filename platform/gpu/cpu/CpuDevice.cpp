@@ -1,11 +1,13 @@
 #include "platform/gpu/cpu/CpuDevice.h"
 
+#include "platform/gpu/ShaderLibraryRegistry.h"
+
 namespace hx::gpu::cpu {
 
 CpuDevice::CpuDevice() : executor_(std::make_shared<CommandExecutor>()) {}
 
 LibraryRef CpuDevice::newDefaultLibrary() {
-    return defaultLibrary();
+    return registeredShaderLibrary(kBackendName);
 }
 
 CommandQueueRef CpuDevice::newCommandQueue() {
