@@ -17,6 +17,7 @@
 #include "platform/image/heic/HeifBoxes.h"
 #include "platform/image/heic/HeifOrientation.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/RequireTool.h"
 
 namespace hx::image {
 namespace {
@@ -112,10 +113,6 @@ std::string run(const std::string& command) {
         pclose(pipe);
     }
     return output;
-}
-
-bool haveTool(const char* name) {
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // An Exif block made by hand: little-endian TIFF header, IFD0 with Make and Orientation 1.
@@ -297,8 +294,7 @@ TEST_P(HeicOrientation, TravelsAsTransformPropertiesThatReadersApply) {
     EXPECT_EQ(corners(*decoded), corners(*stored));
 
     // libheif's own tools apply the transform the way an Exif viewer turns a JPEG.
-    if (!haveTool("heif-convert") || !haveTool("heif-info"))
-        GTEST_SKIP() << "libheif tools missing";
+    HX_REQUIRE_TOOLS("heif-convert", "heif-info");
     TemporaryFolder folder;
     test::writeBytes(folder.file("photo.heic"), file);
     const std::string boxes = run("heif-info -d " + folder.file("photo.heic"));
@@ -328,7 +324,7 @@ TEST(HeicExif, BlockIsStoredAsGivenAndReadByExiftool) {
     ASSERT_TRUE(info);
     EXPECT_EQ(info->exifBlock, options.exifBlock);
 
-    if (!haveTool("exiftool")) GTEST_SKIP() << "exiftool missing";
+    HX_REQUIRE_TOOLS("exiftool");
     TemporaryFolder folder;
     test::writeBytes(folder.file("photo.heic"), file);
     const std::string tags =

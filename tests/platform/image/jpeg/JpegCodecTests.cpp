@@ -16,6 +16,7 @@
 #include "CodecTestSupport.h"
 #include "platform/image/BitmapContext.h"
 #include "platform/image/PixelConversion.h"
+#include "tests/support/RequireTool.h"
 
 namespace hx::image {
 namespace {
@@ -55,10 +56,7 @@ class JpegFiles : public ::testing::Test {
     std::string exiftool(const std::string& path) {
         return runCommand("exiftool -j " + quoted(path) + " 2>&1");
     }
-    void SetUp() override {
-        if (!haveTool("djpeg") || !haveTool("exiftool") || !haveTool("cjpeg"))
-            GTEST_SKIP() << "djpeg, cjpeg and exiftool are needed to check the files";
-    }
+    void SetUp() override { HX_REQUIRE_TOOLS("djpeg", "cjpeg", "exiftool"); }
     TemporaryFolder folder;
 };
 

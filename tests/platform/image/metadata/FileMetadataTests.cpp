@@ -9,6 +9,7 @@
 #include "platform/image/metadata/ImageMetadata.h"
 #include "platform/image/png/PngCodec.h"
 #include "platform/log/CaptureScope.h"
+#include "tests/support/RequireTool.h"
 
 namespace hx::image::metadata {
 namespace {
@@ -76,10 +77,6 @@ class FileMetadata : public ::testing::TestWithParam<FileKind> {
         return properties.value_or(PropertyDictionary{});
     }
 
-    void requireExiftool() const {
-        if (!test::exiftoolAvailable()) GTEST_SKIP() << "exiftool is not installed";
-    }
-
     hx::image::test::TemporaryFolder folder_;
 };
 
@@ -94,7 +91,7 @@ TEST_P(FileMetadata, CameraDictionaryReadsBack) {
 }
 
 TEST_P(FileMetadata, ExiftoolSeesTheCameraValues) {
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     const auto tags = test::exiftoolTags(writeFile(cameraProperties(TestCapture{})));
     EXPECT_EQ("6", tags.at("IFD0:Orientation"));
     EXPECT_EQ("Apple", tags.at("IFD0:Make"));
@@ -129,7 +126,7 @@ TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
     const std::string path = writeFile(cameraProperties(capture));
     EXPECT_EQ(8, readFile(path).integer(kCGImagePropertyOrientation));
 
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     const auto tags = test::exiftoolTags(path);
     EXPECT_EQ("8", tags.at("IFD0:Orientation"));
     EXPECT_NEAR(double(capture.location->latitude), number(tags, "Composite:GPSLatitude"), 1e-9);
@@ -148,7 +145,7 @@ TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
     for (const char* key : {"Altitude", "AltitudeRef", "Track", "TrackRef"})
         EXPECT_FALSE(gps.contains(key)) << key;
 
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     const auto tags = test::exiftoolTags(path);
     EXPECT_TRUE(tags.count("GPS:GPSLatitude"));
     for (const char* tag :
@@ -157,7 +154,7 @@ TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
 }
 
 TEST_P(FileMetadata, ExiftoolValidatesTheFile) {
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     TestCapture southWest;
     southWest.orientation = 8;
     southWest.location->latitude = -1.5f;
