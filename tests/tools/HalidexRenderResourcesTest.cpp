@@ -3,17 +3,15 @@
 // the file named; films that do not need it still render.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/image/Image.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
@@ -22,10 +20,8 @@ using namespace hx;
 
 const std::string kTool = std::string(HX_TEST_BINARY_DIR) + "/tools/halidex-render/halidex-render";
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using testsupport::CommandResult;
+using testsupport::runCommand;
 
 class HalidexRenderResources : public ::testing::Test {
   protected:
@@ -47,23 +43,14 @@ class HalidexRenderResources : public ::testing::Test {
     fs::path lookup(const std::string& name) const { return folder / "resources/lookup" / name; }
 
     // Renders in.png through `film` with the damaged copy as the resource folder.
-    Result render(int film, const std::string& output) {
-        const std::string command = "HALIDEX_RESOURCES='" + (folder / "resources").string() + "' " +
-                                    kTool + " --film " + std::to_string(film) + " " +
-                                    path("in.png") + " " + path(output) + " 2>&1";
-        Result result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            result.output.append(chunk.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+    CommandResult render(int film, const std::string& output) {
+        return runCommand("HALIDEX_RESOURCES='" + (folder / "resources").string() + "' " + kTool +
+                          " --film " + std::to_string(film) + " " + path("in.png") + " " +
+                          path(output) + " 2>&1");
     }
 
     void expectRefused(int film, const std::string& lookupName) {
-        const Result result = render(film, "out.png");
+        const CommandResult result = render(film, "out.png");
         EXPECT_EQ(result.status, 2) << result.output;
         EXPECT_NE(result.output.find("film " + std::to_string(film)), std::string::npos)
             << result.output;
@@ -77,10 +64,10 @@ class HalidexRenderResources : public ::testing::Test {
 TEST_F(HalidexRenderResources, MissingLookupRefusesItsFilmOnly) {
     fs::remove(lookup("lookup.png"));
     expectRefused(9, "lookup.png");
-    const Result other = render(10, "ten.png");
+    const CommandResult other = render(10, "ten.png");
     EXPECT_EQ(other.status, 0) << other.output;
     // Monochrome films load that lookup too but never read it.
-    const Result mono = render(2, "mono.png");
+    const CommandResult mono = render(2, "mono.png");
     EXPECT_EQ(mono.status, 0) << mono.output;
     EXPECT_TRUE(image::readPng(path("mono.png")));
 }
