@@ -117,16 +117,24 @@ TEST_P(FileMetadata, ExiftoolSeesTheCameraValues) {
     EXPECT_EQ(271.25, number(tags, "GPS:GPSTrack"));
 }
 
-TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
+TestCapture southernWesternBelowSeaLevelUpsideDown() {
     TestCapture capture;
     capture.orientation = 8;
     capture.location->latitude = -34.603722f;
     capture.location->longitude = -58.381592f;
     capture.location->altitude = -12.25f;
-    const std::string path = writeFile(cameraProperties(capture));
-    EXPECT_EQ(8, readFile(path).integer(kCGImagePropertyOrientation));
+    return capture;
+}
 
+TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
+    const std::string path = writeFile(cameraProperties(southernWesternBelowSeaLevelUpsideDown()));
+    EXPECT_EQ(8, readFile(path).integer(kCGImagePropertyOrientation));
+}
+
+TEST_P(FileMetadata, ExiftoolSeesSouthernWesternBelowSeaLevelUpsideDown) {
     HX_REQUIRE_TOOLS("exiftool");
+    const TestCapture capture = southernWesternBelowSeaLevelUpsideDown();
+    const std::string path = writeFile(cameraProperties(capture));
     const auto tags = test::exiftoolTags(path);
     EXPECT_EQ("8", tags.at("IFD0:Orientation"));
     EXPECT_NEAR(double(capture.location->latitude), number(tags, "Composite:GPSLatitude"), 1e-9);
@@ -135,17 +143,24 @@ TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
     EXPECT_EQ(-12.25, number(tags, "Composite:GPSAltitude"));
 }
 
-TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
+TestCapture withoutAltitudeAndCourse() {
     TestCapture capture;
     capture.location->altitude.reset();
     capture.location->course = -1;
-    const std::string path = writeFile(cameraProperties(capture));
+    return capture;
+}
+
+TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
+    const std::string path = writeFile(cameraProperties(withoutAltitudeAndCourse()));
     const PropertyDictionary gps = readFile(path).dictionary(kCGImagePropertyGPSDictionary);
     EXPECT_TRUE(gps.contains("Latitude"));
     for (const char* key : {"Altitude", "AltitudeRef", "Track", "TrackRef"})
         EXPECT_FALSE(gps.contains(key)) << key;
+}
 
+TEST_P(FileMetadata, ExiftoolSeesNoUnknownAltitudeOrCourse) {
     HX_REQUIRE_TOOLS("exiftool");
+    const std::string path = writeFile(cameraProperties(withoutAltitudeAndCourse()));
     const auto tags = test::exiftoolTags(path);
     EXPECT_TRUE(tags.count("GPS:GPSLatitude"));
     for (const char* tag :
