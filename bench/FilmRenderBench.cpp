@@ -54,12 +54,9 @@ void renderFilm(benchmark::State& state, int film, int width, int height) {
     renderer._photoWidth = width;
     renderer._photoHeight = height;
     renderer.setupOfflineWidth(width, height);
-    renderer._currentFilm = film;
-    renderer.changeToneCurve(film);
-    const auto variant =
-        film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
+    renderer.selectFilm(film);
     for (auto _ : state) {
-        image::ImageRef image = renderer.renderPhoto(photo, variant);
+        image::ImageRef image = renderer.renderPhoto(photo);
         benchmark::DoNotOptimize(image.get());
     }
     state.counters["MP/s"] = benchmark::Counter(double(width) * height * 1e-6,

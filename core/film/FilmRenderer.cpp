@@ -9,7 +9,6 @@
 #include "platform/image/PixelConversion.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/DispatchQueue.h"
-#include "resources/shaders/cpu/FilmShaders.h"
 
 namespace hx::film {
 
@@ -20,29 +19,33 @@ constexpr size_t kLookupBytes = kLookupSide * kLookupSide * 4;
 }  // namespace
 
 hxFilmRenderer::hxFilmRenderer() {
-    shaders::installShaderLibrary();
     metaldevice = gpu::createSystemDefaultDevice();
     commandQueue = metaldevice->newCommandQueue();
 }
 
 // ---- film state
 
+void hxFilmRenderer::selectFilm(int32_t film) {
+    _currentFilm = film;
+    changeToneCurve(film);
+}
+
 void hxFilmRenderer::changeToneCurve(int32_t film) {
     channelMixerValue = kDefaultChannelMix;
     _currentSharpness = 0;
     _sharpFlag = false;
     _blurFlag = false;
-    if (!isColorFilm(film)) {
-        if (film >= 0) {
-            const FilmParameters& p = filmParameters(film);
-            _sharpFlag = p.sharpen;
-            _currentSharpness = p.sharpness;
-            _blurFlag = p.soften;
-            channelMixerValue = p.channelMix;
-            contrastTable = *p.toneTable;
-        }
-        updateToneCurveTexture();
+    // Colour films change nothing more here: their lookup and flags follow the camera's film
+    // in updateToneCurveTextureColor, and the tone table stays as the last monochrome film left it.
+    if (isFilm(film) && !isColorFilm(film)) {
+        const FilmParameters& p = filmParameters(film);
+        _sharpFlag = p.sharpen;
+        _currentSharpness = p.sharpness;
+        _blurFlag = p.soften;
+        channelMixerValue = p.channelMix;
+        contrastTable = *p.toneTable;
     }
+    if (!isColorFilm(film)) updateToneCurveTexture();
     changeToneCurveColor();
 }
 
@@ -65,14 +68,24 @@ void hxFilmRenderer::changeToneCurveColor() {
 
 void hxFilmRenderer::updateToneCurveTextureColor() {
     if (!toneRgbByteArray) toneRgbByteArray = std::make_unique<uint8_t[]>(kLookupBytes);
-    if (_currentFilm == 11) _sharpFlag = true;
+    // The lookup is the camera screen's film's, whatever film was applied: a re-filter renders
+    // with the monochrome pass only, and closing it applies the camera's film again.
+    if (isColorFilm(_currentFilm) && filmParameters(_currentFilm).sharpen) _sharpFlag = true;
     const char* name = lookupImageForFilm(_currentFilm);
+    missingFilmResource_.clear();
 
-    image::ImageRef lookup =
-        image::convert(Bundle::main().imageNamed(name), image::PixelFormat::RGBA8);
+    Bundle& bundle = Bundle::main();
+    image::ImageRef lookup = image::convert(bundle.imageNamed(name), image::PixelFormat::RGBA8);
     if (!lookup || size_t(lookup->width()) * size_t(lookup->height()) * 4 < kLookupBytes) {
         // Without its lookup image a colour film shows colours unchanged rather than black.
-        hxLog("Lookup image \"%@\" is missing or smaller than 512 x 512", name);
+        const auto path = bundle.pathForResource(name);
+        const std::string problem =
+            !path     ? std::string(name) + " is missing from " + bundle.resourcePath()
+            : !lookup ? *path + " cannot be read as an image"
+                      : *path + " is smaller than 512 x 512";
+        hxLog("Lookup image %@", problem.c_str());
+        // Only a colour film reads the lookup; the monochrome ones render as they should.
+        if (isColorFilm(_currentFilm)) missingFilmResource_ = problem;
         lookup2DTexture.reset();
         return;
     }
@@ -123,6 +136,8 @@ void hxFilmRenderer::makeOfflineOutputTarget(size_t width, size_t height) {
 
 void hxFilmRenderer::setupOfflineWidth(int32_t width, int32_t height) {
     gpu::LibraryRef library = metaldevice->newDefaultLibrary();
+    if (!library)
+        hxLog("The GPU backend %@ has no film shader library", metaldevice->name().c_str());
     auto function = [&](const char* name) {
         return library ? library->newFunctionWithName(name) : nullptr;
     };
@@ -205,9 +220,14 @@ void hxFilmRenderer::renderOffline(const gpu::TextureRef& source, const TexCoord
     commandBuffer->waitUntilCompleted();
 }
 
-image::ImageRef hxFilmRenderer::renderPhoto(const gpu::PixelBufferRef& photo,
-                                            OfflineVariant variant) {
+OfflineVariant hxFilmRenderer::offlineVariant(PhotoOutput output) const {
+    if (isColorFilm(_currentFilm)) return OfflineVariant::Color;
+    return output == PhotoOutput::HEIC ? OfflineVariant::MonoHEIC : OfflineVariant::Mono;
+}
+
+image::ImageRef hxFilmRenderer::renderPhoto(const gpu::PixelBufferRef& photo, PhotoOutput output) {
     if (!photo) return nullptr;
+    const OfflineVariant variant = offlineVariant(output);
     photo->lockBaseAddress(gpu::PixelBuffer::LockReadOnly);
     const size_t width = photo->width(), height = photo->height();
     // The output must match the photo; a photo of another size than the camera format would

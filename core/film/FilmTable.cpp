@@ -8,7 +8,7 @@ constexpr ChannelMix kWarmMix = {0.7086f, 0.5094f, -0.2180f};
 constexpr ChannelMix kRedMix = {0.8086f, 0.4094f, -0.2180f};
 constexpr ChannelMix kGreenMix = {0.7086f, 1.6094f, -0.9180f};
 
-const std::array<FilmParameters, kFilmCount> kFilms = {{
+constexpr std::array<FilmParameters, kFilmCount> kFilms = {{
     {&toneTableStrongS, kDefaultChannelMix, false, 0.0f, false, nullptr},
     {&toneTableLinear, kDefaultChannelMix, false, 0.0f, false, nullptr},
     {&toneTableSoft, kWarmMix, false, 0.0f, false, nullptr},
@@ -25,17 +25,26 @@ const std::array<FilmParameters, kFilmCount> kFilms = {{
     {nullptr, kDefaultChannelMix, false, 0.0f, false, "lookup_5.png"},
 }};
 
+// Monochrome rows carry a tone table and no lookup, colour rows the reverse.
+constexpr bool rowsMatchTheColourTest() {
+    for (int32_t f = 0; f < kFilmCount; ++f) {
+        const FilmParameters& p = kFilms[size_t(f)];
+        if (isColorFilm(f) != (p.toneTable == nullptr)) return false;
+        if (isColorFilm(f) != (p.lookupImage != nullptr)) return false;
+    }
+    return true;
+}
+static_assert(rowsMatchTheColourTest());
+
 }  // namespace
 
 const FilmParameters& filmParameters(int32_t film) {
     return kFilms[size_t(film)];
 }
 
-const char* lookupImageForFilm(int32_t currentFilm) {
-    if (currentFilm == 10) return "lookup_3.png";
-    if (currentFilm == 12) return "lookup_5.png";
-    if (currentFilm == 11) return "lookup_4.png";
-    return "lookup.png";
+const char* lookupImageForFilm(int32_t film) {
+    if (isFilm(film) && kFilms[size_t(film)].lookupImage) return kFilms[size_t(film)].lookupImage;
+    return kDefaultLookupImage;
 }
 
 }  // namespace hx::film

@@ -201,11 +201,12 @@ TEST_F(HalidexRender, EveryFormatInAndOutKeepingTheMetadata) {
                   "Apple")
             << name;
         // TIFF files keep the pixel size in their own tags, not in Exif.
-        if (std::string(name) != "out.tif")
+        if (std::string(name) != "out.tif") {
             EXPECT_EQ(back.dictionary(image::kCGImagePropertyExifDictionary)
                           .integer(image::kCGImagePropertyExifPixelXDimension),
                       48)
                 << name;
+        }
     }
     EXPECT_EQ(run("--film 0 --quality 2 " + path("in.jpg") + " " + path("q.jpg")).status, 2);
     EXPECT_EQ(run("--film 0 " + path("in.jpg") + " " + path("out.gif")).status, 2);

@@ -131,13 +131,15 @@ image::PropertyDictionary outputProperties(const image::PropertyDictionary& inpu
 std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef& photo, int film,
                        const Job& job, const image::PropertyDictionary& metadata,
                        const std::string& output) {
-    renderer._currentFilm = film;
     renderer._currentFrame = job.frame;
     renderer._currentCameraPosition = job.front ? 2 : 1;
-    renderer.changeToneCurve(film);
-    auto variant =
-        film::isColorFilm(film) ? film::OfflineVariant::Color : film::OfflineVariant::Mono;
-    image::ImageRef result = renderer.renderPhoto(photo, variant);
+    renderer.selectFilm(film);
+    // The renderer would show such a film's colours unchanged; a picture asked for through a
+    // film must have that film's look or not be written.
+    if (!renderer.missingFilmResource().empty())
+        return "film " + std::to_string(film) +
+               " cannot be rendered: " + renderer.missingFilmResource();
+    image::ImageRef result = renderer.renderPhoto(photo);
     if (!result) return "rendering failed";
     if (result->pixelFormat() == image::PixelFormat::BGRA8)
         result = image::convert(result, image::PixelFormat::RGB8);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "platform/gpu/ShaderLibraryRegistry.h"
 #include "platform/log/Log.h"
 
 namespace hx::gpu::cpu {
@@ -9,7 +10,7 @@ namespace hx::gpu::cpu {
 CpuDevice::CpuDevice() : executor_(std::make_shared<CommandExecutor>()) {}
 
 LibraryRef CpuDevice::newDefaultLibrary() {
-    return defaultLibrary();
+    return registeredShaderLibrary(kBackendName);
 }
 
 CommandQueueRef CpuDevice::newCommandQueue() {

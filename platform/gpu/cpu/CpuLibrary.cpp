@@ -1,13 +1,10 @@
 #include "platform/gpu/cpu/CpuLibrary.h"
 
-#include <mutex>
+#include "platform/gpu/ShaderLibraryRegistry.h"
 
 namespace hx::gpu::cpu {
 
 namespace {
-std::mutex gLibraryMutex;
-std::shared_ptr<CpuLibrary> gDefaultLibrary;
-
 void setError(std::string* error, std::string text) {
     if (error) *error = std::move(text);
 }
@@ -15,13 +12,7 @@ void setError(std::string* error, std::string text) {
 
 void installDefaultLibrary(std::vector<ShaderFunction> functions) {
     auto library = std::make_shared<CpuLibrary>(functions);
-    std::lock_guard lock(gLibraryMutex);
-    gDefaultLibrary = std::move(library);
-}
-
-std::shared_ptr<CpuLibrary> defaultLibrary() {
-    std::lock_guard lock(gLibraryMutex);
-    return gDefaultLibrary;
+    registerShaderLibrary(kBackendName, [library] { return library; });
 }
 
 CpuLibrary::CpuLibrary(const std::vector<ShaderFunction>& functions) {

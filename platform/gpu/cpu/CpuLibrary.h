@@ -30,9 +30,6 @@ class CpuLibrary final : public Library {
     std::map<std::string, ShaderFunction> functions_;
 };
 
-// The library installed with installDefaultLibrary(), or null when none was.
-std::shared_ptr<CpuLibrary> defaultLibrary();
-
 class CpuRenderPipelineState final : public RenderPipelineState {
   public:
     CpuRenderPipelineState(std::string label, VertexFunction vertex, FragmentFunction fragment,

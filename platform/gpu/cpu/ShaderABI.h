@@ -91,8 +91,12 @@ struct ShaderFunction {
     FragmentFunction fragment = nullptr;
 };
 
-// Installs the program's shader library; the CPU device's newDefaultLibrary() returns it.
-// Call once at start-up, before any library is opened. Thread-safe.
+// The name under which this backend's shader library is registered
+// (platform/gpu/ShaderLibraryRegistry.h).
+inline constexpr const char* kBackendName = "cpu";
+
+// Registers `functions` as the program's shader library for this backend; the CPU device's
+// newDefaultLibrary() returns it. Thread-safe; may run during static initialisation.
 void installDefaultLibrary(std::vector<ShaderFunction> functions);
 
 }  // namespace hx::gpu::cpu

@@ -16,6 +16,7 @@ namespace {
 using namespace hx;
 using film::hxFilmRenderer;
 using film::OfflineVariant;
+using film::PhotoOutput;
 
 using PixelFn = std::function<std::array<uint8_t, 3>(int x, int y)>;  // r, g, b
 
@@ -57,10 +58,7 @@ int scalarGrey(const film::ChannelMix& mix, std::array<uint8_t, 3> rgb) {
 
 class FilmRendererTest : public ::testing::Test {
   protected:
-    void useFilm(int film) {
-        renderer._currentFilm = film;
-        renderer.changeToneCurve(film);
-    }
+    void useFilm(int film) { renderer.selectFilm(film); }
     void setup(int width, int height) {
         renderer._photoWidth = width;
         renderer._photoHeight = height;
@@ -97,7 +95,6 @@ TEST_F(FilmRendererTest, ColourFilmLeavesTheToneTableAlone) {
     useFilm(0);
     gpu::TextureRef toneTexture = renderer.contrastTexture;
     for (int film = 9; film <= 12; ++film) {
-        renderer._currentFilm = 0;  // the camera's film is still monochrome
         renderer.changeToneCurve(film);
         EXPECT_EQ(renderer.contrastTable, film::toneTableStrongS) << film;
         EXPECT_EQ(renderer.contrastTexture, toneTexture) << film;
@@ -106,7 +103,7 @@ TEST_F(FilmRendererTest, ColourFilmLeavesTheToneTableAlone) {
     }
 }
 
-TEST_F(FilmRendererTest, LookupFollowsTheCameraFilmNotTheArgument) {
+TEST_F(FilmRendererTest, LookupFollowsTheCameraFilm) {
     auto lookupOf = [&](const char* name) {
         auto image = image::convert(Bundle::main().imageNamed(name), image::PixelFormat::RGBA8);
         EXPECT_TRUE(image) << name;
@@ -117,27 +114,48 @@ TEST_F(FilmRendererTest, LookupFollowsTheCameraFilmNotTheArgument) {
     };
     const char* names[] = {"lookup.png", "lookup_3.png", "lookup_4.png", "lookup_5.png"};
     for (int film = 9; film <= 12; ++film) {
-        renderer._currentFilm = film;
-        renderer.changeToneCurve(film);
+        useFilm(film);
         ASSERT_TRUE(renderer.lookup2DTexture);
         EXPECT_EQ(renderer.lookup2DTexture->width(), 512u);
         EXPECT_EQ(textureBytes(renderer.lookup2DTexture), lookupOf(names[film - 9])) << film;
+        EXPECT_EQ(renderer.missingFilmResource(), "") << film;
     }
-    // Asking for film 10 while the camera shows film 9 loads film 9's lookup.
+    // Applying another colour film without making it the camera's keeps the camera's lookup.
     renderer._currentFilm = 9;
     renderer.changeToneCurve(10);
+    EXPECT_EQ(textureBytes(renderer.lookup2DTexture), lookupOf("lookup.png"));
+    // Monochrome films load the first lookup, which their passes do not read.
+    useFilm(3);
     EXPECT_EQ(textureBytes(renderer.lookup2DTexture), lookupOf("lookup.png"));
     EXPECT_NE(lookupOf("lookup.png"), lookupOf("lookup_3.png"));
 }
 
-TEST_F(FilmRendererTest, FilmElevenSharpensWithStrengthZeroAndLeaksIntoRefilters) {
+TEST_F(FilmRendererTest, FilmElevenSharpensWithStrengthZeroOthersFollowTheirRow) {
     useFilm(11);
     EXPECT_TRUE(renderer._sharpFlag);
     EXPECT_EQ(renderer._currentSharpness, 0.0f);
-    // A monochrome film applied while the camera's film is 11 keeps the sharpening flag.
+    // A re-filter with a monochrome film while the camera is on film 11 keeps its sharpen flag
+    // with the monochrome film's strength; the picture is that film's.
     renderer.changeToneCurve(1);
     EXPECT_TRUE(renderer._sharpFlag);
-    EXPECT_EQ(renderer._currentSharpness, 0.0f);
+    EXPECT_EQ(renderer._currentSharpness, film::filmParameters(1).sharpness);
+    for (int film : {9, 10, 12}) {
+        useFilm(film);
+        EXPECT_FALSE(renderer._sharpFlag) << film;
+    }
+}
+
+TEST_F(FilmRendererTest, RendererPicksTheVariantOfTheFilmApplied) {
+    for (int film = 0; film < film::kFilmCount; ++film) {
+        useFilm(film);
+        const bool color = film::isColorFilm(film);
+        EXPECT_EQ(renderer.offlineVariant(PhotoOutput::Compressed),
+                  color ? OfflineVariant::Color : OfflineVariant::Mono)
+            << film;
+        EXPECT_EQ(renderer.offlineVariant(PhotoOutput::HEIC),
+                  color ? OfflineVariant::Color : OfflineVariant::MonoHEIC)
+            << film;
+    }
 }
 
 TEST_F(FilmRendererTest, SameFilmTwiceGivesTheSameStateAndTextures) {
@@ -169,7 +187,7 @@ TEST_F(FilmRendererTest, MonochromeJpegPathReadsBackGrey) {
     setup(w, h);
     useFilm(1);  // linear tone, default mix: the grey is the plain mix
     auto photo = makePhoto(w, h, pattern);
-    auto grey = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto grey = renderer.renderPhoto(photo);
     ASSERT_TRUE(grey);
     EXPECT_EQ(grey->pixelFormat(), image::PixelFormat::Grey8);
     EXPECT_EQ(grey->width(), w);
@@ -180,7 +198,7 @@ TEST_F(FilmRendererTest, MonochromeJpegPathReadsBackGrey) {
                 << x << "," << y;
 
     // The same film for HEIC output reads back in colour with three equal channels.
-    auto color = renderer.renderPhoto(photo, OfflineVariant::MonoHEIC);
+    auto color = renderer.renderPhoto(photo, PhotoOutput::HEIC);
     ASSERT_TRUE(color);
     EXPECT_EQ(color->pixelFormat(), image::PixelFormat::BGRA8);
     for (int y = 0; y < h; y += 7)
@@ -200,7 +218,7 @@ TEST_F(FilmRendererTest, ToneTableAndClampedMixMatchTheScalarReference) {
     for (int film : {0, 2, 4 /* mix sums to 1.4 and has a negative weight */}) {
         useFilm(film);
         if (film == 4) renderer._sharpFlag = false;  // compare the mix alone
-        auto grey = renderer.renderPhoto(photo, OfflineVariant::Mono);
+        auto grey = renderer.renderPhoto(photo);
         ASSERT_TRUE(grey);
         const auto& table = *film::filmParameters(film).toneTable;
         for (int y = 0; y < h; y += 3)
@@ -223,7 +241,7 @@ TEST_F(FilmRendererTest, SharpeningKeepsFlatAreasAndLiftsEdges) {
         uint8_t v = x < 32 ? 100 : 150;
         return {v, v, v};
     });
-    auto grey = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto grey = renderer.renderPhoto(photo);
     ASSERT_TRUE(grey);
     const auto& t = film::toneTableStrongS;
     const int dark = t[100], light = t[150];
@@ -248,11 +266,11 @@ TEST_F(FilmRendererTest, SofteningFilmsRunThePrePass) {
     auto preBytes = [&] { return textureBytes(renderer.offlinePreTexture); };
     const auto untouched = preBytes();
     useFilm(1);
-    ASSERT_TRUE(renderer.renderPhoto(photo, OfflineVariant::Mono));
+    ASSERT_TRUE(renderer.renderPhoto(photo));
     EXPECT_EQ(preBytes(), untouched) << "a film without softening must not draw the pre-pass";
 
     useFilm(7);
-    auto grey = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto grey = renderer.renderPhoto(photo);
     ASSERT_TRUE(grey);
     EXPECT_NE(preBytes(), untouched);
     // The point spreads symmetrically and fades with distance.
@@ -276,7 +294,7 @@ TEST_F(FilmRendererTest, FrameModesCropTheBackCameraPhoto) {
     auto expected = [](int x, int y) { return (x + y * 7) % 251; };
 
     renderer._currentFrame = 1;
-    auto twoThree = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto twoThree = renderer.renderPhoto(photo);
     ASSERT_TRUE(twoThree);
     EXPECT_EQ(twoThree->width(), 4032);
     EXPECT_EQ(twoThree->height(), 2688);
@@ -284,7 +302,7 @@ TEST_F(FilmRendererTest, FrameModesCropTheBackCameraPhoto) {
     EXPECT_EQ(twoThree->row(2687)[4031], expected(4031, 168 + 2687));
 
     renderer._currentFrame = 2;
-    auto square = renderer.renderPhoto(photo, OfflineVariant::MonoHEIC);
+    auto square = renderer.renderPhoto(photo, PhotoOutput::HEIC);
     ASSERT_TRUE(square);
     EXPECT_EQ(square->width(), 3024);
     EXPECT_EQ(square->height(), 3024);
@@ -292,7 +310,7 @@ TEST_F(FilmRendererTest, FrameModesCropTheBackCameraPhoto) {
     EXPECT_EQ(pixelOf(*square, 3023, 3023)[0], expected(504 + 3023, 3023));
 
     renderer._currentFrame = 7;
-    auto whole = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto whole = renderer.renderPhoto(photo);
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->width(), 4032);
     EXPECT_EQ(whole->height(), 3024);
@@ -307,12 +325,12 @@ TEST_F(FilmRendererTest, FrontCameraPhotosAreMirroredTopToBottom) {
         return {v, v, v};
     });
     renderer._currentCameraPosition = 2;
-    auto front = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto front = renderer.renderPhoto(photo);
     ASSERT_TRUE(front);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) ASSERT_EQ(front->row(y)[x], (h - 1 - y) * 16 + x % 8);
     renderer._currentCameraPosition = 1;
-    auto back = renderer.renderPhoto(photo, OfflineVariant::Mono);
+    auto back = renderer.renderPhoto(photo);
     EXPECT_EQ(back->row(0)[3], 3);
 }
 
@@ -321,7 +339,7 @@ TEST_F(FilmRendererTest, ColourFilmMatchesTrilinearLookup) {
     setup(w, h);
     useFilm(10);
     auto photo = makePhoto(w, h, pattern);
-    auto color = renderer.renderPhoto(photo, OfflineVariant::Color);
+    auto color = renderer.renderPhoto(photo);
     ASSERT_TRUE(color);
     auto lookup =
         image::convert(Bundle::main().imageNamed("lookup_3.png"), image::PixelFormat::RGBA8);
@@ -356,17 +374,32 @@ TEST_F(FilmRendererTest, ColourFilmMatchesTrilinearLookup) {
         }
 }
 
+TEST_F(FilmRendererTest, ColourFilmWithoutItsLookupPassesColoursThrough) {
+    const int w = 24, h = 16;
+    setup(w, h);
+    useFilm(12);
+    renderer.lookup2DTexture.reset();  // what a missing or broken lookup image leaves
+    auto color = renderer.renderPhoto(makePhoto(w, h, pattern));
+    ASSERT_TRUE(color);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            auto p = pixelOf(*color, x, y);
+            auto rgb = pattern(x, y);
+            ASSERT_EQ((std::array<uint8_t, 3>{p[0], p[1], p[2]}), rgb) << x << "," << y;
+        }
+}
+
 TEST_F(FilmRendererTest, ReadBackImageSurvivesTheNextRender) {
     const int w = 32, h = 32;
     setup(w, h);
     useFilm(9);
-    auto first = renderer.renderPhoto(makePhoto(w, h, pattern), OfflineVariant::Color);
+    auto first = renderer.renderPhoto(makePhoto(w, h, pattern));
     ASSERT_TRUE(first);
     std::vector<uint8_t> before(first->data(), first->data() + first->bytesPerRow() * size_t(h));
     auto white = makePhoto(w, h, [](int, int) -> std::array<uint8_t, 3> {
         return {255, 255, 255};
     });
-    auto second = renderer.renderPhoto(white, OfflineVariant::Color);
+    auto second = renderer.renderPhoto(white);
     ASSERT_TRUE(second);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), first->data()));
     EXPECT_NE(pixelOf(*first, 0, 0), pixelOf(*second, 0, 0));
@@ -375,7 +408,7 @@ TEST_F(FilmRendererTest, ReadBackImageSurvivesTheNextRender) {
 TEST_F(FilmRendererTest, PhotoOfAnotherSizeThanTheFormatStillRendersWhole) {
     setup(64, 48);
     useFilm(1);
-    auto grey = renderer.renderPhoto(makePhoto(40, 30, pattern), OfflineVariant::Mono);
+    auto grey = renderer.renderPhoto(makePhoto(40, 30, pattern));
     ASSERT_TRUE(grey);
     EXPECT_EQ(grey->width(), 40);
     EXPECT_EQ(grey->height(), 30);

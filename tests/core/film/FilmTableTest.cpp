@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "core/film/FilmTable.h"
 #include "core/film/FrameCrop.h"
+#include "platform/bundle/Bundle.h"
 
 namespace {
 
@@ -12,47 +16,81 @@ TEST(FilmTable, ColourTestIsIndexAboveEight) {
     for (int f = 9; f <= 13; ++f) EXPECT_TRUE(isColorFilm(f)) << f;
 }
 
-TEST(FilmTable, RowsCarryTheirParameters) {
-    const auto& f4 = filmParameters(4);
-    EXPECT_EQ(f4.toneTable, &toneTableLinear);
-    EXPECT_EQ(f4.channelMix, (ChannelMix{0.7086f, 1.6094f, -0.9180f}));
-    EXPECT_TRUE(f4.sharpen);
-    EXPECT_FLOAT_EQ(f4.sharpness, 0.8f);
-    EXPECT_FALSE(f4.soften);
-
-    EXPECT_EQ(filmParameters(0).toneTable, &toneTableStrongS);
-    EXPECT_EQ(filmParameters(2).toneTable, &toneTableSoft);
-    EXPECT_EQ(filmParameters(5).toneTable, &toneTableHard);
-    EXPECT_FLOAT_EQ(filmParameters(5).sharpness, 0.4f);
-    EXPECT_EQ(filmParameters(6).toneTable, &toneTableDark);
-    EXPECT_EQ(filmParameters(8).toneTable, &toneTableLifted);
-    for (int f : {6, 7, 8}) EXPECT_TRUE(filmParameters(f).soften) << f;
-    for (int f : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12}) EXPECT_FALSE(filmParameters(f).soften) << f;
+TEST(FilmTable, MonochromeRowsHaveAToneTableColourRowsALookup) {
+    EXPECT_EQ(kMonochromeFilmCount, 9);
+    for (int f = 0; f < kFilmCount; ++f) {
+        const FilmParameters& p = filmParameters(f);
+        EXPECT_EQ(p.toneTable == nullptr, isColorFilm(f)) << f;
+        EXPECT_EQ(p.lookupImage != nullptr, isColorFilm(f)) << f;
+        if (isColorFilm(f)) {
+            // Colour films have no grey mix of their own and never soften.
+            EXPECT_EQ(p.channelMix, kDefaultChannelMix) << f;
+            EXPECT_FALSE(p.soften) << f;
+        }
+    }
 }
 
-TEST(FilmTable, MixesSumAsPublished) {
-    auto sum = [](int f) {
-        const auto& m = filmParameters(f).channelMix;
-        return double(m[0]) + double(m[1]) + double(m[2]);
-    };
-    for (int f : {2, 3, 6}) EXPECT_NEAR(sum(f), 1.0, 1e-6) << f;
-    EXPECT_NEAR(sum(4), 1.4, 1e-6);
-    EXPECT_NEAR(sum(0), 1.0, 1e-6);
-}
-
-TEST(FilmTable, ColourFilmsAndTheirLookups) {
-    EXPECT_STREQ(filmParameters(9).lookupImage, "lookup.png");
-    EXPECT_STREQ(filmParameters(10).lookupImage, "lookup_3.png");
-    EXPECT_STREQ(filmParameters(11).lookupImage, "lookup_4.png");
-    EXPECT_STREQ(filmParameters(12).lookupImage, "lookup_5.png");
+TEST(FilmTable, SharpeningAndSofteningAreExclusive) {
+    for (int f = 0; f < kFilmCount; ++f) {
+        const FilmParameters& p = filmParameters(f);
+        EXPECT_FALSE(p.sharpen && p.soften) << f;
+        // A strength without the flag would be ignored; film 11 alone has the flag at 0.
+        if (!p.sharpen) {
+            EXPECT_EQ(p.sharpness, 0.0f) << f;
+        } else if (f != 11) {
+            EXPECT_GT(p.sharpness, 0.0f) << f;
+        }
+        EXPECT_LE(p.sharpness, 1.0f) << f;
+    }
     EXPECT_TRUE(filmParameters(11).sharpen);
     EXPECT_EQ(filmParameters(11).sharpness, 0.0f);
-    for (int f : {9, 10, 12}) EXPECT_FALSE(filmParameters(f).sharpen) << f;
-    // The lookup follows the camera's film; monochrome films and film 9 use "lookup.png".
-    EXPECT_STREQ(lookupImageForFilm(10), "lookup_3.png");
-    EXPECT_STREQ(lookupImageForFilm(11), "lookup_4.png");
-    EXPECT_STREQ(lookupImageForFilm(12), "lookup_5.png");
-    for (int f : {-3, 0, 5, 8, 9, 13}) EXPECT_STREQ(lookupImageForFilm(f), "lookup.png") << f;
+    for (int f : {6, 7, 8}) EXPECT_TRUE(filmParameters(f).soften) << f;
+}
+
+TEST(FilmTable, GreyMixesKeepWhiteWhite) {
+    auto sum = [](const ChannelMix& m) { return double(m[0]) + double(m[1]) + double(m[2]); };
+    EXPECT_NEAR(sum(kDefaultChannelMix), 1.0, 1e-6);
+    for (int f = 0; f < kMonochromeFilmCount; ++f) {
+        // Film 4's mix brightens by 1.4 on purpose (the tone table then clips).
+        EXPECT_NEAR(sum(filmParameters(f).channelMix), f == 4 ? 1.4 : 1.0, 1e-6) << f;
+    }
+    // Green dominates the default mix, as it does in the eye's sensitivity.
+    EXPECT_GT(kDefaultChannelMix[1], kDefaultChannelMix[0]);
+    EXPECT_GT(kDefaultChannelMix[0], kDefaultChannelMix[2]);
+}
+
+TEST(FilmTable, EveryToneTableIsUsedAndFilmsDiffer) {
+    std::set<const ToneTable*> tables;
+    for (int f = 0; f < kMonochromeFilmCount; ++f) tables.insert(filmParameters(f).toneTable);
+    EXPECT_EQ(tables.size(), 6u);
+    for (int a = 0; a < kFilmCount; ++a)
+        for (int b = a + 1; b < kFilmCount; ++b) {
+            const FilmParameters &p = filmParameters(a), &q = filmParameters(b);
+            const bool same = p.toneTable == q.toneTable && p.channelMix == q.channelMix &&
+                              p.sharpen == q.sharpen && p.sharpness == q.sharpness &&
+                              p.soften == q.soften &&
+                              std::string(p.lookupImage ? p.lookupImage : "") ==
+                                  (q.lookupImage ? q.lookupImage : "");
+            EXPECT_FALSE(same) << "films " << a << " and " << b << " look the same";
+        }
+}
+
+TEST(FilmTable, ColourFilmLookupsAreShippedInTheLookupFormat) {
+    std::set<std::string> names;
+    for (int f = kMonochromeFilmCount; f < kFilmCount; ++f) {
+        const char* name = filmParameters(f).lookupImage;
+        ASSERT_TRUE(name) << f;
+        names.insert(name);
+        EXPECT_STREQ(lookupImageForFilm(f), name);
+        auto image = hx::Bundle::main().imageNamed(name);
+        ASSERT_TRUE(image) << name;
+        EXPECT_EQ(image->width(), 512) << name;
+        EXPECT_EQ(image->height(), 512) << name;
+    }
+    EXPECT_EQ(names.size(), 4u);
+    EXPECT_STREQ(filmParameters(9).lookupImage, kDefaultLookupImage);
+    // Monochrome films and indices outside the table load the default lookup.
+    for (int f : {-3, 0, 5, 8, 13}) EXPECT_STREQ(lookupImageForFilm(f), kDefaultLookupImage) << f;
 }
 
 void expectCrop(const CropRect& r, int x, int y, int w, int h) {

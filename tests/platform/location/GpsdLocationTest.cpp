@@ -23,6 +23,7 @@
 
 #if HX_HAVE_GPSD
 #include "platform/location/gpsd/GpsdLocationBackend.h"
+#include "tests/support/RequireTool.h"
 #endif
 
 namespace hx {
@@ -131,10 +132,9 @@ class Gpsd : public LocationTest {
     log::CaptureScope quiet_;
 };
 
-#define START_GPSFAKE_OR_SKIP(log)                                                         \
-    if (!startGpsFake(log))                                                                \
-    GTEST_SKIP() << "gpsfake or gpsd is not installed (packages gpsd, gpsd-clients); the " \
-                    "continuous integration installs them"
+#define START_GPSFAKE_OR_SKIP(log)       \
+    HX_REQUIRE_TOOLS("gpsfake", "gpsd"); \
+    ASSERT_TRUE(startGpsFake(log)) << "gpsfake did not start"
 
 #if HX_HAVE_GPSD
 std::unique_ptr<LocationManager> gpsdManager(int port) {

@@ -19,6 +19,7 @@
 #include "platform/paths/Paths.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "tests/platform/photos/SqliteTool.h"
+#include "tests/support/RequireTool.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ class LibraryStoreTest : public ::testing::Test {
 
     void expectToolSaysIntact(const LibraryStore& store) {
         auto integrity = sqliteTool(store.databasePath(), "PRAGMA integrity_check");
-        if (!integrity) GTEST_SKIP() << "the sqlite3 tool is not installed";
+        if (!integrity) HX_TOOL_MISSING("sqlite3");
         EXPECT_EQ(*integrity, "ok");
         EXPECT_EQ(sqliteTool(store.databasePath(), "PRAGMA user_version"), "2");
     }
@@ -114,7 +115,7 @@ TEST_F(LibraryStoreTest, CreatesLibraryUnderDataDirectoryInWalMode) {
     EXPECT_EQ(store->folder().rfind(home_, 0), 0u);
     EXPECT_TRUE(fs::exists(store->databasePath()));
     auto mode = sqliteTool(store->databasePath(), "PRAGMA journal_mode");
-    if (!mode) GTEST_SKIP() << "the sqlite3 tool is not installed";
+    if (!mode) HX_TOOL_MISSING("sqlite3");
     EXPECT_EQ(*mode, "wal");
     expectToolSaysIntact(*store);
 }

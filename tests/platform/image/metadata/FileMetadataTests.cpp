@@ -9,6 +9,7 @@
 #include "platform/image/metadata/ImageMetadata.h"
 #include "platform/image/png/PngCodec.h"
 #include "platform/log/CaptureScope.h"
+#include "tests/support/RequireTool.h"
 
 namespace hx::image::metadata {
 namespace {
@@ -76,10 +77,6 @@ class FileMetadata : public ::testing::TestWithParam<FileKind> {
         return properties.value_or(PropertyDictionary{});
     }
 
-    void requireExiftool() const {
-        if (!test::exiftoolAvailable()) GTEST_SKIP() << "exiftool is not installed";
-    }
-
     hx::image::test::TemporaryFolder folder_;
 };
 
@@ -94,7 +91,7 @@ TEST_P(FileMetadata, CameraDictionaryReadsBack) {
 }
 
 TEST_P(FileMetadata, ExiftoolSeesTheCameraValues) {
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     const auto tags = test::exiftoolTags(writeFile(cameraProperties(TestCapture{})));
     EXPECT_EQ("6", tags.at("IFD0:Orientation"));
     EXPECT_EQ("Apple", tags.at("IFD0:Make"));
@@ -120,16 +117,24 @@ TEST_P(FileMetadata, ExiftoolSeesTheCameraValues) {
     EXPECT_EQ(271.25, number(tags, "GPS:GPSTrack"));
 }
 
-TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
+TestCapture southernWesternBelowSeaLevelUpsideDown() {
     TestCapture capture;
     capture.orientation = 8;
     capture.location->latitude = -34.603722f;
     capture.location->longitude = -58.381592f;
     capture.location->altitude = -12.25f;
-    const std::string path = writeFile(cameraProperties(capture));
-    EXPECT_EQ(8, readFile(path).integer(kCGImagePropertyOrientation));
+    return capture;
+}
 
-    requireExiftool();
+TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
+    const std::string path = writeFile(cameraProperties(southernWesternBelowSeaLevelUpsideDown()));
+    EXPECT_EQ(8, readFile(path).integer(kCGImagePropertyOrientation));
+}
+
+TEST_P(FileMetadata, ExiftoolSeesSouthernWesternBelowSeaLevelUpsideDown) {
+    HX_REQUIRE_TOOLS("exiftool");
+    const TestCapture capture = southernWesternBelowSeaLevelUpsideDown();
+    const std::string path = writeFile(cameraProperties(capture));
     const auto tags = test::exiftoolTags(path);
     EXPECT_EQ("8", tags.at("IFD0:Orientation"));
     EXPECT_NEAR(double(capture.location->latitude), number(tags, "Composite:GPSLatitude"), 1e-9);
@@ -138,17 +143,24 @@ TEST_P(FileMetadata, SouthernWesternBelowSeaLevelUpsideDown) {
     EXPECT_EQ(-12.25, number(tags, "Composite:GPSAltitude"));
 }
 
-TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
+TestCapture withoutAltitudeAndCourse() {
     TestCapture capture;
     capture.location->altitude.reset();
     capture.location->course = -1;
-    const std::string path = writeFile(cameraProperties(capture));
+    return capture;
+}
+
+TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
+    const std::string path = writeFile(cameraProperties(withoutAltitudeAndCourse()));
     const PropertyDictionary gps = readFile(path).dictionary(kCGImagePropertyGPSDictionary);
     EXPECT_TRUE(gps.contains("Latitude"));
     for (const char* key : {"Altitude", "AltitudeRef", "Track", "TrackRef"})
         EXPECT_FALSE(gps.contains(key)) << key;
+}
 
-    requireExiftool();
+TEST_P(FileMetadata, ExiftoolSeesNoUnknownAltitudeOrCourse) {
+    HX_REQUIRE_TOOLS("exiftool");
+    const std::string path = writeFile(cameraProperties(withoutAltitudeAndCourse()));
     const auto tags = test::exiftoolTags(path);
     EXPECT_TRUE(tags.count("GPS:GPSLatitude"));
     for (const char* tag :
@@ -157,7 +169,7 @@ TEST_P(FileMetadata, UnknownAltitudeAndCourseAreLeftOut) {
 }
 
 TEST_P(FileMetadata, ExiftoolValidatesTheFile) {
-    requireExiftool();
+    HX_REQUIRE_TOOLS("exiftool");
     TestCapture southWest;
     southWest.orientation = 8;
     southWest.location->latitude = -1.5f;

@@ -206,11 +206,6 @@ PropertyDictionary expectedAfterReading(PropertyDictionary properties, FileKind 
     return properties;
 }
 
-bool exiftoolAvailable() {
-    static const bool available = std::system("exiftool -ver > /dev/null 2>&1") == 0;
-    return available;
-}
-
 std::map<std::string, std::string> exiftoolTags(const std::string& path) {
     std::map<std::string, std::string> tags;
     for (const std::string& line : lines(runCommand("exiftool -args -n -G1 -a " + quoted(path)))) {

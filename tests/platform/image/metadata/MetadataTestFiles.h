@@ -56,8 +56,6 @@ PropertyDictionary cameraProperties(const TestCapture& capture);
 // tags (the codec reports those), and no Exif dimensions in a TIFF file.
 PropertyDictionary expectedAfterReading(PropertyDictionary properties, FileKind kind);
 
-// Whether exiftool can be run.
-bool exiftoolAvailable();
 // Every tag exiftool reads from the file, as "Group:Tag" (family 1 groups) to its numeric
 // value as text.
 std::map<std::string, std::string> exiftoolTags(const std::string& path);

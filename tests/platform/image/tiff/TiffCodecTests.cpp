@@ -8,6 +8,7 @@
 #include "../TestImages.h"
 #include "../jpeg/CodecTestSupport.h"
 #include "platform/image/PixelConversion.h"
+#include "tests/support/RequireTool.h"
 
 namespace hx::image {
 namespace {
@@ -62,12 +63,10 @@ TEST(TiffRoundTrip, AlphaIsDroppedAndPaddedRowsAreHonoured) {
     }
 }
 
+// Files checked or rewritten by libtiff's and exiftool's programs.
 class TiffFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (!haveTool("tiffinfo") || !haveTool("tiffcp") || !haveTool("exiftool"))
-            GTEST_SKIP() << "tiffinfo, tiffcp and exiftool are needed to check the files";
-    }
+    void SetUp() override { HX_REQUIRE_TOOLS("tiffinfo", "tiffcp", "exiftool"); }
     std::string save(const std::string& name, const Bytes& bytes) {
         const std::string path = folder.file(name);
         writeBytes(path, bytes);
@@ -164,7 +163,13 @@ Bytes writeWithLibtiff(const std::string& path, const TiffRecipe& recipe) {
     return readBytes(path);
 }
 
-TEST_F(TiffFiles, GreyVariantsPalettesAndDeepSamplesDecode) {
+// Files written with libtiff itself: no outside program needed.
+class TiffLibraryFiles : public ::testing::Test {
+  protected:
+    TemporaryFolder folder;
+};
+
+TEST_F(TiffLibraryFiles, GreyVariantsPalettesAndDeepSamplesDecode) {
     const std::string path = folder.file("libtiff.tif");
     TiffRecipe whiteIsZero;
     whiteIsZero.photometric = PHOTOMETRIC_MINISWHITE;

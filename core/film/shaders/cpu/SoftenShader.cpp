@@ -3,8 +3,8 @@
 // opaque grey. The main pass then tones and mixes it again; the film mixes that soften sum to
 // one, so the second mix leaves the grey unchanged.
 
-#include "resources/shaders/cpu/FilmShaders.h"
-#include "resources/shaders/cpu/ShaderCommon.h"
+#include "core/film/shaders/cpu/FilmShaders.h"
+#include "core/film/shaders/cpu/ShaderCommon.h"
 
 namespace hx::shaders {
 

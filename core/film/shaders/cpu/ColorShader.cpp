@@ -8,8 +8,8 @@
 
 #include <immintrin.h>
 
-#include "resources/shaders/cpu/FilmShaders.h"
-#include "resources/shaders/cpu/ShaderCommon.h"
+#include "core/film/shaders/cpu/FilmShaders.h"
+#include "core/film/shaders/cpu/ShaderCommon.h"
 
 namespace hx::shaders {
 

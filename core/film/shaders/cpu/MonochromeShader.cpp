@@ -1,8 +1,8 @@
 // The monochrome main pass: grey mix, tone table, optional sharpening after the tone table.
 // Red, green and blue of the output are always equal, so any one byte of a pixel is its grey.
 
-#include "resources/shaders/cpu/FilmShaders.h"
-#include "resources/shaders/cpu/ShaderCommon.h"
+#include "core/film/shaders/cpu/FilmShaders.h"
+#include "core/film/shaders/cpu/ShaderCommon.h"
 
 namespace hx::shaders {
 

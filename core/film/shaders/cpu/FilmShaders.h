@@ -1,6 +1,8 @@
 #pragma once
 // The film shader library for the CPU GPU backend. Live and full-resolution functions share
-// their mathematics; only the sizes they run at differ.
+// their mathematics; only the sizes they run at differ. The library registers itself with the
+// backend when the program starts (ShaderLibrary.cpp); the renderers open it through
+// Device::newDefaultLibrary().
 
 #include "platform/gpu/cpu/ShaderABI.h"
 
@@ -13,8 +15,5 @@ void colorFragment(const gpu::cpu::ShaderBindings&, const gpu::cpu::RenderTarget
                    const gpu::cpu::FragmentBand&);
 void softenFragment(const gpu::cpu::ShaderBindings&, const gpu::cpu::RenderTarget&,
                     const gpu::cpu::FragmentBand&);
-
-// Installs the library as the default library of the CPU backend. Safe to call repeatedly.
-void installShaderLibrary();
 
 }  // namespace hx::shaders
