@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 
