@@ -142,9 +142,9 @@ ImageRef redraw(const ImageRef& image, const Symmetry& shown, int width, int hei
     }
     const double shownWidth = back.swapsAxes() ? height : width;
     const double shownHeight = back.swapsAxes() ? width : height;
-    const Rect centred{-shownWidth / 2, -shownHeight / 2, shownWidth, shownHeight};
-    const AffineTransform turn{double(back.xx), double(-back.yx), double(-back.xy),
-                               double(back.yy), width / 2.0,      height / 2.0};
+    const CGRect centred = CGRectMake(-shownWidth / 2, -shownHeight / 2, shownWidth, shownHeight);
+    const CGAffineTransform turn{double(back.xx), double(-back.yx), double(-back.xy),
+                                 double(back.yy), width / 2.0,      height / 2.0};
     context->drawImage(image, centred, turn);
     ImageRef result = context->makeImage();
     if (!result) failWith(error, "out of memory while scaling the HEIC image");
