@@ -8,23 +8,15 @@
 
 #include "platform/geometry/AffineTransform.h"
 #include "platform/geometry/Geometry.h"
+#include "tests/platform/geometry/ExpectGeometry.h"
 
 namespace hx {
 namespace {
 
+using testing::expectPoint;
+using testing::expectRect;
+
 constexpr double kQuarterTurn = std::numbers::pi / 2;
-
-void expectRect(const CGRect& actual, double x, double y, double w, double h) {
-    EXPECT_NEAR(actual.origin.x, x, 1e-9);
-    EXPECT_NEAR(actual.origin.y, y, 1e-9);
-    EXPECT_NEAR(actual.size.width, w, 1e-9);
-    EXPECT_NEAR(actual.size.height, h, 1e-9);
-}
-
-void expectPoint(const CGPoint& actual, double x, double y) {
-    EXPECT_NEAR(actual.x, x, 1e-9);
-    EXPECT_NEAR(actual.y, y, 1e-9);
-}
 
 void expectTransform(const CGAffineTransform& actual, const CGAffineTransform& expected) {
     EXPECT_NEAR(actual.a, expected.a, 1e-9);

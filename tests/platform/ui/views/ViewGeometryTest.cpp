@@ -8,21 +8,16 @@
 #include "platform/ui/controls/UISlider.h"
 #include "platform/ui/window/UIScreen.h"
 #include "platform/ui/window/UIWindow.h"
+#include "tests/platform/geometry/ExpectGeometry.h"
 #include "tests/platform/ui/views/UITestSupport.h"
 
 namespace hx {
 namespace {
 
+using testing::expectRect;
 using testing::UITest;
 
 constexpr double kQuarterTurn = std::numbers::pi / 2;
-
-void expectRect(const CGRect& actual, double x, double y, double w, double h) {
-    EXPECT_NEAR(actual.origin.x, x, 1e-9);
-    EXPECT_NEAR(actual.origin.y, y, 1e-9);
-    EXPECT_NEAR(actual.size.width, w, 1e-9);
-    EXPECT_NEAR(actual.size.height, h, 1e-9);
-}
 
 class ViewGeometryTest : public UITest {};
 
