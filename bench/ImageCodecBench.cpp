@@ -17,6 +17,7 @@
 #include "platform/bundle/Bundle.h"
 #include "platform/image/FileIO.h"
 #include "platform/image/PixelConversion.h"
+#include "platform/image/Resample.h"
 #include "platform/image/heic/HeicCodec.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/jpeg/JpegCodec.h"
@@ -129,6 +130,13 @@ void thumbnailJpeg(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(source->createThumbnailAtIndex(0, 200));
 }
 
+// The resampler alone, on a decoded photo: what every format's thumbnail pays after decoding.
+void resampleTo200(benchmark::State& state) {
+    auto picture = photo(image::PixelFormat::RGB8);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(image::scaleToFit(picture, kWidth, kHeight, 200, nullptr));
+}
+
 // One run of a command line per iteration; fails the benchmark when the tool is missing.
 void tool(benchmark::State& state, const std::string& command) {
     prepareFiles();
@@ -149,6 +157,7 @@ HX_BENCH(encodeHeic, "ours/heic_encode_q90");
 HX_BENCH(encodeTiff, "ours/tiff_encode");
 HX_BENCH(decodeJpeg, "ours/jpeg_decode");
 HX_BENCH(thumbnailJpeg, "ours/jpeg_thumbnail_200");
+HX_BENCH(resampleTo200, "ours/resample_rgb_to_200");
 BENCHMARK_CAPTURE(tool, cjpeg_colour_q90,
                   "cjpeg -quality 90 -outfile " + file("c.jpg") + " " + file("photo.ppm"))
     ->Name("tool/cjpeg_colour_q90")

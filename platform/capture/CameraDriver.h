@@ -16,7 +16,7 @@
 #include "platform/capture/CaptureDeviceCapabilities.h"
 #include "platform/capture/CaptureTypes.h"
 #include "platform/capture/PixelBufferPool.h"
-#include "platform/image/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/image/PropertyDictionary.h"
 #include "platform/runloop/DispatchQueue.h"
 
@@ -26,9 +26,9 @@ namespace hx::capture {
 // the top left of the landscape sensor image, (1, 1) its bottom right.
 struct CaptureDeviceSettings {
     CaptureFocusMode focusMode = AVCaptureFocusModeContinuousAutoFocus;
-    image::Point focusPointOfInterest{0.5, 0.5};
+    CGPoint focusPointOfInterest{0.5, 0.5};
     CaptureExposureMode exposureMode = AVCaptureExposureModeContinuousAutoExposure;
-    image::Point exposurePointOfInterest{0.5, 0.5};
+    CGPoint exposurePointOfInterest{0.5, 0.5};
     float exposureTargetBias = 0;
     CaptureWhiteBalanceMode whiteBalanceMode = AVCaptureWhiteBalanceModeContinuousAutoWhiteBalance;
     double videoZoomFactor = 1;

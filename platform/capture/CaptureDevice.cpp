@@ -19,7 +19,7 @@ bool contains(const std::vector<Mode>& modes, Mode mode) {
     return std::find(modes.begin(), modes.end(), mode) != modes.end();
 }
 
-image::Point clampedPoint(image::Point point) {
+CGPoint clampedPoint(CGPoint point) {
     return {std::clamp(point.x, 0.0, 1.0), std::clamp(point.y, 0.0, 1.0)};
 }
 
@@ -228,12 +228,12 @@ bool CaptureDevice::setFocusMode(CaptureFocusMode mode) {
     return true;
 }
 
-image::Point CaptureDevice::focusPointOfInterest() const {
+CGPoint CaptureDevice::focusPointOfInterest() const {
     std::lock_guard lock(mutex_);
     return settings_.focusPointOfInterest;
 }
 
-bool CaptureDevice::setFocusPointOfInterest(image::Point point) {
+bool CaptureDevice::setFocusPointOfInterest(CGPoint point) {
     if (!requireLock("Setting the focus point")) return false;
     if (!isFocusPointOfInterestSupported()) {
         hxLog("The camera \"%@\" has no focus point of interest",
@@ -265,12 +265,12 @@ bool CaptureDevice::setExposureMode(CaptureExposureMode mode) {
     return true;
 }
 
-image::Point CaptureDevice::exposurePointOfInterest() const {
+CGPoint CaptureDevice::exposurePointOfInterest() const {
     std::lock_guard lock(mutex_);
     return settings_.exposurePointOfInterest;
 }
 
-bool CaptureDevice::setExposurePointOfInterest(image::Point point) {
+bool CaptureDevice::setExposurePointOfInterest(CGPoint point) {
     if (!requireLock("Setting the exposure point")) return false;
     if (!isExposurePointOfInterestSupported()) {
         hxLog("The camera \"%@\" has no exposure point of interest",

@@ -27,7 +27,7 @@
 #include "platform/capture/CameraDriver.h"
 #include "platform/capture/CaptureDeviceFormat.h"
 #include "platform/capture/CaptureTypes.h"
-#include "platform/image/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/runloop/DispatchQueue.h"
 
 namespace hx::capture {
@@ -109,9 +109,9 @@ class CaptureDevice : public CameraDriverListener,
     bool isFocusPointOfInterestSupported() const {
         return capabilities_.focusPointOfInterestSupported;
     }
-    image::Point focusPointOfInterest() const;
+    CGPoint focusPointOfInterest() const;
     // Coordinates are clamped to 0…1; the new point takes effect with the next focus mode set.
-    bool setFocusPointOfInterest(image::Point point);
+    bool setFocusPointOfInterest(CGPoint point);
     bool isAdjustingFocus() const { return adjustingFocus_.load(); }
 
     // ---- exposure
@@ -122,8 +122,8 @@ class CaptureDevice : public CameraDriverListener,
     bool isExposurePointOfInterestSupported() const {
         return capabilities_.exposurePointOfInterestSupported;
     }
-    image::Point exposurePointOfInterest() const;
-    bool setExposurePointOfInterest(image::Point point);
+    CGPoint exposurePointOfInterest() const;
+    bool setExposurePointOfInterest(CGPoint point);
     bool isAdjustingExposure() const { return adjustingExposure_.load(); }
 
     float minExposureTargetBias() const { return capabilities_.minExposureTargetBias; }

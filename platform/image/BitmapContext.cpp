@@ -65,25 +65,29 @@ void BitmapContext::clear() {
     }
 }
 
-void BitmapContext::drawImage(const ImageRef& image, const Rect& rect) {
+void BitmapContext::drawImage(const ImageRef& image, const CGRect& rect) {
     drawImage(image, rect, ctm_);
 }
 
-void BitmapContext::drawImage(const ImageRef& image, const Rect& rect,
-                              const AffineTransform& transform) {
+void BitmapContext::drawImage(const ImageRef& image, const CGRect& rect,
+                              const CGAffineTransform& transform) {
     if (!image) return;
-    const Rect area = rect.standardized();
-    if (area.isEmpty() || !std::isfinite(area.x) || !std::isfinite(area.y) ||
-        !std::isfinite(area.width) || !std::isfinite(area.height)) {
+    const CGRect area = rect.standardized();
+    const double x = area.origin.x, y = area.origin.y;
+    const double width = area.size.width, height = area.size.height;
+    if (area.isEmpty() || !std::isfinite(x) || !std::isfinite(y) || !std::isfinite(width) ||
+        !std::isfinite(height)) {
         return;
     }
     // Image pixels (y down from the top row) to user space (y up), to the surface's y-up pixel
     // space, to memory rows (y down from the top).
-    const AffineTransform imageToUser{area.width / image->width(),    0,      0,
-                                      -area.height / image->height(), area.x, area.y + area.height};
-    const AffineTransform pixelsToMemory{1, 0, 0, -1, 0, static_cast<double>(height_)};
+    const CGAffineTransform imageToUser{width / image->width(),    0, 0,
+                                        -height / image->height(), x, y + height};
+    const CGAffineTransform pixelsToMemory{1, 0, 0, -1, 0, static_cast<double>(height_)};
     const PixelSurface surface{format_, width_, height_, bytesPerRow_, data_};
-    drawImagePixels(surface, *image, imageToUser.concat(transform).concat(pixelsToMemory));
+    drawImagePixels(
+        surface, *image,
+        CGAffineTransformConcat(CGAffineTransformConcat(imageToUser, transform), pixelsToMemory));
 }
 
 ImageRef BitmapContext::makeImage() const {

@@ -5,8 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/image/AffineTransform.h"
-#include "platform/image/Geometry.h"
+#include "platform/geometry/AffineTransform.h"
 #include "platform/image/Image.h"
 #include "platform/image/PixelFormat.h"
 
@@ -37,12 +36,14 @@ class BitmapContext {
     const uint8_t* data() const { return data_; }
 
     // The current transform from user space to the surface's y-up pixel space; starts as identity.
-    const AffineTransform& ctm() const { return ctm_; }
-    void setCTM(const AffineTransform& transform) { ctm_ = transform; }
+    const CGAffineTransform& ctm() const { return ctm_; }
+    void setCTM(const CGAffineTransform& transform) { ctm_ = transform; }
     // The new step acts first, in user space.
-    void concatCTM(const AffineTransform& transform) { ctm_ = transform.concat(ctm_); }
-    void translateCTM(double tx, double ty) { ctm_ = ctm_.translate(tx, ty); }
-    void scaleCTM(double sx, double sy) { ctm_ = ctm_.scale(sx, sy); }
+    void concatCTM(const CGAffineTransform& transform) {
+        ctm_ = CGAffineTransformConcat(transform, ctm_);
+    }
+    void translateCTM(double tx, double ty) { ctm_ = CGAffineTransformTranslate(ctm_, tx, ty); }
+    void scaleCTM(double sx, double sy) { ctm_ = CGAffineTransformScale(ctm_, sx, sy); }
 
     // Every pixel back to transparent black (black for the opaque formats).
     void clear();
@@ -52,8 +53,8 @@ class BitmapContext {
     // (its largest y) before the transform. Pixels outside the mapped rect keep their values;
     // whatever falls outside the surface is clipped. A null image or an empty or non-finite rect
     // draws nothing.
-    void drawImage(const ImageRef& image, const Rect& rect);
-    void drawImage(const ImageRef& image, const Rect& rect, const AffineTransform& transform);
+    void drawImage(const ImageRef& image, const CGRect& rect);
+    void drawImage(const ImageRef& image, const CGRect& rect, const CGAffineTransform& transform);
 
     // A copy of the pixels as they are now; later drawing leaves it unchanged. Null when memory
     // runs out.
@@ -72,7 +73,7 @@ class BitmapContext {
     size_t bytesPerRow_;
     std::vector<uint8_t> pixels_;  // empty when drawing into the caller's memory
     uint8_t* data_;
-    AffineTransform ctm_;
+    CGAffineTransform ctm_;
 };
 
 }  // namespace hx::image

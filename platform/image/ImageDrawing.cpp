@@ -327,8 +327,8 @@ struct PixelRange {
 // samples fine enough to cover its footprint in the image.
 template <PixelFormat Source, PixelFormat Destination>
 void drawTransformed(const PixelSurface& surface, const Image& image,
-                     const AffineTransform& surfaceToImage, const PixelRange& range) {
-    const AffineTransform& m = surfaceToImage;
+                     const CGAffineTransform& surfaceToImage, const PixelRange& range) {
+    const CGAffineTransform& m = surfaceToImage;
     auto subsamples = [](double step) {
         return std::clamp(static_cast<int>(std::ceil(step - kWholePixelTolerance)), 1,
                           kMaxSubsamples);
@@ -339,7 +339,7 @@ void drawTransformed(const PixelSurface& surface, const Image& image,
     for (int row = range.firstRow; row < range.endRow; ++row) {
         uint8_t* destinationRow = surface.row(row);
         for (int column = range.firstColumn; column < range.endColumn; ++column) {
-            const Point centre = m.apply(Point{column + 0.5, row + 0.5});
+            const CGPoint centre = m.apply(CGPoint{column + 0.5, row + 0.5});
             if (!(centre.x >= 0 && centre.x < image.width() && centre.y >= 0 &&
                   centre.y < image.height())) {
                 continue;
@@ -347,8 +347,8 @@ void drawTransformed(const PixelSurface& surface, const Image& image,
             float sample[4] = {0, 0, 0, 0};
             for (int j = 0; j < down; ++j) {
                 for (int i = 0; i < across; ++i) {
-                    const Point at =
-                        m.apply(Point{column + (i + 0.5) / across, row + (j + 0.5) / down});
+                    const CGPoint at =
+                        m.apply(CGPoint{column + (i + 0.5) / across, row + (j + 0.5) / down});
                     accumulateBilinear<Source>(image, at.x, at.y, weight, sample);
                 }
             }
@@ -362,7 +362,7 @@ bool isWhole(double value) {
     return std::abs(value - std::round(value)) <= kWholePixelTolerance;
 }
 
-bool isFinite(const AffineTransform& t) {
+bool isFinite(const CGAffineTransform& t) {
     return std::isfinite(t.a) && std::isfinite(t.b) && std::isfinite(t.c) && std::isfinite(t.d) &&
            std::isfinite(t.tx) && std::isfinite(t.ty);
 }
@@ -370,14 +370,14 @@ bool isFinite(const AffineTransform& t) {
 }  // namespace
 
 void drawImagePixels(const PixelSurface& surface, const Image& image,
-                     const AffineTransform& imageToSurface) {
+                     const CGAffineTransform& imageToSurface) {
     if (surface.format == PixelFormat::RGBA8 || surface.data == nullptr) return;
     if (!isFinite(imageToSurface)) return;
-    const std::optional<AffineTransform> surfaceToImage = imageToSurface.invert();
+    const std::optional<CGAffineTransform> surfaceToImage = imageToSurface.inverted();
     if (!surfaceToImage || !isFinite(*surfaceToImage)) return;
 
-    const Rect bounds =
-        imageToSurface.apply(Rect{0, 0, double(image.width()), double(image.height())});
+    const CGRect bounds =
+        imageToSurface.applyToRect(CGRectMake(0, 0, double(image.width()), double(image.height())));
     const PixelRange range{
         static_cast<int>(std::clamp(std::floor(bounds.minX()), 0.0, double(surface.width))),
         static_cast<int>(std::clamp(std::ceil(bounds.maxX()), 0.0, double(surface.width))),
@@ -386,7 +386,7 @@ void drawImagePixels(const PixelSurface& surface, const Image& image,
     };
     if (range.firstColumn >= range.endColumn || range.firstRow >= range.endRow) return;
 
-    const AffineTransform& m = imageToSurface;
+    const CGAffineTransform& m = imageToSurface;
     const bool axisAligned = m.b == 0 && m.c == 0;
     if (axisAligned && std::abs(m.a - 1) <= kWholePixelTolerance &&
         std::abs(std::abs(m.d) - 1) <= kWholePixelTolerance && isWhole(m.tx) && isWhole(m.ty)) {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/image/AffineTransform.h"
+#include "platform/geometry/AffineTransform.h"
 #include "platform/image/Image.h"
 #include "platform/image/PixelFormat.h"
 
@@ -30,6 +30,6 @@ struct PixelSurface {
 // clamped; shrinking averages each surface pixel's footprint in the image. Surfaces in RGBA8 and
 // transforms that are singular or not finite draw nothing.
 void drawImagePixels(const PixelSurface& surface, const Image& image,
-                     const AffineTransform& imageToSurface);
+                     const CGAffineTransform& imageToSurface);
 
 }  // namespace hx::image

@@ -14,6 +14,80 @@
 namespace hx {
 namespace {
 
+// The places for running parallel iterations, one for each hardware thread, shared by every
+// concurrentPerform call. A thread runs iterations only while it holds a place, so work started
+// from several threads at once (a render, a background decode, the camera's scene) never runs on
+// more threads than the machine has. A thread that holds a place keeps it for calls nested in
+// its iterations.
+class ParallelPlaces {
+  public:
+    static ParallelPlaces& shared() {
+        // Never destroyed: pool threads may still use it while the process exits.
+        static ParallelPlaces* const places =
+            new ParallelPlaces(detail::ThreadPool::hardwareThreads());
+        return *places;
+    }
+
+    std::size_t width() const { return width_; }
+    static bool heldByThisThread() { return tHolding; }
+
+    // Takes a place when one is free, without waiting.
+    bool tryTake() {
+        std::lock_guard lock(mutex_);
+        if (free_ == 0) return false;
+        --free_;
+        return true;
+    }
+    // Waits until `done` holds (false back) or a place is free while `wanted` holds (the place
+    // is taken, true back).
+    template <typename Done, typename Wanted>
+    bool takeUnless(Done done, Wanted wanted) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return done() || (free_ > 0 && wanted()); });
+        if (done()) return false;
+        --free_;
+        return true;
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            ++free_;
+        }
+        changed_.notify_all();
+    }
+    // Wakes the threads waiting in takeUnless or waitFor to check again. Taking the lock orders
+    // the wake after a waiter's check, so a change made before this call is never missed.
+    void wake() {
+        { std::lock_guard lock(mutex_); }
+        changed_.notify_all();
+    }
+    template <typename Done>
+    void waitFor(Done done) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, done);
+    }
+
+    // Runs `work` as the holder of a place already taken, then gives the place back.
+    template <typename Work>
+    void runHolding(Work work) {
+        tHolding = true;
+        work();
+        tHolding = false;
+        release();
+    }
+
+  private:
+    explicit ParallelPlaces(std::size_t width) : width_(width), free_(width) {}
+
+    static thread_local bool tHolding;
+    const std::size_t width_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t free_;
+};
+
+thread_local bool ParallelPlaces::tHolding = false;
+
 // The state of one concurrentPerform call. Helpers queued on the pool may start after the call
 // has returned; they share ownership and find no iteration left to take.
 struct ParallelLoop {
@@ -21,8 +95,9 @@ struct ParallelLoop {
     std::atomic<std::size_t> finishedIterations{0};
     std::size_t iterations = 0;
     const std::function<void(std::size_t)>* body = nullptr;
-    std::mutex mutex;
-    std::condition_variable allFinished;
+
+    bool hasIterationsLeft() const { return nextIteration.load() < iterations; }
+    bool isFinished() const { return finishedIterations.load() == iterations; }
 
     void takeIterations() {
         for (std::size_t i = nextIteration.fetch_add(1); i < iterations;
@@ -34,10 +109,8 @@ struct ParallelLoop {
             } catch (...) {
                 hxLog("Uncaught exception in concurrentPerform iteration %zu", i);
             }
-            if (finishedIterations.fetch_add(1) + 1 == iterations) {
-                std::lock_guard lock(mutex);
-                allFinished.notify_all();
-            }
+            // The last one wakes the caller; the lock orders the wake after the caller's check.
+            if (finishedIterations.fetch_add(1) + 1 == iterations) ParallelPlaces::shared().wake();
         }
     }
 };
@@ -87,20 +160,40 @@ bool DispatchQueue::isCurrent() const {
 }
 
 void DispatchQueue::concurrentPerform(std::size_t iterations,
-                                      const std::function<void(std::size_t)>& body) {
+                                      const std::function<void(std::size_t)>& body,
+                                      std::size_t maxThreads) {
     if (iterations == 0 || !body) return;
     auto loop = std::make_shared<ParallelLoop>();
     loop->iterations = iterations;
     loop->body = &body;
-    if (iterations > 1) {
+    ParallelPlaces& places = ParallelPlaces::shared();
+    const std::size_t threads =
+        std::min({iterations, places.width(), std::max<std::size_t>(1, maxThreads)});
+    if (threads > 1) {
+        // Helpers that find every place taken leave the iterations to the threads that hold one.
         auto pool = detail::ThreadPool::global();
-        const std::size_t helpers = std::min(iterations - 1, pool->threadCount());
-        for (std::size_t i = 0; i < helpers; ++i)
-            pool->enqueue(detail::Task{[loop] { loop->takeIterations(); }, {}});
+        for (std::size_t i = 1; i < threads; ++i) {
+            pool->enqueue(detail::Task{[loop] {
+                                           ParallelPlaces& shared = ParallelPlaces::shared();
+                                           if (!loop->hasIterationsLeft() || !shared.tryTake())
+                                               return;
+                                           shared.runHolding([&] { loop->takeIterations(); });
+                                       },
+                                       {}});
+        }
     }
-    loop->takeIterations();
-    std::unique_lock lock(loop->mutex);
-    loop->allFinished.wait(lock, [&] { return loop->finishedIterations.load() == iterations; });
+    if (ParallelPlaces::heldByThisThread()) {
+        // Nested in an iteration: the place this thread holds runs these iterations too.
+        loop->takeIterations();
+    } else if (places.takeUnless([&] { return loop->isFinished(); },
+                                 [&] { return loop->hasIterationsLeft(); })) {
+        places.runHolding([&] { loop->takeIterations(); });
+    }
+    places.waitFor([&] { return loop->isFinished(); });
+}
+
+std::size_t DispatchQueue::parallelWidth() {
+    return ParallelPlaces::shared().width();
 }
 
 }  // namespace hx

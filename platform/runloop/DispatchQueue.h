@@ -13,6 +13,7 @@
 // - Blocks of the global queue that are still queued at process exit are abandoned.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -47,10 +48,17 @@ class DispatchQueue {
     bool isCurrent() const;
 
     // Calls body(i) for every i in [0, iterations) on the global pool and returns when all have
-    // finished. The calling thread takes iterations too, so this may be called from a pool thread
-    // or nested without deadlocking: when the pool is busy the caller does the work itself.
+    // finished. This is the one way the process runs work in parallel (the CPU GPU backend, the
+    // scene renderer, image work): however many callers there are, iterations run on at most
+    // parallelWidth() threads at once. The calling thread takes iterations too, so this may be
+    // called from a pool thread or nested without deadlocking: a call made from inside an
+    // iteration runs on the place its caller already holds, and when the pool is busy the caller
+    // does the work itself. `maxThreads` (at least 1) caps how many threads run this call.
     static void concurrentPerform(std::size_t iterations,
-                                  const std::function<void(std::size_t)>& body);
+                                  const std::function<void(std::size_t)>& body,
+                                  std::size_t maxThreads = SIZE_MAX);
+    // How many threads may run iterations at once: one for each hardware thread.
+    static std::size_t parallelWidth();
 
   private:
     explicit DispatchQueue(std::shared_ptr<detail::QueueCore> core);

@@ -8,6 +8,7 @@
 #include "platform/capture/scene/BoxBlur.h"
 #include "platform/capture/scene/Paint.h"
 #include "platform/capture/scene/Upscale.h"
+#include "platform/geometry/AffineTransform.h"
 #include "platform/runloop/DispatchQueue.h"
 
 namespace hx::capture::scene {
@@ -41,23 +42,19 @@ inline uint8_t encode(float linear) {
     return shoulderTable()[static_cast<size_t>(std::clamp(linear * 4096.0f, 0.0f, 16384.0f))];
 }
 
-// Maps buffer pixels to the upright view: u = u0 + uc * column + ur * row, likewise v, both
-// counted 0 to 1 from the view's top left.
-struct ViewMapping {
-    double u0, uc, ur, v0, vc, vr;
-};
-
-ViewMapping mappingFor(CaptureVideoOrientation orientation, double width, double height) {
+// Maps a buffer pixel (column, row) to the upright view's (u, v), both counted 0 to 1 from the
+// view's top left: u = a * column + c * row + tx, v = b * column + d * row + ty.
+CGAffineTransform mappingFor(CaptureVideoOrientation orientation, double width, double height) {
     switch (orientation) {
         case AVCaptureVideoOrientationPortraitUpsideDown:
-            return {1 - 0.5 / width, -1 / width, 0, 1 - 0.5 / height, 0, -1 / height};
+            return {-1 / width, 0, 0, -1 / height, 1 - 0.5 / width, 1 - 0.5 / height};
         case AVCaptureVideoOrientationLandscapeRight:
-            return {1 - 0.5 / height, 0, -1 / height, 0.5 / width, 1 / width, 0};
+            return {0, 1 / width, -1 / height, 0, 1 - 0.5 / height, 0.5 / width};
         case AVCaptureVideoOrientationLandscapeLeft:
-            return {0.5 / height, 0, 1 / height, 1 - 0.5 / width, -1 / width, 0};
+            return {0, -1 / width, 1 / height, 0, 0.5 / height, 1 - 0.5 / width};
         case AVCaptureVideoOrientationPortrait:
         default:
-            return {0.5 / width, 1 / width, 0, 0.5 / height, 0, 1 / height};
+            return {1 / width, 0, 0, 1 / height, 0.5 / width, 0.5 / height};
     }
 }
 
@@ -90,7 +87,7 @@ struct Exposure {
         }
     }
 
-    void apply(uint8_t* row, size_t count, const ViewMapping& m, size_t rowIndex) const {
+    void apply(uint8_t* row, size_t count, const CGAffineTransform& m, size_t rowIndex) const {
         if (flash <= 0) {
             for (size_t i = 0; i < 4 * count; i += 4) {
                 row[i] = table[row[i]];
@@ -100,9 +97,9 @@ struct Exposure {
             return;
         }
         // A flash next to the lens lights the middle most, with a slightly cool light.
-        const float u0 = static_cast<float>(m.u0 + m.ur * rowIndex - 0.5);
-        const float v0 = static_cast<float>(m.v0 + m.vr * rowIndex - 0.5);
-        const float uc = static_cast<float>(m.uc), vc = static_cast<float>(m.vc);
+        const float u0 = static_cast<float>(m.tx + m.c * rowIndex - 0.5);
+        const float v0 = static_cast<float>(m.ty + m.d * rowIndex - 0.5);
+        const float uc = static_cast<float>(m.a), vc = static_cast<float>(m.b);
         const float ambient = static_cast<float>(gain * (1 - 0.25 * flash));
         const float lit = static_cast<float>(gain * flash);
         const float cool = 0.05f * static_cast<float>(flash);
@@ -143,10 +140,11 @@ int blurRadius(double defocus, size_t width, size_t height) {
 
 void scenePointOfPixel(const RenderView& view, size_t width, size_t height, double column,
                        double row, double& x, double& y) {
-    const ViewMapping m =
+    const CGAffineTransform m =
         mappingFor(view.orientation, static_cast<double>(width), static_cast<double>(height));
-    x = view.centreX + (m.u0 + m.uc * column + m.ur * row - 0.5) * view.fieldWidth;
-    y = view.centreY + (m.v0 + m.vc * column + m.vr * row - 0.5) * view.fieldHeight;
+    const CGPoint uv = m.apply({column, row});
+    x = view.centreX + (uv.x - 0.5) * view.fieldWidth;
+    y = view.centreY + (uv.y - 0.5) * view.fieldHeight;
 }
 
 void renderScene(const Scene& scene, const RenderView& view, gpu::PixelBuffer& buffer) {
@@ -176,7 +174,7 @@ namespace {
 
 void paint(const Scene& scene, const RenderView& view, gpu::PixelBuffer& buffer) {
     const size_t width = buffer.width(), height = buffer.height();
-    const ViewMapping m =
+    const CGAffineTransform m =
         mappingFor(view.orientation, static_cast<double>(width), static_cast<double>(height));
     const Exposure exposure(view);
     const double longSide = static_cast<double>(std::max(width, height));
@@ -190,10 +188,10 @@ void paint(const Scene& scene, const RenderView& view, gpu::PixelBuffer& buffer)
         for (size_t row = band * kRowsPerBand; row < end; ++row) {
             const double r = static_cast<double>(row);
             SceneSpan span;
-            span.x = view.centreX + (m.u0 + m.ur * r - 0.5) * view.fieldWidth;
-            span.y = view.centreY + (m.v0 + m.vr * r - 0.5) * view.fieldHeight;
-            span.stepX = m.uc * view.fieldWidth;
-            span.stepY = m.vc * view.fieldHeight;
+            span.x = view.centreX + (m.tx + m.c * r - 0.5) * view.fieldWidth;
+            span.y = view.centreY + (m.ty + m.d * r - 0.5) * view.fieldHeight;
+            span.stepX = m.a * view.fieldWidth;
+            span.stepY = m.b * view.fieldHeight;
             span.count = static_cast<int>(width);
             span.footprint = footprint;
             span.time = view.time;

@@ -10,8 +10,8 @@
 #include <new>
 #include <string>
 
-#include "platform/image/BitmapContext.h"
 #include "platform/image/ImageLimits.h"
+#include "platform/image/Resample.h"
 #include "platform/image/heic/HeifBoxes.h"
 #include "platform/image/heic/HeifOrientation.h"
 #include "platform/image/heic/LibheifSupport.h"
@@ -128,27 +128,17 @@ ImageRef decodeHandle(const heif_image_handle* handle, bool applyTransforms, std
     return image;
 }
 
-// `image` (as shown) turned back by the inverse of `shown` and scaled to width x height, with
-// area averaging when shrinking. The context's user space is y-up, so the symmetry, defined on
-// y-down coordinates, is conjugated by a vertical flip.
+// `image` (as shown) scaled by the image resampler and turned back by the inverse of `shown`,
+// ending at width x height.
 ImageRef redraw(const ImageRef& image, const Symmetry& shown, int width, int height,
                 std::string* error) {
     const Symmetry back = shown.inverse();
-    std::unique_ptr<BitmapContext> context =
-        BitmapContext::create(PixelFormat::RGB8, width, height);
-    if (!context) {
-        failWith(error, "out of memory while scaling the HEIC image");
-        return nullptr;
-    }
-    const double shownWidth = back.swapsAxes() ? height : width;
-    const double shownHeight = back.swapsAxes() ? width : height;
-    const Rect centred{-shownWidth / 2, -shownHeight / 2, shownWidth, shownHeight};
-    const AffineTransform turn{double(back.xx), double(-back.yx), double(-back.xy),
-                               double(back.yy), width / 2.0,      height / 2.0};
-    context->drawImage(image, centred, turn);
-    ImageRef result = context->makeImage();
-    if (!result) failWith(error, "out of memory while scaling the HEIC image");
-    return result;
+    const int shownWidth = back.swapsAxes() ? height : width;
+    const int shownHeight = back.swapsAxes() ? width : height;
+    ImageRef scaled = resampleImage(image, shownWidth, shownHeight, error);
+    if (scaled) scaled = applySymmetry(scaled, back);
+    if (!scaled) failWith(error, "out of memory while scaling the HEIC image");
+    return scaled;
 }
 
 // A thumbnail no smaller than the requested size, turned back to the stored orientation and

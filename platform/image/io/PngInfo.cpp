@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "platform/image/BitmapContext.h"
 #include "platform/image/ImageLimits.h"
 #include "platform/image/PixelConversion.h"
+#include "platform/image/Resample.h"
 
 namespace hx::image {
 
@@ -47,16 +47,7 @@ std::optional<ImageInfo> probePng(const uint8_t* data, size_t size, std::string*
 
 ImageRef resizeToFit(const ImageRef& image, int maxPixelSize) {
     if (!image) return nullptr;
-    const ScaledSize size = fitWithin(image->width(), image->height(), maxPixelSize);
-    if (size.width == image->width() && size.height == image->height()) return image;
-    // Contexts draw Grey8, RGB8 or BGRA8.
-    ImageRef source = image;
-    if (source->pixelFormat() == PixelFormat::RGBA8) source = convert(source, PixelFormat::BGRA8);
-    if (!source) return nullptr;
-    auto context = BitmapContext::create(source->pixelFormat(), size.width, size.height);
-    if (!context) return nullptr;
-    context->drawImage(source, {0, 0, double(size.width), double(size.height)});
-    return context->makeImage();
+    return scaleToFit(image, image->width(), image->height(), maxPixelSize, nullptr);
 }
 
 }  // namespace hx::image

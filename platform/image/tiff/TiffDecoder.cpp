@@ -2,7 +2,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/image/jpeg/ScaleToFit.h"
+#include "platform/image/Resample.h"
 #include "platform/image/tiff/TiffCodec.h"
 #include "platform/image/tiff/TiffMemoryFile.h"
 

@@ -23,10 +23,15 @@ struct ShutdownAtExit {
 
 std::shared_ptr<ThreadPool> ThreadPool::global() {
     // Never destroyed: workers may still be inside it while the process exits.
-    static auto* const pool = new std::shared_ptr<ThreadPool>(std::make_shared<ThreadPool>(
-        std::max<std::size_t>(2, std::thread::hardware_concurrency())));
+    static auto* const pool = new std::shared_ptr<ThreadPool>(
+        std::make_shared<ThreadPool>(std::max<std::size_t>(2, hardwareThreads())));
     static ShutdownAtExit shutdownAtExit{*pool};
     return *pool;
+}
+
+std::size_t ThreadPool::hardwareThreads() {
+    static const std::size_t threads = std::max(1u, std::thread::hardware_concurrency());
+    return threads;
 }
 
 ThreadPool::ThreadPool(std::size_t threadCount)

@@ -2,7 +2,8 @@
 
 // The global concurrent queue: a fixed pool of worker threads, started on first use, as many as
 // the machine has hardware threads and at least two. Blocks start in FIFO order and run
-// concurrently.
+// concurrently. It is the only pool of the process: concurrentPerform, and through it the CPU
+// GPU backend, queue their helpers here.
 //
 // Thread safety: every member may be called from any thread. At process exit the workers stop
 // taking blocks and are left to the exit; they are never joined, so a block that is still
@@ -21,6 +22,8 @@ namespace hx::detail {
 class ThreadPool final : public QueueCore {
   public:
     static std::shared_ptr<ThreadPool> global();
+    // The machine's hardware threads, at least one; read once.
+    static std::size_t hardwareThreads();
 
     void enqueue(Task task) override;
     // A concurrent queue runs a synchronous block on the calling thread.

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "platform/ui/drawing/UIColor.h"
-#include "platform/ui/geometry/AffineTransform.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/AffineTransform.h"
+#include "platform/geometry/Geometry.h"
 
 class QPainter;
 

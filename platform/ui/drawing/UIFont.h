@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 class QFont;
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/image/Image.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 class QImage;
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/ui/events/UITouch.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

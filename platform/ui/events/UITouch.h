@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

@@ -10,7 +10,7 @@
 
 #include <QImage>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

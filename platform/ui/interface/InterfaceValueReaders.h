@@ -19,7 +19,7 @@
 
 #include "platform/ui/drawing/UIColor.h"
 #include "platform/ui/drawing/UIFont.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/interface/InterfaceValue.h"
 
 namespace hx::ui {

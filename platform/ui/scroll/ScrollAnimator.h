@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/scroll/NSIndexPath.h"
 
 namespace hx {

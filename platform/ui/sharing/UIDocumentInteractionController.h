@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/sharing/NSURL.h"
 
 namespace hx {

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "platform/ui/drawing/UIColor.h"
-#include "platform/ui/geometry/AffineTransform.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/AffineTransform.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/view/CALayer.h"
 #include "platform/ui/view/UIResponder.h"
 

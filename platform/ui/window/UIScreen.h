@@ -5,7 +5,7 @@
 // Threads: main thread only.
 
 #include "platform/device/DeviceProfile.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

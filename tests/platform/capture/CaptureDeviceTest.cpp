@@ -108,7 +108,7 @@ TEST_F(Devices, SettingsNeedTheConfigurationLock) {
     device->unlockForConfiguration();
     EXPECT_TRUE(device->setFocusMode(AVCaptureFocusModeLocked));
     EXPECT_TRUE(device->setFocusPointOfInterest({1.5, -0.2}));
-    EXPECT_EQ(device->focusPointOfInterest(), (image::Point{1.0, 0.0}));
+    EXPECT_EQ(device->focusPointOfInterest(), (CGPoint{1.0, 0.0}));
     device->unlockForConfiguration();
     EXPECT_FALSE(device->isLockedForConfiguration());
 

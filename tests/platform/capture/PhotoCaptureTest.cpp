@@ -15,7 +15,7 @@ using Photos = CaptureTest;
 // vertical runs along the buffer's width.
 // The point of interest (sensor coordinates) that looks at a point of the scene through the
 // back wide camera at zoom 1, whose upright view spans 0.75 by 1 scene units.
-image::Point pointOfInterestFor(scene::ScenePoint p) {
+CGPoint pointOfInterestFor(scene::ScenePoint p) {
     const double u = p.x / 0.75 + 0.5, v = p.y + 0.5;
     return {v, 1 - u};
 }

@@ -23,8 +23,8 @@ using test::samePixels;
 
 using Bytes = std::vector<uint8_t>;
 
-Rect fullRect(const Image& image) {
-    return {0, 0, double(image.width()), double(image.height())};
+CGRect fullRect(const Image& image) {
+    return CGRectMake(0, 0, double(image.width()), double(image.height()));
 }
 
 // A context whose every byte is `marker`, to see which pixels a draw touched.
@@ -65,7 +65,7 @@ TEST(BitmapContextDraw, IdentityDrawIsAnExactUprightCopy) {
 TEST(BitmapContextDraw, FlipTransformPutsTheFirstRowLast) {
     const ImageRef image = makePattern(PixelFormat::BGRA8, 6, 4, 0, /*opaque=*/true);
     auto context = BitmapContext::create(PixelFormat::BGRA8, 6, 4);
-    context->drawImage(image, fullRect(*image), AffineTransform{1, 0, 0, -1, 0, 4});
+    context->drawImage(image, fullRect(*image), CGAffineTransform{1, 0, 0, -1, 0, 4});
     const ImageRef drawn = context->makeImage();
     for (int y = 0; y < 4; ++y) {
         ASSERT_EQ(std::memcmp(drawn->row(3 - y), image->row(y), 6 * 4), 0) << "row " << y;
@@ -119,8 +119,9 @@ TEST(BitmapContextDraw, ClipsAtTheLeftAndBottomEdges) {
 TEST(BitmapContextDraw, QuarterTurnMovesEveryPixelExactly) {
     const ImageRef image = makePattern(PixelFormat::Grey8, 3, 2);
     auto context = BitmapContext::create(PixelFormat::Grey8, 2, 3);
-    const AffineTransform turn = AffineTransform::makeRotation(std::numbers::pi / 2)
-                                     .concat(AffineTransform::makeTranslation(2, 0));
+    const CGAffineTransform turn =
+        CGAffineTransformConcat(CGAffineTransformMakeRotation(std::numbers::pi / 2),
+                                CGAffineTransformMakeTranslation(2, 0));
     context->drawImage(image, fullRect(*image), turn);
     const ImageRef drawn = context->makeImage();
     for (int y = 0; y < 2; ++y) {
@@ -190,8 +191,10 @@ TEST(BitmapContextScaledDraw, ConstantImagesStayConstant) {
 
     const ImageRef translucent = makeConstant(PixelFormat::RGBA8, 6, 6, {200, 100, 50, 100});
     auto rotated = BitmapContext::create(PixelFormat::BGRA8, 20, 20);
-    rotated->drawImage(translucent, {0, 0, 6, 6},
-                       AffineTransform::makeRotation(0.3).scale(2.1, 1.7).translate(4, 1));
+    rotated->drawImage(
+        translucent, CGRectMake(0, 0, 6, 6),
+        CGAffineTransformTranslate(
+            CGAffineTransformScale(CGAffineTransformMakeRotation(0.3), 2.1, 1.7), 4, 1));
     expectConstantOrUntouched(*rotated->makeImage(), {20, 39, 78, 100}, 1, &drawn);
     EXPECT_GT(drawn, 50);
 }
@@ -256,10 +259,11 @@ TEST(BitmapContextDraw, DegenerateRequestsDrawNothing) {
     context->drawImage(image, {0, 0, 0, 4});
     context->drawImage(image, {nan, 0, 4, 4});
     context->drawImage(image, {0, 0, huge, 4});
-    context->drawImage(image, {0, 0, 4, 4}, AffineTransform::makeScale(0, 1));
-    context->drawImage(image, {0, 0, 4, 4}, AffineTransform{1, 0, 0, 1, nan, 0});
+    context->drawImage(image, CGRectMake(0, 0, 4, 4), CGAffineTransformMakeScale(0, 1));
+    context->drawImage(image, CGRectMake(0, 0, 4, 4), CGAffineTransform{1, 0, 0, 1, nan, 0});
     context->drawImage(image, {1e300, 0, 4, 4});
-    context->drawImage(image, {-1e12, -1e12, 4, 4}, AffineTransform::makeScale(1e-9, 1e-9));
+    context->drawImage(image, CGRectMake(-1e12, -1e12, 4, 4),
+                       CGAffineTransformMakeScale(1e-9, 1e-9));
     EXPECT_TRUE(
         samePixels(*makeConstant(PixelFormat::RGB8, 4, 4, {0, 0, 0}), *context->makeImage()));
 }

@@ -244,7 +244,7 @@ TEST(JpegThumbnail, SizesAreExactAndFollowTheLongSide) {
         EXPECT_EQ(thumbnail->height(), height);
         // Close to the full picture averaged down the slow way.
         auto context = BitmapContext::create(PixelFormat::RGB8, width, height);
-        context->drawImage(full, Rect{0, 0, double(width), double(height)});
+        context->drawImage(full, CGRectMake(0, 0, double(width), double(height)));
         EXPECT_GT(psnr(*context->makeImage(), *thumbnail), 32);
     }
     const ImageRef portrait =

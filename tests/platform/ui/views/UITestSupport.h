@@ -13,7 +13,7 @@
 #include "platform/device/DeviceProfile.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/window/UIApplication.h"
 #include "platform/ui/window/UIWindowScene.h"

@@ -8,56 +8,16 @@
 #include "platform/ui/controls/UISlider.h"
 #include "platform/ui/window/UIScreen.h"
 #include "platform/ui/window/UIWindow.h"
+#include "tests/platform/geometry/ExpectGeometry.h"
 #include "tests/platform/ui/views/UITestSupport.h"
 
 namespace hx {
 namespace {
 
+using testing::expectRect;
 using testing::UITest;
 
 constexpr double kQuarterTurn = std::numbers::pi / 2;
-
-void expectRect(const CGRect& actual, double x, double y, double w, double h) {
-    EXPECT_NEAR(actual.origin.x, x, 1e-9);
-    EXPECT_NEAR(actual.origin.y, y, 1e-9);
-    EXPECT_NEAR(actual.size.width, w, 1e-9);
-    EXPECT_NEAR(actual.size.height, h, 1e-9);
-}
-
-TEST(AffineTransformTest, ConcatAppliesFirstThenSecond) {
-    auto scale = CGAffineTransformMakeScale(2, 3);
-    auto move = CGAffineTransformMakeTranslation(10, 20);
-    CGPoint p = CGAffineTransformConcat(scale, move).apply({1, 1});
-    EXPECT_EQ(p, (CGPoint{12, 23}));
-    p = CGAffineTransformConcat(move, scale).apply({1, 1});
-    EXPECT_EQ(p, (CGPoint{22, 63}));
-    // Rotate() puts the turn before the existing transform.
-    p = CGAffineTransformRotate(move, kQuarterTurn).apply({1, 0});
-    EXPECT_NEAR(p.x, 10, 1e-12);
-    EXPECT_NEAR(p.y, 21, 1e-12);
-}
-
-TEST(AffineTransformTest, QuarterTurnIsExactAndInvertible) {
-    auto turn = CGAffineTransformMakeRotation(kQuarterTurn);
-    EXPECT_EQ(turn, CGAffineTransformMake(0, 1, -1, 0, 0, 0));
-    auto inverse = turn.inverted();
-    ASSERT_TRUE(inverse);
-    EXPECT_TRUE(CGAffineTransformConcat(turn, *inverse).isIdentity());
-    EXPECT_FALSE(CGAffineTransformMakeScale(0, 1).inverted());
-    EXPECT_EQ(CGAffineTransformInvert(CGAffineTransformMakeScale(0, 1)), CGAffineTransformIdentity);
-}
-
-TEST(GeometryTest, RectOperations) {
-    CGRect a = CGRectMake(0, 0, 10, 10);
-    CGRect b = CGRectMake(5, 5, 10, 10);
-    expectRect(a.intersection(b), 5, 5, 5, 5);
-    expectRect(a.unionWith(b), 0, 0, 15, 15);
-    EXPECT_TRUE(a.intersection(CGRectMake(20, 20, 1, 1)).isEmpty());
-    EXPECT_TRUE(a.contains({0, 0}));
-    EXPECT_FALSE(a.contains({10, 5}));  // the far edge is outside
-    expectRect(CGRectMake(10, 10, -4, -6).standardized(), 6, 4, 4, 6);
-    expectRect(UIEdgeInsetsInsetRect(a, {1, 2, 3, 4}), 2, 1, 4, 6);
-}
 
 class ViewGeometryTest : public UITest {};
 

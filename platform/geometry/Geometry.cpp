@@ -1,4 +1,4 @@
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

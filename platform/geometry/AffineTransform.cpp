@@ -1,4 +1,4 @@
-#include "platform/ui/geometry/AffineTransform.h"
+#include "platform/geometry/AffineTransform.h"
 
 #include <cmath>
 

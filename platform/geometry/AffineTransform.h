@@ -1,10 +1,11 @@
 #pragma once
-// Affine transforms of the UI plane (y down): (x, y) maps to
-// (a*x + c*y + tx, b*x + d*y + ty). A positive rotation turns clockwise on screen.
+// Affine transforms of the plane: (x, y) maps to (a*x + c*y + tx, b*x + d*y + ty). A positive
+// rotation turns from the x axis towards the y axis: clockwise on screen, where y grows
+// downwards, and anticlockwise in a bitmap context's y-up space.
 
 #include <optional>
 
-#include "platform/ui/geometry/Geometry.h"
+#include "platform/geometry/Geometry.h"
 
 namespace hx {
 

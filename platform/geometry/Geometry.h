@@ -1,5 +1,7 @@
 #pragma once
-// Points, sizes and rectangles of the UI, in points, y growing downwards.
+// Points, sizes, rectangles and insets, shared by the image, capture and UI layers. The UI
+// measures in points with y growing downwards; a bitmap context's user space has y growing
+// upwards. The types assume neither: "min" and "max" are simply the smaller and larger values.
 
 #include <algorithm>
 #include <cmath>
