@@ -72,7 +72,7 @@ void hxFilmRenderer::updateToneCurveTextureColor() {
         image::convert(Bundle::main().imageNamed(name), image::PixelFormat::RGBA8);
     if (!lookup || size_t(lookup->width()) * size_t(lookup->height()) * 4 < kLookupBytes) {
         // Without its lookup image a colour film shows colours unchanged rather than black.
-        hxLog("Lookup image \"%@\" is missing or smaller than 512 x 512", name);
+        hxLog("Lookup image \"%s\" is missing or smaller than 512 x 512", name);
         lookup2DTexture.reset();
         return;
     }
@@ -263,7 +263,7 @@ image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& 
     setupOfflineWidth(width, height);
     std::string error;
     offlineTexture = gpu::TextureLoader(metaldevice).newTextureWithImage(picture, {}, &error);
-    if (!offlineTexture) hxLog("newTextureWithCGImage %@", error.c_str());
+    if (!offlineTexture) hxLog("newTextureWithCGImage %s", error.c_str());
     changeToneCurve(film);
     if (!offlineOutputTexture) return nullptr;
     renderOffline(offlineTexture, texCoordsUpright, false, size_t(width), size_t(height));

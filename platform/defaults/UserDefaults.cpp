@@ -72,13 +72,13 @@ struct UserDefaults::State {
         if (!contents.damaged || reportedDamage == contents.signature) return;
         reportedDamage = contents.signature;
         if (contents.badLines.empty()) {
-            hxLog("User defaults file %@ cannot be read (%@); it is kept aside when next written",
+            hxLog("User defaults file %s cannot be read (%s); it is kept aside when next written",
                   file.c_str(), contents.problem.c_str());
             return;
         }
         hxLog(
-            "User defaults file %@ has bad lines, which are skipped (%@); the other settings are "
-            "kept and the file is copied to %@.damaged.N before it is next written",
+            "User defaults file %s has bad lines, which are skipped (%s); the other settings are "
+            "kept and the file is copied to %s.damaged.N before it is next written",
             file.c_str(), contents.problem.c_str(), file.c_str());
     }
 
@@ -120,7 +120,7 @@ struct UserDefaults::State {
 
         std::string file = path();
         auto fail = [&](const std::string& why) {
-            hxLog("Cannot save user defaults to %@: %@", file.c_str(), why.c_str());
+            hxLog("Cannot save user defaults to %s: %s", file.c_str(), why.c_str());
             return false;
         };
         std::string error;

@@ -295,7 +295,7 @@ DeviceProfile DeviceProfile::current() {
             std::string error;
             state.profile = resolve(chosen, &error);
             if (!state.profile)
-                hxLog("HALIDEX_DEVICE: %@; using the \"%@\" profile", error.c_str(),
+                hxLog("HALIDEX_DEVICE: %s; using the \"%s\" profile", error.c_str(),
                       defaultProfile().name.c_str());
         }
         if (!state.profile) state.profile = defaultProfile();

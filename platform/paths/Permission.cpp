@@ -78,7 +78,7 @@ void PermissionSetting::complainOnce(const std::string& complaint) const {
 }
 
 void PermissionSetting::complain(const std::string& message) const {
-    hxLog("%@ permission: %@", service_, message.c_str());
+    hxLog("%s permission: %s", service_, message.c_str());
 }
 
 }  // namespace hx::paths

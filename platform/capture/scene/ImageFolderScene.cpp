@@ -73,7 +73,7 @@ std::shared_ptr<const ImageFolderScene> ImageFolderScene::load(const std::string
         if (source && source->count() > 0)
             readable.push_back(path);
         else
-            hxLog("camera scene: cannot read the picture %@; leaving it out", path.c_str());
+            hxLog("camera scene: cannot read the picture %s; leaving it out", path.c_str());
     }
     if (readable.empty()) return fail("no picture in " + folder + " could be read");
     return std::shared_ptr<const ImageFolderScene>(
