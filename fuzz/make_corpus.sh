@@ -28,4 +28,14 @@ cp "$work/colour.tif" "$work/grey.tif" fuzz/corpus/tiff/
 cp "$work/colour.heic" fuzz/corpus/heic/
 cp "$work/colour.jpg" "$work/grey.tif" "$work/grey.png" fuzz/corpus/metadata/
 cp "$work/colour.jpg" "$work/grey.tif" "$work/colour.heic" "$work/small.png" fuzz/corpus/image_source/
+# The line files: a defaults file as the store writes it, one edited by hand with damage, and a
+# device profile.
+mkdir -p fuzz/corpus/key_value_lines
+printf '%s\n' '# User defaults of camera. One setting a line: KEY = TYPE VALUE' \
+    'KEY_EV = float -0.33333334' 'KEY_FILMTYPE = integer 3' 'KEY_GEOTAG = boolean false' \
+    '"key with spaces" = string "caf\u00e9 \"quoted\"\n"' >fuzz/corpus/key_value_lines/defaults
+printf '%s\r\n' '# edited' '  KEY_LENS=integer 2 ' 'KEY_EV = flo' 'garbage' \
+    'KEY_GRID = boolean yes' >fuzz/corpus/key_value_lines/damaged
+printf '%s\n' 'base = tablet' 'name = my-tablet' 'width = 834' 'insets = 24 0 20 0' \
+    'system-version = 17.5' 'cameras = wide:3264x2448 front' >fuzz/corpus/key_value_lines/profile
 ls -l fuzz/corpus/*

@@ -14,7 +14,7 @@ sanitize+=" -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION"
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DHX_BUILD_TESTS=OFF -DHX_BUILD_BENCH=OFF -DHX_BUILD_FUZZ=ON \
     -DCMAKE_C_FLAGS="$sanitize" -DCMAKE_CXX_FLAGS="$sanitize" >/dev/null
-targets=(fuzz_jpeg fuzz_tiff fuzz_heic fuzz_png fuzz_metadata fuzz_image_source)
+targets=(fuzz_jpeg fuzz_tiff fuzz_heic fuzz_png fuzz_metadata fuzz_image_source fuzz_key_value_lines)
 cmake --build "$build_dir" --target "${targets[@]}" -j"$(nproc)"
 for target in "${targets[@]}"; do
     corpus="fuzz/corpus/${target#fuzz_}"

@@ -35,6 +35,9 @@ packages=(
     libgps-dev
     gpsd
     gpsd-clients
+    # parsers: interface files (JSON) and the settings bundle (INI)
+    nlohmann-json3-dev
+    libinih-dev
 )
 
 missing=()

@@ -83,7 +83,7 @@ void hxFilmRenderer::updateToneCurveTextureColor() {
             !path     ? std::string(name) + " is missing from " + bundle.resourcePath()
             : !lookup ? *path + " cannot be read as an image"
                       : *path + " is smaller than 512 x 512";
-        hxLog("Lookup image %@", problem.c_str());
+        hxLog("Lookup image %s", problem.c_str());
         // Only a colour film reads the lookup; the monochrome ones render as they should.
         if (isColorFilm(_currentFilm)) missingFilmResource_ = problem;
         lookup2DTexture.reset();
@@ -137,7 +137,7 @@ void hxFilmRenderer::makeOfflineOutputTarget(size_t width, size_t height) {
 void hxFilmRenderer::setupOfflineWidth(int32_t width, int32_t height) {
     gpu::LibraryRef library = metaldevice->newDefaultLibrary();
     if (!library)
-        hxLog("The GPU backend %@ has no film shader library", metaldevice->name().c_str());
+        hxLog("The GPU backend %s has no film shader library", metaldevice->name().c_str());
     auto function = [&](const char* name) {
         return library ? library->newFunctionWithName(name) : nullptr;
     };
@@ -283,7 +283,7 @@ image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& 
     setupOfflineWidth(width, height);
     std::string error;
     offlineTexture = gpu::TextureLoader(metaldevice).newTextureWithImage(picture, {}, &error);
-    if (!offlineTexture) hxLog("newTextureWithCGImage %@", error.c_str());
+    if (!offlineTexture) hxLog("newTextureWithCGImage %s", error.c_str());
     changeToneCurve(film);
     if (!offlineOutputTexture) return nullptr;
     renderOffline(offlineTexture, texCoordsUpright, false, size_t(width), size_t(height));

@@ -43,7 +43,7 @@ void Bundle::indexFiles() const {
         if (it->is_regular_file(ec))
             files_.emplace(it->path().filename().string(), it->path().string());
     }
-    if (ec) hxLog("Cannot read resources in %@: %@", root_.c_str(), ec.message().c_str());
+    if (ec) hxLog("Cannot read resources in %s: %s", root_.c_str(), ec.message().c_str());
 }
 
 std::optional<std::string> Bundle::pathForResource(const std::string& name) const {
@@ -61,13 +61,13 @@ image::ImageRef Bundle::imageNamed(const std::string& name) {
     }
     auto path = pathForResource(name);
     if (!path) {
-        hxLog("Image \"%@\" not found in %@", name.c_str(), root_.c_str());
+        hxLog("Image \"%s\" not found in %s", name.c_str(), root_.c_str());
         return nullptr;
     }
     std::string error;
     image::ImageRef image = image::readPng(*path, &error);
     if (!image) {
-        hxLog("Image \"%@\" cannot be read: %@", name.c_str(), error.c_str());
+        hxLog("Image \"%s\" cannot be read: %s", name.c_str(), error.c_str());
         return nullptr;
     }
     std::lock_guard lock(mutex_);

@@ -26,11 +26,11 @@ std::shared_ptr<CameraBackend> makeCameraBackend() {
     const char* value = std::getenv("HALIDEX_CAMERA");
     const std::string choice = value ? value : "";
     if (choice == "v4l2" || choice == "pipewire")
-        hxLog("HALIDEX_CAMERA=%@: this build has no %@ camera support; using the simulated camera",
+        hxLog("HALIDEX_CAMERA=%s: this build has no %s camera support; using the simulated camera",
               choice.c_str(), choice.c_str());
     else if (!choice.empty() && choice != "simulated")
         hxLog(
-            "HALIDEX_CAMERA=%@ is not one of simulated, v4l2, pipewire; using the simulated "
+            "HALIDEX_CAMERA=%s is not one of simulated, v4l2, pipewire; using the simulated "
             "camera",
             choice.c_str());
     return SimulatedCameraBackend::fromEnvironment();

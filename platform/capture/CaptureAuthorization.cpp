@@ -1,12 +1,10 @@
 #include "platform/capture/CaptureAuthorization.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
-#include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
-#include "platform/paths/SettingFile.h"
+#include "platform/paths/Permission.h"
 
 namespace hx::capture {
 
@@ -15,6 +13,19 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kAuthorizationFile = "camera-authorization";
+
+const paths::Permission<CaptureAuthorizationStatus>& permission() {
+    static const paths::Permission<CaptureAuthorizationStatus> instance(
+        "camera", "HALIDEX_CAMERA_AUTH", AVAuthorizationStatusNotDetermined,
+        {{AVAuthorizationStatusAuthorized, "authorized"},
+         {AVAuthorizationStatusAuthorized, "authorised"},
+         {AVAuthorizationStatusAuthorized, "granted"},
+         {AVAuthorizationStatusDenied, "denied"},
+         {AVAuthorizationStatusRestricted, "restricted"},
+         {AVAuthorizationStatusNotDetermined, "not-determined"},
+         {AVAuthorizationStatusNotDetermined, "notdetermined"}});
+    return instance;
+}
 
 struct Prompt {
     std::mutex mutex;
@@ -33,60 +44,28 @@ std::string settingPath() {
 }  // namespace
 
 const char* CaptureAuthorization::word(CaptureAuthorizationStatus status) {
-    switch (status) {
-        case AVAuthorizationStatusAuthorized:
-            return "authorized";
-        case AVAuthorizationStatusDenied:
-            return "denied";
-        case AVAuthorizationStatusRestricted:
-            return "restricted";
-        case AVAuthorizationStatusNotDetermined:
-        default:
-            return "not-determined";
-    }
+    return permission().word(status);
 }
 
 std::optional<CaptureAuthorizationStatus> CaptureAuthorization::parse(const std::string& text) {
-    const std::string w = paths::settingWord(text);
-    if (w == "authorized" || w == "authorised" || w == "granted")
-        return AVAuthorizationStatusAuthorized;
-    if (w == "denied") return AVAuthorizationStatusDenied;
-    if (w == "restricted") return AVAuthorizationStatusRestricted;
-    if (w == "not-determined" || w == "notdetermined") return AVAuthorizationStatusNotDetermined;
-    return std::nullopt;
+    return permission().parse(text);
 }
 
 CaptureAuthorizationStatus CaptureAuthorization::current(const std::string& mediaType) {
     if (mediaType != AVMediaTypeVideo) return AVAuthorizationStatusAuthorized;
-    if (const char* forced = std::getenv("HALIDEX_CAMERA_AUTH"); forced && *forced) {
-        if (auto status = parse(forced)) return *status;
-        hxLog(
-            "HALIDEX_CAMERA_AUTH=%@ is not one of authorized, denied, restricted, "
-            "not-determined; ignoring it",
-            forced);
-    }
-    const std::optional<std::string> text = paths::readSettingWord(settingPath());
-    if (!text) return AVAuthorizationStatusNotDetermined;
-    return parse(*text).value_or(AVAuthorizationStatusNotDetermined);
+    return permission().current(settingPath());
 }
 
 CaptureAuthorizationStatus CaptureAuthorization::request(const std::string& mediaType) {
-    const CaptureAuthorizationStatus status = current(mediaType);
-    if (status != AVAuthorizationStatusNotDetermined) return status;
-    CaptureAuthorizationStatus answer = AVAuthorizationStatusAuthorized;
-    {
+    if (mediaType != AVMediaTypeVideo) return AVAuthorizationStatusAuthorized;
+    return permission().request(settingPath(), [] {
         std::lock_guard lock(prompt().mutex);
-        if (prompt().answer) answer = *prompt().answer;
-    }
-    std::string error;
-    if (!set(answer, &error)) hxLog("Cannot record the camera permission: %@", error.c_str());
-    return answer;
+        return prompt().answer.value_or(AVAuthorizationStatusAuthorized);
+    });
 }
 
 bool CaptureAuthorization::set(CaptureAuthorizationStatus status, std::string* error) {
-    if (status == AVAuthorizationStatusNotDetermined)
-        return paths::removeSetting(settingPath(), error);
-    return paths::writeSettingWord(settingPath(), word(status), error);
+    return permission().set(settingPath(), status, error);
 }
 
 void CaptureAuthorization::setPromptAnswer(std::optional<CaptureAuthorizationStatus> answer) {

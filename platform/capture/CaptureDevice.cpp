@@ -125,7 +125,7 @@ CaptureDeviceSettings CaptureDevice::settings() const {
 
 bool CaptureDevice::requireLock(const char* what) const {
     if (isLockedForConfiguration()) return true;
-    hxLog("%@ of the camera \"%@\" needs lockForConfiguration first", what,
+    hxLog("%s of the camera \"%s\" needs lockForConfiguration first", what,
           capabilities_.localizedName.c_str());
     return false;
 }
@@ -157,7 +157,7 @@ void CaptureDevice::unlockForConfiguration() {
     while (count > 0 && !lockCount_.compare_exchange_weak(count, count - 1)) {
     }
     if (count <= 0)
-        hxLog("unlockForConfiguration without a lock on the camera \"%@\"",
+        hxLog("unlockForConfiguration without a lock on the camera \"%s\"",
               capabilities_.localizedName.c_str());
 }
 
@@ -169,7 +169,7 @@ CaptureDeviceFormatRef CaptureDevice::activeFormat() const {
 bool CaptureDevice::setActiveFormat(const CaptureDeviceFormatRef& format) {
     if (!requireLock("Setting the active format")) return false;
     if (std::find(formats_.begin(), formats_.end(), format) == formats_.end()) {
-        hxLog("setActiveFormat: not a format of the camera \"%@\"",
+        hxLog("setActiveFormat: not a format of the camera \"%s\"",
               capabilities_.localizedName.c_str());
         return false;
     }
@@ -199,7 +199,7 @@ bool CaptureDevice::automaticallyEnablesLowLightBoostWhenAvailable() const {
 bool CaptureDevice::setAutomaticallyEnablesLowLightBoostWhenAvailable(bool enabled) {
     if (!requireLock("Low-light boost")) return false;
     if (!isLowLightBoostSupported()) {
-        hxLog("The camera \"%@\" has no low-light boost", capabilities_.localizedName.c_str());
+        hxLog("The camera \"%s\" has no low-light boost", capabilities_.localizedName.c_str());
         return false;
     }
     update(SettingsChange::LowLightBoost, [&](CaptureDeviceSettings& s) {
@@ -220,7 +220,7 @@ CaptureFocusMode CaptureDevice::focusMode() const {
 bool CaptureDevice::setFocusMode(CaptureFocusMode mode) {
     if (!requireLock("Setting the focus mode")) return false;
     if (!isFocusModeSupported(mode)) {
-        hxLog("The camera \"%@\" does not support focus mode %d",
+        hxLog("The camera \"%s\" does not support focus mode %d",
               capabilities_.localizedName.c_str(), static_cast<int>(mode));
         return false;
     }
@@ -236,7 +236,7 @@ CGPoint CaptureDevice::focusPointOfInterest() const {
 bool CaptureDevice::setFocusPointOfInterest(CGPoint point) {
     if (!requireLock("Setting the focus point")) return false;
     if (!isFocusPointOfInterestSupported()) {
-        hxLog("The camera \"%@\" has no focus point of interest",
+        hxLog("The camera \"%s\" has no focus point of interest",
               capabilities_.localizedName.c_str());
         return false;
     }
@@ -257,7 +257,7 @@ CaptureExposureMode CaptureDevice::exposureMode() const {
 bool CaptureDevice::setExposureMode(CaptureExposureMode mode) {
     if (!requireLock("Setting the exposure mode")) return false;
     if (!isExposureModeSupported(mode)) {
-        hxLog("The camera \"%@\" does not support exposure mode %d",
+        hxLog("The camera \"%s\" does not support exposure mode %d",
               capabilities_.localizedName.c_str(), static_cast<int>(mode));
         return false;
     }
@@ -273,7 +273,7 @@ CGPoint CaptureDevice::exposurePointOfInterest() const {
 bool CaptureDevice::setExposurePointOfInterest(CGPoint point) {
     if (!requireLock("Setting the exposure point")) return false;
     if (!isExposurePointOfInterestSupported()) {
-        hxLog("The camera \"%@\" has no exposure point of interest",
+        hxLog("The camera \"%s\" has no exposure point of interest",
               capabilities_.localizedName.c_str());
         return false;
     }
@@ -311,7 +311,7 @@ CaptureWhiteBalanceMode CaptureDevice::whiteBalanceMode() const {
 bool CaptureDevice::setWhiteBalanceMode(CaptureWhiteBalanceMode mode) {
     if (!requireLock("Setting the white balance")) return false;
     if (!isWhiteBalanceModeSupported(mode)) {
-        hxLog("The camera \"%@\" does not support white-balance mode %d",
+        hxLog("The camera \"%s\" does not support white-balance mode %d",
               capabilities_.localizedName.c_str(), static_cast<int>(mode));
         return false;
     }
@@ -344,7 +344,7 @@ double CaptureDevice::setVideoZoomFactor(double factor) {
 CaptureDevice::ObserverId CaptureDevice::addObserver(const std::string& keyPath, uint32_t options,
                                                      Observer observer) {
     if (keyPath != kAdjustingFocusKeyPath && keyPath != kAdjustingExposureKeyPath) {
-        hxLog("A camera cannot be observed for \"%@\"", keyPath.c_str());
+        hxLog("A camera cannot be observed for \"%s\"", keyPath.c_str());
         return 0;
     }
     if (!observer) return 0;

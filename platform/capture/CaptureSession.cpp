@@ -175,7 +175,7 @@ bool CaptureSession::canSetSessionPreset(const std::string& preset) const {
 
 void CaptureSession::setSessionPreset(const std::string& preset) {
     if (!canSetSessionPreset(preset)) {
-        hxLog("setSessionPreset: %@ cannot be used with this camera", preset.c_str());
+        hxLog("setSessionPreset: %s cannot be used with this camera", preset.c_str());
         return;
     }
     std::lock_guard lock(mutex_);

@@ -14,7 +14,7 @@ std::shared_ptr<CaptureVideoDataOutput> CaptureVideoDataOutput::create() {
 bool CaptureVideoDataOutput::setVideoSettings(const image::PropertyDictionary& settings) {
     for (const auto& [key, value] : settings) {
         if (key != kCVPixelBufferPixelFormatTypeKey) {
-            hxLog("Video settings: \"%@\" is not offered", key.c_str());
+            hxLog("Video settings: \"%s\" is not offered", key.c_str());
             return false;
         }
     }

@@ -17,11 +17,15 @@
 //     KEY_GEOTAG = boolean false
 //     KEY_VERSION = string "12"
 //
-// A file with any other line (garbage, a line cut short, a NUL byte) is damaged and reads as
-// empty as a whole: a half-read store could mix old and new values without anyone noticing.
+// The lines are read by the shared line reader (platform/paths/KeyValueLines.h). Any other line
+// (garbage, a line cut short, a NUL byte, a value that is not one of the four types) makes the
+// file damaged but spoils only itself: every valid line still counts, and the bad lines are
+// named with their numbers. Before a damaged file is next written, it is kept beside as
+// "<file>.damaged.1" (then .2, .3, ...; an earlier copy is never replaced), since the rewrite
+// drops the bad lines.
 //
 // Writers take an exclusive flock() on "<file>.lock", read the file again, apply their own
-// changes, write a temporary file, fsync it and rename it over the file, so readers (which
+// changes and replace the file atomically (platform/paths/FileAccess.h), so readers (which
 // take no lock) always see a whole old or a whole new file.
 //
 // Threads: free functions without shared state; any thread may call them.
@@ -31,17 +35,23 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/defaults/DefaultsValue.h"
+#include "platform/paths/KeyValueLines.h"
 
 namespace hx::defaults {
 
 using Entries = std::map<std::string, DefaultsValue>;
 
+// Larger files are not defaults files and are refused whole.
+constexpr size_t kMaxDefaultsBytes = size_t{16} << 20;
+
 struct ParsedDefaults {
-    Entries entries;
+    Entries entries;  // every valid line, the last of a repeated key winning
     bool damaged = false;
-    // What is wrong, with the line number, when damaged.
+    std::vector<paths::BadLine> badLines;
+    // The bad lines with their numbers, when damaged.
     std::string problem;
 };
 
@@ -59,9 +69,11 @@ struct FileSignature {
 
 struct DefaultsFileContents {
     bool exists = false;
-    // Set when the file exists but cannot be read or parsed; entries are then empty.
+    // Set when the file exists but cannot be read (entries are then empty) or has bad lines
+    // (entries hold the valid ones).
     bool damaged = false;
     std::string problem;
+    std::vector<paths::BadLine> badLines;  // empty when the file could not be read at all
     FileSignature signature;
     Entries entries;
 };
@@ -86,8 +98,8 @@ class DefaultsFileLock {
     std::string error_;
 };
 
-// Replaces the file by the contents in one step: temporary file, fsync, rename, fsync of the
-// folder. False with a message when any step fails; the old file is then untouched.
-bool writeFileAtomically(const std::string& path, std::string_view contents, std::string* error);
+// Keeps the file at `path` as the first free "<path>.damaged.N"; the backup's path, or empty
+// (with the reason in `error`) when no copy could be made or there is no file.
+std::string keepDamagedCopy(const std::string& path, std::string* error = nullptr);
 
 }  // namespace hx::defaults

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace hx {
@@ -53,19 +52,6 @@ std::string floatText(float value) {
     char buffer[64];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     return error == std::errc() ? std::string(buffer, end) : std::string("0");
-}
-
-void appendUtf8(std::string& out, unsigned codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
 }
 
 }  // namespace
@@ -199,91 +185,6 @@ std::optional<DefaultsValue> DefaultsValue::parse(std::string_view text) {
         std::optional<std::string> value = unquoteString(rest);
         if (!value || !rest.empty()) return std::nullopt;
         return DefaultsValue(std::move(*value));
-    }
-    return std::nullopt;
-}
-
-std::string quoteString(std::string_view text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    out += '"';
-    return out;
-}
-
-std::optional<std::string> unquoteString(std::string_view& text) {
-    if (text.empty() || text.front() != '"') return std::nullopt;
-    std::string out;
-    size_t i = 1;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"') {
-            text.remove_prefix(i + 1);
-            return out;
-        }
-        // A raw control character means the line was not written by us: refuse it.
-        if ((c < 0x20 && c != '\t') || c == 0x7F) return std::nullopt;
-        if (c != '\\') {
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        if (++i >= text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '"':
-                out += '"';
-                break;
-            case '\\':
-                out += '\\';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'u': {
-                if (i + 4 >= text.size()) return std::nullopt;
-                unsigned codePoint = 0;
-                auto [end, error] =
-                    std::from_chars(text.data() + i + 1, text.data() + i + 5, codePoint, 16);
-                if (error != std::errc() || end != text.data() + i + 5) return std::nullopt;
-                appendUtf8(out, codePoint);
-                i += 4;
-                break;
-            }
-            default:
-                return std::nullopt;
-        }
-        ++i;
     }
     return std::nullopt;
 }

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <variant>
 
+#include "platform/paths/KeyValueLines.h"
+
 namespace hx {
 
 class DefaultsValue {
@@ -51,10 +53,8 @@ class DefaultsValue {
 
 const char* typeName(DefaultsValue::Type type);
 
-// A string in double quotes with backslash escapes for quotes, backslashes and control
-// characters, so that any string fits on one line of the file.
-std::string quoteString(std::string_view text);
-// Reads a quoted string at the start of text and moves text past it; nothing when malformed.
-std::optional<std::string> unquoteString(std::string_view& text);
+// Strings are written quoted, one line each, as the line files' keys are.
+using paths::quoteString;
+using paths::unquoteString;
 
 }  // namespace hx

@@ -51,7 +51,7 @@ bool openApplicationSettings() {
                     : posix_spawn(&pid, tool.c_str(), nullptr, &attributes, arguments, environ);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
-        hxLog("Cannot open the settings: %@ cannot be started (%@)", tool.c_str(),
+        hxLog("Cannot open the settings: %s cannot be started (%s)", tool.c_str(),
               std::strerror(error));
         return false;
     }

@@ -3,13 +3,13 @@
 #include <errno.h>
 
 #include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "platform/defaults/DefaultsFile.h"
 #include "platform/log/Log.h"
+#include "platform/paths/FileAccess.h"
 #include "platform/paths/Paths.h"
 
 namespace hx {
@@ -71,9 +71,14 @@ struct UserDefaults::State {
     void reportDamageLocked(const DefaultsFileContents& contents, const std::string& file) {
         if (!contents.damaged || reportedDamage == contents.signature) return;
         reportedDamage = contents.signature;
+        if (contents.badLines.empty()) {
+            hxLog("User defaults file %s cannot be read (%s); it is kept aside when next written",
+                  file.c_str(), contents.problem.c_str());
+            return;
+        }
         hxLog(
-            "User defaults file %@ is damaged (%@); it reads as empty and is kept as %@.damaged "
-            "when next written",
+            "User defaults file %s has bad lines, which are skipped (%s); the other settings are "
+            "kept and the file is copied to %s.damaged.N before it is next written",
             file.c_str(), contents.problem.c_str(), file.c_str());
     }
 
@@ -115,7 +120,7 @@ struct UserDefaults::State {
 
         std::string file = path();
         auto fail = [&](const std::string& why) {
-            hxLog("Cannot save user defaults to %@: %@", file.c_str(), why.c_str());
+            hxLog("Cannot save user defaults to %s: %s", file.c_str(), why.c_str());
             return false;
         };
         std::string error;
@@ -128,10 +133,12 @@ struct UserDefaults::State {
             std::lock_guard lock(mutex);
             reportDamageLocked(contents, file);
         }
-        if (contents.damaged) std::rename(file.c_str(), (file + ".damaged").c_str());
+        if (contents.damaged && defaults::keepDamagedCopy(file, &error).empty() && !error.empty())
+            return fail(error);
         Entries merged = std::move(contents.entries);
         apply(changes, merged);
-        if (!defaults::writeFileAtomically(file, defaults::serializeDefaults(merged, name), &error))
+        if (!paths::writeFileAtomically(file, defaults::serializeDefaults(merged, name), &error,
+                                        0600))
             return fail(error);
 
         std::lock_guard lock(mutex);

@@ -6,15 +6,19 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 
 #include "platform/log/Log.h"
+#include "platform/paths/FileAccess.h"
+#include "platform/paths/KeyValueLines.h"
 
 namespace hx {
 
 namespace {
+
+// A profile is a dozen short lines; anything far larger is not one.
+constexpr size_t kMaxProfileBytes = size_t{1} << 20;
 
 constexpr int kBackStillWidth = 4032, kBackStillHeight = 3024;
 constexpr int kFrontStillWidth = 3088, kFrontStillHeight = 2320;
@@ -200,15 +204,16 @@ std::optional<DeviceProfile> DeviceProfile::parse(std::string_view text,
                 lineNumber > 0 ? "line " + std::to_string(lineNumber) + ": " + message : message;
         return std::nullopt;
     };
-    std::istringstream lines{std::string(text)};
-    for (std::string raw; std::getline(lines, raw);) {
-        ++lineNumber;
-        std::string_view line = trim(raw);
-        if (line.empty() || line.front() == '#') continue;
-        size_t equals = line.find('=');
-        if (equals == std::string_view::npos) return fail("expected \"key = value\"");
-        std::string_view key = trim(line.substr(0, equals));
-        std::string_view value = trim(line.substr(equals + 1));
+    // A profile is all or nothing: its first bad line fails it.
+    const paths::KeyValueText lines = paths::readKeyValueLines(text);
+    if (!lines.bad.empty()) {
+        lineNumber = lines.bad.front().number;
+        return fail("expected \"key = value\": " + lines.bad.front().problem);
+    }
+    for (const paths::KeyValueLine& line : lines.lines) {
+        lineNumber = line.number;
+        const std::string_view key = line.key;
+        const std::string_view value = line.value;
         if (value.empty()) return fail("no value for \"" + std::string(key) + "\"");
 
         if (key == "base") {
@@ -269,15 +274,14 @@ std::optional<DeviceProfile> DeviceProfile::parse(std::string_view text,
 }
 
 std::optional<DeviceProfile> DeviceProfile::fromFile(const std::string& path, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        if (error) *error = "cannot read device profile " + path;
+    std::string text;
+    paths::ReadFailure failure;
+    if (!paths::readWholeFile(path, text, &failure, kMaxProfileBytes)) {
+        if (error) *error = "cannot read device profile " + path + ": " + failure.message;
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
     std::string problem;
-    auto profile = parse(text.str(), std::filesystem::path(path).stem().string(), &problem);
+    auto profile = parse(text, std::filesystem::path(path).stem().string(), &problem);
     if (!profile && error) *error = "device profile " + path + ": " + problem;
     return profile;
 }
@@ -291,7 +295,7 @@ DeviceProfile DeviceProfile::current() {
             std::string error;
             state.profile = resolve(chosen, &error);
             if (!state.profile)
-                hxLog("HALIDEX_DEVICE: %@; using the \"%@\" profile", error.c_str(),
+                hxLog("HALIDEX_DEVICE: %s; using the \"%s\" profile", error.c_str(),
                       defaultProfile().name.c_str());
         }
         if (!state.profile) state.profile = defaultProfile();

@@ -37,7 +37,7 @@ std::string UIDevice::getSysInfoByName(const char* name) const {
     }
     utsname system{};
     if (::uname(&system) != 0) {
-        hxLog("uname failed: %@", std::strerror(errno));
+        hxLog("uname failed: %s", std::strerror(errno));
         return {};
     }
     if (std::strcmp(name, "hw.machine") == 0) return system.machine;
@@ -47,7 +47,7 @@ std::string UIDevice::getSysInfoByName(const char* name) const {
     if (std::strcmp(name, "kern.osrelease") == 0) return system.release;
     if (std::strcmp(name, "kern.version") == 0) return system.version;
     if (std::strcmp(name, "kern.hostname") == 0) return system.nodename;
-    hxLog("Unknown system information name %@", name);
+    hxLog("Unknown system information name %s", name);
     return {};
 }
 

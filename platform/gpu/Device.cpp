@@ -16,7 +16,7 @@ DeviceRef createSystemDefaultDevice() {
     if (!device) {
         const char* wanted = std::getenv("HALIDEX_GPU");
         if (wanted && *wanted && std::strcmp(wanted, "cpu") != 0)
-            hxLog("GPU backend \"%@\" is not available; using the CPU renderer", wanted);
+            hxLog("GPU backend \"%s\" is not available; using the CPU renderer", wanted);
         device = std::make_shared<cpu::CpuDevice>();
     }
     return device;

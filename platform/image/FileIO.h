@@ -7,6 +7,9 @@
 
 namespace hx::image {
 
+// The image layer's names for the shared whole-file reader and atomic writer of
+// platform/paths/FileAccess.h.
+
 // Reads a whole file. False, with a message in `error` when given, if it cannot be opened or read
 // or is larger than `maxBytes`.
 bool readFileContents(const std::string& path, std::vector<uint8_t>& contents, std::string* error,

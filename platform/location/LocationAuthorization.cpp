@@ -5,8 +5,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
+#include "platform/paths/Permission.h"
 #include "platform/paths/SettingFile.h"
 #include "platform/runloop/RunLoop.h"
 
@@ -34,17 +34,17 @@ std::string settingPath(const char* name) {
     return (fs::path(paths::configDirectory()) / name).string();
 }
 
-// Settings are read on every status query; a bad one is worth one message, not one per query.
-// An empty complaint means the settings read well again.
-void complainOnce(const std::string& complaint) {
-    static std::mutex mutex;
-    static std::string last;
-    {
-        std::lock_guard lock(mutex);
-        if (complaint == last) return;
-        last = complaint;
-    }
-    if (!complaint.empty()) hxLog("%@", complaint.c_str());
+// "granted" is the ordinary answer to the question, which asks for use while the camera is open.
+const paths::Permission<AuthorizationStatus>& permission() {
+    static const paths::Permission<AuthorizationStatus> instance(
+        "location", "HALIDEX_LOCATION_AUTH", AuthorizationStatus::NotDetermined,
+        {{AuthorizationStatus::AuthorizedWhenInUse, "granted"},
+         {AuthorizationStatus::AuthorizedWhenInUse, "when-in-use"},
+         {AuthorizationStatus::AuthorizedAlways, "always"},
+         {AuthorizationStatus::Denied, "denied"},
+         {AuthorizationStatus::Restricted, "restricted"},
+         {AuthorizationStatus::NotDetermined, "not-determined"}});
+    return instance;
 }
 
 void notifyObservers() {
@@ -61,50 +61,15 @@ void notifyObservers() {
 }  // namespace
 
 const char* LocationAuthorization::word(AuthorizationStatus status) {
-    switch (status) {
-        case AuthorizationStatus::NotDetermined:
-            return "not-determined";
-        case AuthorizationStatus::Restricted:
-            return "restricted";
-        case AuthorizationStatus::Denied:
-            return "denied";
-        case AuthorizationStatus::AuthorizedAlways:
-            return "always";
-        case AuthorizationStatus::AuthorizedWhenInUse:
-            return "granted";
-    }
-    return "not-determined";
+    return permission().word(status);
 }
 
 std::optional<AuthorizationStatus> LocationAuthorization::parse(const std::string& text) {
-    const std::string w = paths::settingWord(text);
-    if (w == "granted" || w == "when-in-use") return AuthorizationStatus::AuthorizedWhenInUse;
-    if (w == "always") return AuthorizationStatus::AuthorizedAlways;
-    if (w == "denied") return AuthorizationStatus::Denied;
-    if (w == "restricted") return AuthorizationStatus::Restricted;
-    if (w == "not-determined" || w.empty()) return AuthorizationStatus::NotDetermined;
-    return std::nullopt;
+    return permission().parse(text);
 }
 
 AuthorizationStatus LocationAuthorization::current() {
-    std::string complaint;
-    std::optional<AuthorizationStatus> status;
-    if (auto value = paths::environmentSettingWord("HALIDEX_LOCATION_AUTH")) {
-        status = parse(*value);
-        if (!status)
-            complaint = "HALIDEX_LOCATION_AUTH=" + *value +
-                        " is not one of granted, always, denied, restricted";
-    }
-    if (!status) {
-        if (auto value = paths::readSettingWord(settingPath(kAuthorizationFile))) {
-            status = parse(*value);
-            if (!status && complaint.empty())
-                complaint = "Location authorization setting \"" + *value +
-                            "\" not understood; asking again";
-        }
-    }
-    complainOnce(complaint);
-    return status.value_or(AuthorizationStatus::NotDetermined);
+    return permission().current(settingPath(kAuthorizationFile));
 }
 
 bool LocationAuthorization::servicesEnabled() {
@@ -118,24 +83,18 @@ bool LocationAuthorization::servicesEnabled() {
 }
 
 AuthorizationStatus LocationAuthorization::requestWhenInUse() {
-    const AuthorizationStatus now = current();
-    if (now != AuthorizationStatus::NotDetermined) return now;
-    AuthorizationStatus answer = AuthorizationStatus::AuthorizedWhenInUse;
-    {
+    bool asked = false;
+    const AuthorizationStatus status = permission().request(settingPath(kAuthorizationFile), [&] {
+        asked = true;
         std::lock_guard lock(observers().mutex);
-        if (observers().promptAnswer) answer = *observers().promptAnswer;
-    }
-    if (answer == AuthorizationStatus::NotDetermined) return now;  // the question went unanswered
-    std::string error;
-    if (!set(answer, &error)) hxLog("Cannot record the location answer: %@", error.c_str());
-    return current();
+        return observers().promptAnswer.value_or(AuthorizationStatus::AuthorizedWhenInUse);
+    });
+    if (asked && status != AuthorizationStatus::NotDetermined) notifyObservers();
+    return status;
 }
 
 bool LocationAuthorization::set(AuthorizationStatus status, std::string* error) {
-    const bool written =
-        status == AuthorizationStatus::NotDetermined
-            ? paths::removeSetting(settingPath(kAuthorizationFile), error)
-            : paths::writeSettingWord(settingPath(kAuthorizationFile), word(status), error);
+    const bool written = permission().set(settingPath(kAuthorizationFile), status, error);
     notifyObservers();
     return written;
 }

@@ -43,7 +43,7 @@ std::unique_ptr<LocationBackend> gpsd(const std::string& spec) {
     }
     return std::make_unique<GpsdLocationBackend>(host, port);
 #else
-    hxLog("HALIDEX_LOCATION=%@: this build has no gpsd support; using a fixed point", spec.c_str());
+    hxLog("HALIDEX_LOCATION=%s: this build has no gpsd support; using a fixed point", spec.c_str());
     return fixedPoint();
 #endif
 }
@@ -58,7 +58,7 @@ std::unique_ptr<LocationBackend> makeLocationBackend() {
     NmeaLog log;
     std::string error;
     if (!NmeaLog::load(choice, log, &error)) {
-        hxLog("HALIDEX_LOCATION: %@; using a fixed point", error.c_str());
+        hxLog("HALIDEX_LOCATION: %s; using a fixed point", error.c_str());
         return fixedPoint();
     }
     return std::make_unique<SimulatedLocationBackend>(std::move(log.fixes));

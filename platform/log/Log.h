@@ -13,14 +13,14 @@
 #include <string>
 #include <string_view>
 
-// Logs one message. Besides the printf conversions, the format accepts "%@" for an object's
-// description, for which the caller passes a `const char*` (a null pointer prints "(null)").
-// There is deliberately no printf format attribute: "%@" is not a printf conversion and the
-// compiler would reject every message that uses it.
-void hxLog(const char* format, ...);
+// Logs one message, formatted as printf does; the compiler checks the conversions against the
+// arguments. An object's description is passed as a `const char*` to "%s" (a null pointer
+// prints "(null)"). "%@", the older spelling of that conversion, is still read as "%s" in a
+// format made at run time, but literal formats use "%s" so that the compiler can check them.
+void hxLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The same with an argument list already started.
-void hxLogv(const char* format, va_list args);
+void hxLogv(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 namespace hx::log {
 
@@ -36,7 +36,7 @@ Sink setSink(Sink sink);
 void resetSink();
 
 // Formats a message the way hxLog does ("%@" included), without logging it.
-std::string format(const char* format, ...);
-std::string vformat(const char* format, va_list args);
+std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string vformat(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 }  // namespace hx::log

@@ -16,7 +16,7 @@ std::unique_ptr<AccelerometerBackend> makeAccelerometerBackend() {
     auto iio = std::make_unique<IioAccelerometer>(IioAccelerometer::defaultRoot());
     if (choice == "iio" || iio->isAvailable()) return iio;
     if (!choice.empty() && choice != "auto")
-        hxLog("HALIDEX_MOTION=%@ is not one of auto, iio, simulated; using the simulated sensor",
+        hxLog("HALIDEX_MOTION=%s is not one of auto, iio, simulated; using the simulated sensor",
               choice.c_str());
     return std::make_unique<SimulatedAccelerometer>();
 }

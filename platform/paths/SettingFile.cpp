@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "platform/paths/FileAccess.h"
 #include "platform/paths/Paths.h"
 
 namespace hx::paths {
@@ -13,8 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A setting is one word; anything longer is not one and need not be read whole.
-constexpr std::streamsize kMaxSettingBytes = 256;
+// A setting is one word; a file far longer than that is not a setting.
+constexpr size_t kMaxSettingBytes = 4096;
 
 void setError(std::string* error, std::string message) {
     if (error) *error = std::move(message);
@@ -33,16 +33,12 @@ std::string settingWord(std::string text) {
 }
 
 std::optional<std::string> readSettingWord(const std::string& path, std::string* error) {
-    std::error_code missing;
-    if (!fs::exists(path, missing)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    std::string text(size_t(kMaxSettingBytes), '\0');
-    if (in) in.read(text.data(), kMaxSettingBytes);
-    if (!in && !in.eof()) {
-        setError(error, "cannot read " + path);
+    std::string text;
+    ReadFailure failure;
+    if (!readWholeFile(path, text, &failure, kMaxSettingBytes)) {
+        if (!failure.missing) setError(error, std::move(failure.message));
         return std::nullopt;
     }
-    text.resize(size_t(in.gcount()));
     return settingWord(std::move(text));
 }
 
@@ -56,24 +52,7 @@ bool writeSettingWord(const std::string& path, const std::string& word, std::str
     const fs::path target(path);
     if (target.has_parent_path() && !ensureDirectory(target.parent_path().string(), error))
         return false;
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << word << '\n';
-        out.flush();
-        if (!out) {
-            setError(error, "cannot write " + temporary);
-            return false;
-        }
-    }
-    std::error_code failure;
-    fs::rename(temporary, target, failure);
-    if (failure) {
-        setError(error, "cannot replace " + path + ": " + failure.message());
-        fs::remove(temporary, failure);
-        return false;
-    }
-    return true;
+    return writeFileAtomically(path, word + "\n", error);
 }
 
 bool removeSetting(const std::string& path, std::string* error) {

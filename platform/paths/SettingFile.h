@@ -14,14 +14,14 @@ namespace hx::paths {
 std::string settingWord(std::string text);
 
 // The word in the file at `path`; nullopt when there is no file. A file that exists but cannot
-// be read also gives nullopt, with the reason in `error`.
+// be read (or is far too long for one word) also gives nullopt, with the reason in `error`.
 std::optional<std::string> readSettingWord(const std::string& path, std::string* error = nullptr);
 
 // The word in the environment variable `name`; nullopt when it is unset or empty.
 std::optional<std::string> environmentSettingWord(const char* name);
 
-// Writes `word` and a newline to a temporary file beside `path` and renames it over `path`, so
-// a reader sees the old word or the new one; makes the folder when missing.
+// Writes `word` and a newline atomically (see FileAccess.h), so a reader, a second writer or a
+// crash leaves the old word or the new one; makes the folder when missing.
 bool writeSettingWord(const std::string& path, const std::string& word,
                       std::string* error = nullptr);
 

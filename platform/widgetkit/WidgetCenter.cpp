@@ -31,7 +31,7 @@ std::size_t WidgetCenter::reloadAllTimelines() {
 
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
-        hxLog("Cannot ask the widget hosts to reload: %@", std::strerror(errno));
+        hxLog("Cannot ask the widget hosts to reload: %s", std::strerror(errno));
         return 0;
     }
     const std::size_t length = std::strlen(kReloadAllTimelinesMessage);
@@ -54,7 +54,7 @@ std::size_t WidgetCenter::reloadAllTimelines() {
             // Nobody listens there any more: a host that did not clean up after itself.
             fs::remove(entry.path(), ec);
         } else {
-            hxLog("Cannot reach the widget host at %@: %@", path.c_str(), std::strerror(errno));
+            hxLog("Cannot reach the widget host at %s: %s", path.c_str(), std::strerror(errno));
         }
     }
     ::close(fd);

@@ -59,7 +59,7 @@ void listen(std::shared_ptr<Run> run) {
         const int n = ::poll(fds, 2, -1);
         if (n < 0) {
             if (errno == EINTR) continue;
-            hxLog("Widget host: waiting for requests failed: %@", std::strerror(errno));
+            hxLog("Widget host: waiting for requests failed: %s", std::strerror(errno));
             return;
         }
         if (fds[1].revents) return;

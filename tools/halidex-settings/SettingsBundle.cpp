@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <sstream>
+
+#include <ini.h>
+
+#include "platform/paths/FileAccess.h"
 
 namespace hx::settings {
 
 namespace {
+
+// A bundle lists a few preferences; anything far larger is not one.
+constexpr size_t kMaxBundleBytes = size_t{1} << 20;
 
 std::string_view trim(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -104,88 +109,156 @@ const Preference* SettingsBundle::find(std::string_view key) const {
     return nullptr;
 }
 
-std::optional<SettingsBundle> SettingsBundle::parse(std::string_view text, std::string* error) {
-    SettingsBundle bundle;
-    int lineNumber = 0;
-    auto fail = [&](const std::string& message) -> std::optional<SettingsBundle> {
-        if (error) *error = message;
-        return std::nullopt;
-    };
-    auto failAtLine = [&](const std::string& message) {
-        return fail("line " + std::to_string(lineNumber) + ": " + message);
-    };
+namespace {
 
-    Preference* current = nullptr;
-    bool hasTitle = false, hasType = false;
-    std::optional<std::string> defaultText;
-    auto closeSection = [&]() -> std::string {
-        if (!current) return {};
-        std::string problem = finish(*current, hasTitle, hasType, defaultText);
-        return problem.empty() ? problem : "preference " + current->key + " " + problem;
-    };
+// Feeds the text to inih one line at a time (inih's reader interface), counting lines so that
+// messages can name them, and noting the section headers in order, as inih reports a section
+// only with its first setting and a preference without settings must still be seen.
+struct LineFeed {
+    std::string_view text;
+    int line = 0;
+    int tooLong = 0;  // the first line longer than inih's line buffer
+    std::vector<std::pair<std::string, int>> headers;
+};
 
-    std::istringstream lines{std::string(text)};
-    for (std::string raw; std::getline(lines, raw);) {
-        ++lineNumber;
-        std::string_view line = trim(raw);
-        if (line.empty() || line.front() == '#' || line.front() == ';') continue;
-        if (line.front() == '[') {
-            if (line.back() != ']') return failAtLine("a section name ends with ']'");
-            if (std::string problem = closeSection(); !problem.empty()) return fail(problem);
-            std::string key(trim(line.substr(1, line.size() - 2)));
-            if (key.empty()) return failAtLine("empty section name");
-            if (bundle.find(key)) return failAtLine("preference " + key + " appears twice");
-            bundle.preferences.emplace_back();
-            bundle.preferences.back().key = key;
-            current = &bundle.preferences.back();
-            hasTitle = hasType = false;
-            defaultText.reset();
-            continue;
+char* feedLine(char* buffer, int size, void* stream) {
+    LineFeed& feed = *static_cast<LineFeed*>(stream);
+    if (feed.text.empty()) return nullptr;
+    const size_t end = feed.text.find('\n');
+    std::string_view line = feed.text.substr(0, end == std::string_view::npos ? end : end + 1);
+    feed.text.remove_prefix(line.size());
+    ++feed.line;
+    if (line.size() >= static_cast<size_t>(size)) {
+        if (feed.tooLong == 0) feed.tooLong = feed.line;
+        line = "\n";
+    }
+    // A heading is "[name]", with anything after the ']' ignored, as inih reads it.
+    if (std::string_view heading = trim(line); heading.starts_with('[')) {
+        if (size_t close = heading.find(']'); close != std::string_view::npos)
+            feed.headers.emplace_back(trim(heading.substr(1, close - 1)), feed.line);
+    }
+    line.copy(buffer, line.size());
+    buffer[line.size()] = '\0';
+    return buffer;
+}
+
+class BundleReader {
+  public:
+    explicit BundleReader(const LineFeed& feed) : feed_(feed) {}
+
+    static int handle(void* user, const char*, const char* name, const char* value) {
+        return static_cast<BundleReader*>(user)->setting(name, value) ? 1 : 0;
+    }
+
+    // After the last line: the sections still open, then the bundle as a whole.
+    std::optional<SettingsBundle> result(int parseResult, std::string* error) {
+        // inih's own complaints (a line that is no setting) come first when they come earlier.
+        if (parseResult > 0 && (problem_.empty() || parseResult < problemLine_))
+            failAt(parseResult, "expected \"name = value\" or a [preference] heading");
+        if (feed_.tooLong > 0 && (problem_.empty() || feed_.tooLong < problemLine_))
+            failAt(feed_.tooLong, "the line is too long");
+        if (problem_.empty()) openHeadings();
+        if (problem_.empty()) closeSection();
+        if (problem_.empty() && bundle_.preferences.empty()) problem_ = "no preferences";
+        if (!problem_.empty()) {
+            if (error) *error = problem_;
+            return std::nullopt;
         }
-        size_t equals = line.find('=');
-        if (equals == std::string_view::npos) return failAtLine("expected \"name = value\"");
-        if (!current) return failAtLine("a setting outside any [preference] section");
-        std::string_view name = trim(line.substr(0, equals));
-        std::string_view value = trim(line.substr(equals + 1));
+        return std::move(bundle_);
+    }
 
+  private:
+    bool setting(std::string_view name, std::string_view value) {
+        if (!problem_.empty()) return false;  // only the first mistake is reported
+        if (!openHeadings()) return false;
+        if (!current_) return failHere("a setting outside any [preference] section");
         if (name == "title") {
-            current->title = value;
-            hasTitle = true;
+            current_->title = value;
+            hasTitle_ = true;
         } else if (name == "type") {
             if (value == "choice")
-                current->kind = Preference::Kind::Choice;
+                current_->kind = Preference::Kind::Choice;
             else if (value == "switch")
-                current->kind = Preference::Kind::Switch;
+                current_->kind = Preference::Kind::Switch;
             else
-                return failAtLine("type is choice or switch");
-            hasType = true;
+                return failHere("type is choice or switch");
+            hasType_ = true;
         } else if (name == "default") {
-            defaultText = std::string(value);
+            defaultText_ = std::string(value);
         } else if (name.starts_with("choice ")) {
             auto number = parseInteger(trim(name.substr(7)));
-            if (!number) return failAtLine("\"choice\" is followed by an integer");
-            for (const Choice& choice : current->choices)
-                if (choice.value == *number) return failAtLine("choice listed twice");
-            current->choices.push_back({*number, std::string(value)});
+            if (!number) return failHere("\"choice\" is followed by an integer");
+            for (const Choice& choice : current_->choices)
+                if (choice.value == *number) return failHere("choice listed twice");
+            current_->choices.push_back({*number, std::string(value)});
         } else {
-            return failAtLine("unknown setting \"" + std::string(name) + "\"");
+            return failHere("unknown setting \"" + std::string(name) + "\"");
         }
+        return true;
     }
-    if (std::string problem = closeSection(); !problem.empty()) return fail(problem);
-    if (bundle.preferences.empty()) return fail("no preferences");
-    return bundle;
+
+    // Starts a preference for every heading read since the last setting.
+    bool openHeadings() {
+        for (; opened_ < feed_.headers.size(); ++opened_) {
+            const auto& [key, line] = feed_.headers[opened_];
+            if (!closeSection()) return false;
+            if (key.empty()) return failAt(line, "empty section name");
+            if (bundle_.find(key)) return failAt(line, "preference " + key + " appears twice");
+            bundle_.preferences.emplace_back();
+            bundle_.preferences.back().key = key;
+            current_ = &bundle_.preferences.back();
+            hasTitle_ = hasType_ = false;
+            defaultText_.reset();
+        }
+        return true;
+    }
+
+    bool closeSection() {
+        if (!current_) return true;
+        std::string problem = finish(*current_, hasTitle_, hasType_, defaultText_);
+        current_ = nullptr;
+        if (problem.empty()) return true;
+        problem_ = "preference " + bundle_.preferences.back().key + " " + problem;
+        problemLine_ = feed_.line;
+        return false;
+    }
+
+    bool failHere(const std::string& message) { return failAt(feed_.line, message); }
+    bool failAt(int line, const std::string& message) {
+        problem_ = "line " + std::to_string(line) + ": " + message;
+        problemLine_ = line;
+        return false;
+    }
+
+    const LineFeed& feed_;
+    SettingsBundle bundle_;
+    size_t opened_ = 0;
+    Preference* current_ = nullptr;
+    bool hasTitle_ = false, hasType_ = false;
+    std::optional<std::string> defaultText_;
+    std::string problem_;
+    int problemLine_ = 0;
+};
+
+}  // namespace
+
+std::optional<SettingsBundle> SettingsBundle::parse(std::string_view text, std::string* error) {
+    LineFeed feed;
+    feed.text = text;
+    BundleReader reader(feed);
+    const int result = ini_parse_stream(&feedLine, &feed, &BundleReader::handle, &reader);
+    return reader.result(result, error);
 }
 
 std::optional<SettingsBundle> SettingsBundle::load(const std::string& path, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        if (error) *error = "cannot read " + path;
+    std::string text;
+    paths::ReadFailure failure;
+    if (!paths::readWholeFile(path, text, &failure, kMaxBundleBytes)) {
+        if (error) *error = failure.message;
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
     std::string problem;
-    auto bundle = parse(text.str(), &problem);
+    auto bundle = parse(text, &problem);
     if (!bundle && error) *error = path + ": " + problem;
     return bundle;
 }

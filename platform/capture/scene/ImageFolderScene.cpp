@@ -78,7 +78,7 @@ std::shared_ptr<const ImageFolderScene> ImageFolderScene::load(const std::string
         if (source && source->createThumbnailAtIndex(0, kCheckSide))
             readable.push_back(path);
         else
-            hxLog("camera scene: cannot read the picture %@; leaving it out", path.c_str());
+            hxLog("camera scene: cannot read the picture %s; leaving it out", path.c_str());
     }
     if (readable.empty()) return fail("no picture in " + folder + " could be read");
     return std::shared_ptr<const ImageFolderScene>(
@@ -120,7 +120,7 @@ std::shared_ptr<const ImageFolderScene::Picture> ImageFolderScene::pictureAt(dou
             return cached_;
         }
         // Changed on disk since it was loaded: drop it and show the next one.
-        hxLog("camera scene: cannot read the picture %@ any more; leaving it out",
+        hxLog("camera scene: cannot read the picture %s any more; leaving it out",
               paths_[index].c_str());
         shown_.erase(shown_.begin() + static_cast<std::ptrdiff_t>(place));
     }

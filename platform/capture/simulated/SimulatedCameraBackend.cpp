@@ -32,7 +32,7 @@ std::shared_ptr<SimulatedCameraBackend> SimulatedCameraBackend::fromEnvironment(
         std::string error;
         back = scene::ImageFolderScene::load(folder, 3.0, &error);
         if (!back) {
-            hxLog("HALIDEX_CAMERA_SCENE: %@; showing the built-in scene", error.c_str());
+            hxLog("HALIDEX_CAMERA_SCENE: %s; showing the built-in scene", error.c_str());
         } else {
             const std::filesystem::path frontFolder = std::filesystem::path(folder) / "front";
             std::error_code ec;

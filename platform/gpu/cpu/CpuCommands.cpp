@@ -261,7 +261,7 @@ void CpuCommandBuffer::execute(WorkerPool& pool) {
     {
         std::lock_guard lock(mutex_);
         if (!error.empty() && error_.empty()) error_ = error;
-        if (!error_.empty()) hxLog("GPU command buffer \"%@\": %@", label_.c_str(), error_.c_str());
+        if (!error_.empty()) hxLog("GPU command buffer \"%s\": %s", label_.c_str(), error_.c_str());
         status_ = error_.empty() ? CommandBufferStatus::Completed : CommandBufferStatus::Error;
     }
     statusChanged_.notify_all();

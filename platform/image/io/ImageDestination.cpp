@@ -19,7 +19,7 @@ constexpr double kDefaultQuality = 0.9;
 
 std::shared_ptr<ImageDestination> refuse(const std::string& type, size_t count) {
     if (!isSupportedType(type))
-        hxLog("Image destination: cannot write images of type \"%@\"", type.c_str());
+        hxLog("Image destination: cannot write images of type \"%s\"", type.c_str());
     else
         hxLog("Image destination: holds exactly one image, not %d", int(count));
     return nullptr;
@@ -147,7 +147,7 @@ bool ImageDestination::finalize() {
     std::vector<uint8_t> bytes;
     std::string error;
     if (!encode(bytes, &error)) {
-        hxLog("Image destination: cannot encode the %@ image: %@", type_.c_str(), error.c_str());
+        hxLog("Image destination: cannot encode the %s image: %s", type_.c_str(), error.c_str());
         return false;
     }
     if (data_) {
@@ -155,7 +155,7 @@ bool ImageDestination::finalize() {
         return true;
     }
     if (!writeFileAtomically(path_, bytes.data(), bytes.size(), &error)) {
-        hxLog("Image destination: cannot write %@: %@", path_.c_str(), error.c_str());
+        hxLog("Image destination: cannot write %s: %s", path_.c_str(), error.c_str());
         return false;
     }
     return true;

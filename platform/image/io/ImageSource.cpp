@@ -36,7 +36,7 @@ std::shared_ptr<ImageSource> ImageSource::createWithURL(const std::string& path)
     std::vector<uint8_t> bytes;
     std::string error;
     if (!readFileContents(path, bytes, &error)) {
-        hxLog("Image source: cannot read %@: %@", path.c_str(), error.c_str());
+        hxLog("Image source: cannot read %s: %s", path.c_str(), error.c_str());
         return nullptr;
     }
     return createWithData(std::move(bytes));
@@ -127,7 +127,7 @@ ImageRef ImageSource::decode(int maxPixelSize) const {
         image = nullptr;
         error = "out of memory";
     }
-    if (!image) hxLog("Image source: cannot decode the %@ image: %@", type_.c_str(), error.c_str());
+    if (!image) hxLog("Image source: cannot decode the %s image: %s", type_.c_str(), error.c_str());
     return image;
 }
 

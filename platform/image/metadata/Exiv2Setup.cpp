@@ -16,7 +16,7 @@ void logExiv2Message(int level, const char* message) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
     if (text.empty()) return;
-    hxLog("exiv2: %@", text.c_str());
+    hxLog("exiv2: %s", text.c_str());
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ void work(std::shared_ptr<Run> run) {
         gps_data_t data{};
         if (gps_open(run->host.c_str(), run->port.c_str(), &data) != 0) {
             if (!outageReported) {
-                hxLog("gpsd at %@:%@ cannot be reached: %@", run->host.c_str(), run->port.c_str(),
+                hxLog("gpsd at %s:%s cannot be reached: %s", run->host.c_str(), run->port.c_str(),
                       gps_errstr(errno));
                 postFailure(run);
                 outageReported = true;
@@ -149,7 +149,7 @@ void work(std::shared_ptr<Run> run) {
         gps_close(&data);
         if (end == ReadEnd::stopped) break;
         if (!outageReported) {
-            hxLog("Lost the connection to gpsd at %@:%@", run->host.c_str(), run->port.c_str());
+            hxLog("Lost the connection to gpsd at %s:%s", run->host.c_str(), run->port.c_str());
             postFailure(run);
             outageReported = true;
         }
@@ -177,7 +177,7 @@ void GpsdLocationBackend::start(LocationSink sink) {
     run_->retrySeconds = retrySeconds_;
     run_->sink = std::move(sink);
     if (run_->wakeFd < 0) {
-        hxLog("gpsd: cannot make a wake-up descriptor: %@", std::strerror(errno));
+        hxLog("gpsd: cannot make a wake-up descriptor: %s", std::strerror(errno));
         RunLoop::main().post([weak = std::weak_ptr(run_)] {
             std::shared_ptr<Run> r = weak.lock();
             if (r && !r->stopping.load() && r->sink.didFail)

@@ -3,14 +3,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <optional>
-#include <sstream>
+
+#include "platform/paths/FileAccess.h"
 
 namespace hx {
 namespace {
 
 constexpr double kSecondsPerDay = 86400;
+// A day of sentences at 10 Hz is a few hundred megabytes; more is not a log to replay.
+constexpr size_t kMaxLogBytes = size_t{1} << 30;
 
 std::vector<std::string_view> splitFields(std::string_view body) {
     std::vector<std::string_view> fields;
@@ -256,14 +258,13 @@ NmeaLog NmeaLog::parse(std::string_view text) {
 }
 
 bool NmeaLog::load(const std::string& path, NmeaLog& log, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot open " + path;
+    std::string text;
+    paths::ReadFailure failure;
+    if (!paths::readWholeFile(path, text, &failure, kMaxLogBytes)) {
+        if (error) *error = failure.message;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    log = parse(text.str());
+    log = parse(text);
     if (log.fixes.empty()) {
         if (error) *error = "no position fixes in " + path;
         return false;

@@ -111,7 +111,7 @@ Location SimulatedLocationBackend::defaultFixedPoint() {
     Location point;
     if (const char* text = std::getenv("HALIDEX_LOCATION_POINT"); text && *text) {
         if (parsePoint(text, point)) return point;
-        hxLog("HALIDEX_LOCATION_POINT=\"%@\" is not \"latitude,longitude[,altitude]\"", text);
+        hxLog("HALIDEX_LOCATION_POINT=\"%s\" is not \"latitude,longitude[,altitude]\"", text);
     }
     // The old town square of Kraków: a quiet default that is plainly not the user's home.
     point.latitude = 50.0616;

@@ -106,7 +106,7 @@ IioAccelerometer::IioAccelerometer(std::string root) {
         if (auto matrix = parseMountMatrix(*text))
             mount_ = *matrix;
         else
-            hxLog("Ignoring the accelerometer's mount matrix \"%@\"", text->c_str());
+            hxLog("Ignoring the accelerometer's mount matrix \"%s\"", text->c_str());
         break;
     }
     device_ = device;

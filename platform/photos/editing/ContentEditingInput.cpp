@@ -16,7 +16,7 @@ image::ImageRef ContentEditingInput::displaySizeImage() const {
         auto source = image::ImageSource::createWithURL(fullSizeImageURL_);
         if (source) displaySizeImage_ = source->createThumbnailAtIndex(0, kDisplaySizeLongSide);
         if (!displaySizeImage_) {
-            hxLog("photo library: no display-size picture of asset %@ from %@",
+            hxLog("photo library: no display-size picture of asset %s from %s",
                   asset_.localIdentifier.c_str(), fullSizeImageURL_.c_str());
         }
     });

@@ -46,7 +46,7 @@ std::shared_ptr<const ContentEditingInput> makeInput(
     std::string path = store->originalPath(*record);
     std::error_code ignored;
     if (!std::filesystem::exists(path, ignored)) {
-        hxLog("photo library: the file of asset %@ is missing: %@", identifier.c_str(),
+        hxLog("photo library: the file of asset %s is missing: %s", identifier.c_str(),
               path.c_str());
         info.error = PhotosError{PhotosErrorCode::InvalidResource,
                                  "the file of asset " + identifier + " is missing"};

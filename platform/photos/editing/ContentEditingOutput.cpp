@@ -12,7 +12,7 @@ ContentEditingOutput::ContentEditingOutput(const ContentEditingInput& input)
     std::string folder = paths::temporaryDirectory() + "/photo-edits";
     std::string error;
     if (!paths::ensureDirectory(folder, &error)) {
-        hxLog("photo library: cannot make %@ for rendered content: %@", folder.c_str(),
+        hxLog("photo library: cannot make %s for rendered content: %s", folder.c_str(),
               error.c_str());
     }
     renderedContentURL_ = folder + "/" + makeUUID() + ".jpg";

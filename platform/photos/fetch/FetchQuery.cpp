@@ -17,7 +17,7 @@ namespace {
 const SortDescriptor* firstDescriptor(const FetchOptions* options) {
     if (!options || options->sortDescriptors.empty()) return nullptr;
     if (options->sortDescriptors.size() > 1) {
-        hxLog("photo library: only the first sort descriptor (%@) orders a fetch",
+        hxLog("photo library: only the first sort descriptor (%s) orders a fetch",
               options->sortDescriptors.front().key.c_str());
     }
     return &options->sortDescriptors.front();
@@ -36,7 +36,7 @@ void applyOptions(const FetchOptions* options, AssetQuery& query) {
         query.order = AssetOrder::CreationDate;
         query.direction = direction(*descriptor);
     } else {
-        hxLog("photo library: assets cannot be sorted by \"%@\"", descriptor->key.c_str());
+        hxLog("photo library: assets cannot be sorted by \"%s\"", descriptor->key.c_str());
     }
 }
 
@@ -48,7 +48,7 @@ void applyOptions(const FetchOptions* options, AlbumQuery& query) {
     } else if (descriptor->key == "localizedTitle" || descriptor->key == "title") {
         query.order = AlbumOrder::Title;
     } else {
-        hxLog("photo library: collections cannot be sorted by \"%@\"", descriptor->key.c_str());
+        hxLog("photo library: collections cannot be sorted by \"%s\"", descriptor->key.c_str());
         return;
     }
     query.direction = direction(*descriptor);

@@ -45,7 +45,7 @@ std::optional<Version> versionOf(const Asset& asset, ImageRequestOptionsVersion 
 bool fileIsThere(const Asset& asset, const Version& version, ImageResultInfo& info) {
     std::error_code ignored;
     if (std::filesystem::exists(version.path, ignored)) return true;
-    hxLog("photo library: the file of asset %@ is missing: %@", asset.localIdentifier().c_str(),
+    hxLog("photo library: the file of asset %s is missing: %s", asset.localIdentifier().c_str(),
           version.path.c_str());
     info.error = PhotosError{PhotosErrorCode::InvalidResource,
                              "the file of asset " + asset.localIdentifier() + " is missing"};
@@ -89,7 +89,7 @@ image::ImageRef ImageLoader::load(const Asset& asset, Size target, ImageContentM
                                : source->createImageAtIndex(0);
     }
     if (!picture) {
-        hxLog("photo library: cannot read the picture of asset %@ from %@",
+        hxLog("photo library: cannot read the picture of asset %s from %s",
               asset.localIdentifier().c_str(), version->path.c_str());
         info.error =
             PhotosError{PhotosErrorCode::InvalidResource,
@@ -109,7 +109,7 @@ Bytes ImageLoader::loadData(const Asset& asset, ImageRequestOptionsVersion reque
     auto bytes = std::make_shared<std::vector<uint8_t>>();
     std::string error;
     if (!image::readFileContents(version->path, *bytes, &error)) {
-        hxLog("photo library: cannot read the file of asset %@: %@",
+        hxLog("photo library: cannot read the file of asset %s: %s",
               asset.localIdentifier().c_str(), error.c_str());
         info.error = PhotosError{PhotosErrorCode::InvalidResource, error};
         return nullptr;

@@ -12,13 +12,13 @@ thread_local ChangeTransaction* currentTransaction = nullptr;
 
 ChangeRequest::ChangeRequest(const char* what) : transaction_(ChangeTransaction::current()) {
     if (!transaction_) {
-        hxLog("photo library: %@ was made outside a change block; it does nothing", what);
+        hxLog("photo library: %s was made outside a change block; it does nothing", what);
     }
 }
 
 bool ChangeRequest::changeable(const char* what) const {
     if (transaction_ && transaction_ == ChangeTransaction::current()) return true;
-    hxLog("photo library: %@ outside the change block of its request does nothing", what);
+    hxLog("photo library: %s outside the change block of its request does nothing", what);
     return false;
 }
 

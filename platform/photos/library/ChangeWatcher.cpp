@@ -72,7 +72,7 @@ ChangeWatcher::ChangeWatcher(const std::string& folder, double pollIntervalSecon
     if (state_->inotify >= 0 &&
         ::inotify_add_watch(state_->inotify, folder.c_str(),
                             IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE) < 0) {
-        hxLog("photo library: cannot watch %@ (%@); polling for changes instead", folder.c_str(),
+        hxLog("photo library: cannot watch %s (%s); polling for changes instead", folder.c_str(),
               std::strerror(errno));
         ::close(state_->inotify);
         state_->inotify = -1;
@@ -81,7 +81,7 @@ ChangeWatcher::ChangeWatcher(const std::string& folder, double pollIntervalSecon
         state_->timeoutMilliseconds = std::max(state_->timeoutMilliseconds, kSafetyNetMilliseconds);
     }
     if (state_->stop < 0) {
-        hxLog("photo library: cannot make the watcher's stop signal: %@", std::strerror(errno));
+        hxLog("photo library: cannot make the watcher's stop signal: %s", std::strerror(errno));
         return;
     }
     thread_ = std::thread([state = state_] { state->run(); });
@@ -91,7 +91,7 @@ ChangeWatcher::~ChangeWatcher() {
     if (!thread_.joinable()) return;
     uint64_t one = 1;
     if (::write(state_->stop, &one, sizeof one) < 0) {
-        hxLog("photo library: cannot stop the change watcher: %@", std::strerror(errno));
+        hxLog("photo library: cannot stop the change watcher: %s", std::strerror(errno));
     }
     if (thread_.get_id() == std::this_thread::get_id()) {
         thread_.detach();  // the thread holds its state and ends by itself

@@ -1,19 +1,29 @@
 #include "platform/photos/library/LibraryAuthorization.h"
 
-#include <cstdlib>
 #include <mutex>
 
-#include "platform/log/Log.h"
-#include "platform/paths/SettingFile.h"
+#include "platform/paths/Permission.h"
 
 namespace hx::photos {
 namespace {
 
+const paths::Permission<AuthorizationStatus>& permission() {
+    static const paths::Permission<AuthorizationStatus> instance(
+        "photo library", LibraryAuthorization::kEnvironmentVariable,
+        AuthorizationStatus::NotDetermined,
+        {{AuthorizationStatus::Authorized, "authorized"},
+         {AuthorizationStatus::Authorized, "authorised"},
+         {AuthorizationStatus::Authorized, "granted"},
+         {AuthorizationStatus::Limited, "limited"},
+         {AuthorizationStatus::Denied, "denied"},
+         {AuthorizationStatus::Restricted, "restricted"},
+         {AuthorizationStatus::NotDetermined, "not-determined"}});
+    return instance;
+}
+
 struct PromptState {
     std::mutex mutex;
     LibraryAuthorization::Prompt prompt;
-    // Two threads asking at once get one question.
-    std::mutex askMutex;
 };
 
 PromptState& promptState() {
@@ -28,74 +38,31 @@ std::string filePath(const std::string& folder) {
 }  // namespace
 
 const char* LibraryAuthorization::word(AuthorizationStatus status) {
-    switch (status) {
-        case AuthorizationStatus::NotDetermined:
-            return "not-determined";
-        case AuthorizationStatus::Restricted:
-            return "restricted";
-        case AuthorizationStatus::Denied:
-            return "denied";
-        case AuthorizationStatus::Authorized:
-            return "authorized";
-        case AuthorizationStatus::Limited:
-            return "limited";
-    }
-    return "not-determined";
+    return permission().word(status);
 }
 
 std::optional<AuthorizationStatus> LibraryAuthorization::parse(const std::string& text) {
-    const std::string w = paths::settingWord(text);
-    for (auto status : {AuthorizationStatus::NotDetermined, AuthorizationStatus::Restricted,
-                        AuthorizationStatus::Denied, AuthorizationStatus::Authorized,
-                        AuthorizationStatus::Limited}) {
-        if (w == word(status)) return status;
-    }
-    if (w == "authorised") return AuthorizationStatus::Authorized;
-    return std::nullopt;
+    return permission().parse(text);
 }
 
 AuthorizationStatus LibraryAuthorization::status(const std::string& folder) {
-    if (const char* forced = std::getenv(kEnvironmentVariable); forced && *forced) {
-        if (auto status = parse(forced)) return *status;
-        hxLog("photo library: %@=%@ is not a status; ignoring it", kEnvironmentVariable, forced);
-    }
-    std::string error;
-    const std::optional<std::string> text = paths::readSettingWord(filePath(folder), &error);
-    if (!text) {
-        if (!error.empty())
-            hxLog("photo library: cannot read the authorisation: %@", error.c_str());
-        return AuthorizationStatus::NotDetermined;
-    }
-    if (auto status = parse(*text)) return *status;
-    hxLog("photo library: %@ holds no status; taking it as not determined",
-          filePath(folder).c_str());
-    return AuthorizationStatus::NotDetermined;
+    return permission().current(filePath(folder));
 }
 
 bool LibraryAuthorization::set(const std::string& folder, AuthorizationStatus status,
                                std::string* error) {
-    if (status == AuthorizationStatus::NotDetermined)
-        return paths::removeSetting(filePath(folder), error);
-    return paths::writeSettingWord(filePath(folder), word(status), error);
+    return permission().set(filePath(folder), status, error);
 }
 
 AuthorizationStatus LibraryAuthorization::ask(const std::string& folder, AccessLevel level) {
-    PromptState& state = promptState();
-    std::lock_guard asking(state.askMutex);
-    AuthorizationStatus current = status(folder);
-    if (current != AuthorizationStatus::NotDetermined) return current;
-    Prompt prompt;
-    {
-        std::lock_guard lock(state.mutex);
-        prompt = state.prompt;
-    }
-    AuthorizationStatus answer = prompt ? prompt(level) : AuthorizationStatus::Authorized;
-    if (answer == AuthorizationStatus::NotDetermined) return answer;
-    std::string error;
-    if (!set(folder, answer, &error)) {
-        hxLog("photo library: cannot record the answer %@: %@", word(answer), error.c_str());
-    }
-    return answer;
+    return permission().request(filePath(folder), [level] {
+        Prompt prompt;
+        {
+            std::lock_guard lock(promptState().mutex);
+            prompt = promptState().prompt;
+        }
+        return prompt ? prompt(level) : AuthorizationStatus::Authorized;
+    });
 }
 
 void LibraryAuthorization::setPrompt(Prompt prompt) {

@@ -89,7 +89,7 @@ std::shared_ptr<PhotoLibrary> PhotoLibrary::sharedPhotoLibrary() {
         std::string reason;
         s.library = open({}, Options{}, &reason);
         if (!s.library) {
-            hxLog("photo library: the library cannot be opened: %@", reason.c_str());
+            hxLog("photo library: the library cannot be opened: %s", reason.c_str());
             s.library = make(LibraryStore::defaultFolder(), nullptr, Options{}, reason);
         }
     }
@@ -131,7 +131,7 @@ PhotoLibrary::ReadAccess PhotoLibrary::readAccess() {
     if (status == AuthorizationStatus::Authorized) return ReadAccess::Full;
     if (status == AuthorizationStatus::Limited) return ReadAccess::Limited;
     if (!deniedLogged_.exchange(true)) {
-        hxLog("photo library: access is %@; fetches find nothing",
+        hxLog("photo library: access is %s; fetches find nothing",
               LibraryAuthorization::word(status));
     }
     return ReadAccess::None;
@@ -199,12 +199,12 @@ void PhotoLibrary::runChanges(const std::function<void()>& changeBlock,
                               const ChangeCompletion& completion) {
     PhotosError error;
     bool success = applyChanges(changeBlock, &error);
-    if (!success) hxLog("photo library: the change failed: %@", error.description().c_str());
+    if (!success) hxLog("photo library: the change failed: %s", error.description().c_str());
     if (!completion) return;
     try {
         completion(success, success ? nullptr : &error);
     } catch (const std::exception& exception) {
-        hxLog("photo library: a change completion threw: %@", exception.what());
+        hxLog("photo library: a change completion threw: %s", exception.what());
     }
 }
 
@@ -221,7 +221,7 @@ bool PhotoLibrary::performChangesAndWait(const std::function<void()>& changeBloc
     PhotosError failure;
     queue_->sync([&] { success = applyChanges(changeBlock, &failure); });
     if (!success) {
-        hxLog("photo library: the change failed: %@", failure.description().c_str());
+        hxLog("photo library: the change failed: %s", failure.description().c_str());
         if (error) *error = failure;
     }
     return success;
@@ -294,7 +294,7 @@ void PhotoLibrary::deliver(const Change& change) {
         try {
             observer->photoLibraryDidChange(change);
         } catch (const std::exception& exception) {
-            hxLog("photo library: a change observer threw: %@", exception.what());
+            hxLog("photo library: a change observer threw: %s", exception.what());
         }
     }
 }

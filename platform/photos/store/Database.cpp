@@ -24,7 +24,7 @@ bool isBusy(int result) {
 
 bool Statement::check(int result, const char* what) {
     if (result == SQLITE_OK) return true;
-    hxLog("photo library: %@ failed for \"%@\": %@", what, sql_.c_str(), sqlite3_errmsg(db_));
+    hxLog("photo library: %s failed for \"%s\": %s", what, sql_.c_str(), sqlite3_errmsg(db_));
     return false;
 }
 
@@ -54,7 +54,7 @@ Statement::Step Statement::step() {
     if (result == SQLITE_ROW) return Step::Row;
     if (result == SQLITE_DONE) return Step::Done;
     if (!isBusy(result))
-        hxLog("photo library: \"%@\" failed: %@", sql_.c_str(), sqlite3_errmsg(db_));
+        hxLog("photo library: \"%s\" failed: %s", sql_.c_str(), sqlite3_errmsg(db_));
     // Clears the error state so the statement can be reset without reporting it again.
     sqlite3_reset(stmt_);
     return Step::Error;
@@ -105,7 +105,7 @@ std::unique_ptr<Database> Database::open(const std::string& path, std::string* e
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (result != SQLITE_OK) {
         std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(result);
-        hxLog("photo library: cannot open %@: %@", path.c_str(), message.c_str());
+        hxLog("photo library: cannot open %s: %s", path.c_str(), message.c_str());
         if (error) *error = "cannot open " + path + ": " + message;
         sqlite3_close(db);
         return nullptr;
@@ -123,7 +123,7 @@ std::unique_ptr<Statement> Database::prepare(const std::string& sql) {
     int result = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &stmt, nullptr);
     if (result != SQLITE_OK) {
         if (!isBusy(result))
-            hxLog("photo library: cannot prepare \"%@\": %@", sql.c_str(), sqlite3_errmsg(db_));
+            hxLog("photo library: cannot prepare \"%s\": %s", sql.c_str(), sqlite3_errmsg(db_));
         sqlite3_finalize(stmt);
         return nullptr;
     }
@@ -135,7 +135,7 @@ bool Database::execute(const std::string& sql) {
     int result = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
     if (result == SQLITE_OK) return true;
     if (!isBusy(result))
-        hxLog("photo library: \"%@\" failed: %@", sql.c_str(), message ? message : "unknown error");
+        hxLog("photo library: \"%s\" failed: %s", sql.c_str(), message ? message : "unknown error");
     sqlite3_free(message);
     return false;
 }

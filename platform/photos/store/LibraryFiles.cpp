@@ -35,7 +35,7 @@ bool LibraryFiles::write(const std::string& path, const std::vector<uint8_t>& by
     std::string message;
     if (!paths::ensureDirectory(folder, &message) ||
         !image::writeFileAtomically(path, bytes.data(), bytes.size(), &message)) {
-        hxLog("photo library: cannot write %@: %@", path.c_str(), message.c_str());
+        hxLog("photo library: cannot write %s: %s", path.c_str(), message.c_str());
         if (error) *error = "cannot write " + path + ": " + message;
         return false;
     }
@@ -45,7 +45,7 @@ bool LibraryFiles::write(const std::string& path, const std::vector<uint8_t>& by
 void LibraryFiles::remove(const std::string& path) const {
     std::error_code error;
     std::filesystem::remove(path, error);
-    if (error) hxLog("photo library: cannot remove %@: %@", path.c_str(), error.message().c_str());
+    if (error) hxLog("photo library: cannot remove %s: %s", path.c_str(), error.message().c_str());
 }
 
 }  // namespace hx::photos

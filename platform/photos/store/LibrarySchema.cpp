@@ -104,7 +104,7 @@ void keepBackup(Database& db, const std::string& folder, int64_t version) {
     std::error_code ignored;
     if (std::filesystem::exists(path, ignored)) return;
     if (!db.execute("VACUUM INTO " + sqlString(path))) {
-        hxLog("photo library: cannot keep a copy of schema %@ before upgrading",
+        hxLog("photo library: cannot keep a copy of schema %s before upgrading",
               std::to_string(version).c_str());
     }
 }

@@ -100,7 +100,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
     std::string message;
     if (!paths::ensureDirectory(folder, &message) ||
         !paths::ensureDirectory(folder + "/" + LibraryFiles::kOriginalsFolder, &message)) {
-        hxLog("photo library: cannot create %@: %@", folder.c_str(), message.c_str());
+        hxLog("photo library: cannot create %s: %s", folder.c_str(), message.c_str());
         return fail("cannot create the photo library folder " + folder + ": " + message);
     }
     std::string path = folder + "/" + kDatabaseName;
@@ -112,7 +112,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
     if (check != "ok") {
         std::string reason = check ? *check : db->lastError();
         // A statement that failed outright has already been logged.
-        if (check) hxLog("photo library: %@ is damaged: %@", path.c_str(), reason.c_str());
+        if (check) hxLog("photo library: %s is damaged: %s", path.c_str(), reason.c_str());
         return fail("the photo library database " + path + " is damaged: " + reason);
     }
     if (db->queryText("PRAGMA journal_mode = WAL") != "wal" ||
@@ -120,7 +120,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
         return fail("cannot configure the photo library database " + path + ": " + db->lastError());
     }
     if (!upgradeLibrarySchema(*db, folder, error)) {
-        if (error) hxLog("photo library: %@", error->c_str());
+        if (error) hxLog("photo library: %s", error->c_str());
         return nullptr;
     }
     std::unique_ptr<LibraryStore> store(new LibraryStore(std::move(folder), std::move(db)));

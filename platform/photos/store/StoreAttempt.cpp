@@ -29,7 +29,7 @@ bool retryWhileBusy(const char* what, const std::function<Attempt()>& attempt) {
         if (result == Attempt::Done) return true;
         if (result == Attempt::Failed) return false;
         if (round == kMaxAttempts) {
-            hxLog("photo library: gave up %@ after %@ tries: the database stayed busy", what,
+            hxLog("photo library: gave up %s after %s tries: the database stayed busy", what,
                   std::to_string(round).c_str());
             return false;
         }

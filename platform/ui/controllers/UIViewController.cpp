@@ -40,7 +40,7 @@ void UIViewController::loadView() {
             std::vector<std::shared_ptr<UIView>> views = nib->instantiateWithOwner(this);
             if (!view_ && views.size() == 1) setView(views.front());
             if (!view_ && !views.empty())
-                hxLog("Interface file %@ has several views and none is the \"view\" outlet",
+                hxLog("Interface file %s has several views and none is the \"view\" outlet",
                       nibName_.c_str());
         }
     }

@@ -138,7 +138,7 @@ UIImageRef UIImage::imageNamed(const std::string& name) {
         namedImages()[name] = image;
         return image;
     }
-    hxLog("Image \"%@\" not found in the resources", name.c_str());
+    hxLog("Image \"%s\" not found in the resources", name.c_str());
     return nullptr;
 }
 
@@ -146,7 +146,7 @@ UIImageRef UIImage::imageWithContentsOfFile(const std::string& path) {
     std::string error;
     image::ImageRef pixels = image::readPng(path, &error);
     if (!pixels) {
-        hxLog("Image file \"%@\" cannot be read: %@", path.c_str(), error.c_str());
+        hxLog("Image file \"%s\" cannot be read: %s", path.c_str(), error.c_str());
         return nullptr;
     }
     return std::make_shared<const UIImage>(pixels, scaleOfFileName(path), UIImageOrientation::Up);

@@ -1,13 +1,14 @@
 #include "platform/ui/interface/InterfaceDocument.h"
 
-#include <fstream>
-#include <sstream>
+#include "platform/paths/FileAccess.h"
 
 namespace hx::ui {
 
 namespace {
 
 constexpr const char* kFileSuffix = ".ui.json";
+// An interface file describes one screen; anything far larger is not one.
+constexpr size_t kMaxInterfaceFileBytes = size_t{16} << 20;
 
 class DocumentReader {
   public:
@@ -111,18 +112,13 @@ std::optional<InterfaceDocument> InterfaceDocument::fromValue(const InterfaceVal
 std::optional<InterfaceDocument> InterfaceDocument::fromFile(const std::string& path,
                                                              const std::string& name,
                                                              std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        if (error) *error = name + ": cannot read " + path;
+    std::string text;
+    paths::ReadFailure failure;
+    if (!paths::readWholeFile(path, text, &failure, kMaxInterfaceFileBytes)) {
+        if (error) *error = name + ": " + failure.message;
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        if (error) *error = name + ": cannot read " + path;
-        return std::nullopt;
-    }
-    return parse(text.str(), name, error);
+    return parse(text, name, error);
 }
 
 std::string interfaceFileName(const std::string& name) {

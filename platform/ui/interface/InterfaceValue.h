@@ -60,8 +60,9 @@ class InterfaceValue {
     std::vector<Member> members_;
 };
 
-// Reads JSON text (RFC 8259; objects keep their member order, a repeated member name is an
-// error). Nothing, with "line L, column C: reason" in error, when the text is not valid JSON.
+// Reads JSON text (RFC 8259, by nlohmann-json; objects keep their member order, a repeated
+// member name is an error). Nothing, with "line L, column C: reason" in error, when the text is
+// not valid JSON.
 std::optional<InterfaceValue> parseInterfaceJson(std::string_view text,
                                                  std::string* error = nullptr);
 

@@ -146,7 +146,7 @@ std::shared_ptr<UINib> UINib::nibWithNibName(const std::string& name, Bundle* bu
     Bundle& source = bundle ? *bundle : Bundle::main();
     std::optional<std::string> path = source.pathForResource(ui::interfaceFileName(name));
     if (!path) {
-        hxLog("Interface file %@ not found in %@", ui::interfaceFileName(name).c_str(),
+        hxLog("Interface file %s not found in %s", ui::interfaceFileName(name).c_str(),
               source.resourcePath().c_str());
         return nullptr;
     }
@@ -154,7 +154,7 @@ std::shared_ptr<UINib> UINib::nibWithNibName(const std::string& name, Bundle* bu
     std::optional<ui::InterfaceDocument> document =
         ui::InterfaceDocument::fromFile(*path, name, &error);
     if (!document) {
-        hxLog("Interface file %@ cannot be read: %@", path->c_str(), error.c_str());
+        hxLog("Interface file %s cannot be read: %s", path->c_str(), error.c_str());
         return nullptr;
     }
     return std::make_shared<UINib>(std::move(*document));
@@ -166,7 +166,7 @@ std::shared_ptr<UINib> UINib::nibWithText(std::string_view text, const std::stri
     std::optional<ui::InterfaceDocument> document =
         ui::InterfaceDocument::parse(text, name, &reason);
     if (!document) {
-        hxLog("Interface %@ cannot be read: %@", name.c_str(), reason.c_str());
+        hxLog("Interface %s cannot be read: %s", name.c_str(), reason.c_str());
         if (error) *error = reason;
         return nullptr;
     }
@@ -185,7 +185,7 @@ std::vector<std::shared_ptr<UIView>> UINib::instantiateWithOwner(InterfaceOwner*
     for (const ui::InterfaceObject& object : document_.objects) {
         std::shared_ptr<UIView> view = builder.build(object, owner);
         if (!view) {
-            hxLog("Interface %@ cannot be built: %@", document_.name.c_str(),
+            hxLog("Interface %s cannot be built: %s", document_.name.c_str(),
                   builder.error().c_str());
             if (error) *error = builder.error();
             return {};

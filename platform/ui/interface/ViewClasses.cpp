@@ -31,7 +31,7 @@ std::optional<UIImageRef> readImage(const InterfaceValue& value, std::string* er
     auto name = readString(value, error);
     if (!name) return std::nullopt;
     UIImageRef image = UIImage::imageNamed(*name);
-    if (!image) hxLog("Interface file: image \"%@\" not found", name->c_str());
+    if (!image) hxLog("Interface file: image \"%s\" not found", name->c_str());
     return image;
 }
 

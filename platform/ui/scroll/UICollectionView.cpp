@@ -38,7 +38,7 @@ void UICollectionView::setDelegate(UICollectionViewDelegate* delegate) {
 
 void UICollectionView::registerNib(std::shared_ptr<UINib> nib, const std::string& reuseIdentifier) {
     if (!nib) {
-        hxLog("Collection view: no interface file to register for \"%@\"", reuseIdentifier.c_str());
+        hxLog("Collection view: no interface file to register for \"%s\"", reuseIdentifier.c_str());
         return;
     }
     factories_[reuseIdentifier] = [nib]() -> std::shared_ptr<UICollectionViewCell> {
@@ -46,7 +46,7 @@ void UICollectionView::registerNib(std::shared_ptr<UINib> nib, const std::string
         auto cell = views.empty() ? nullptr
                                   : std::dynamic_pointer_cast<UICollectionViewCell>(views.front());
         if (!cell && !views.empty())
-            hxLog("Interface file %@ does not start with a collection view cell",
+            hxLog("Interface file %s does not start with a collection view cell",
                   nib->name().c_str());
         return cell;
     };
@@ -66,7 +66,7 @@ std::shared_ptr<UICollectionViewCell> UICollectionView::dequeueReusableCellWithR
     } else if (auto factory = factories_.find(reuseIdentifier); factory != factories_.end()) {
         cell = factory->second();
     } else {
-        hxLog("Collection view: nothing is registered for the reuse identifier \"%@\"",
+        hxLog("Collection view: nothing is registered for the reuse identifier \"%s\"",
               reuseIdentifier.c_str());
     }
     if (!cell) cell = std::make_shared<UICollectionViewCell>();

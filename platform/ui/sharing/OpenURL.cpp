@@ -15,7 +15,7 @@ bool canOpenURL(const NSURL& url) {
 void openURL(const NSURL& url, std::function<void(bool success)> completion) {
     bool opened = false;
     if (!canOpenURL(url)) {
-        hxLog("Cannot open %@: no application handles \"%@\" URLs", url.absoluteString().c_str(),
+        hxLog("Cannot open %s: no application handles \"%s\" URLs", url.absoluteString().c_str(),
               url.scheme().c_str());
     } else if (url.scheme() == "app-settings") {
         opened = ui::Desktop::current()->openApplicationSettings();

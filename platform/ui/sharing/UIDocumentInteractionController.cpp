@@ -43,11 +43,11 @@ bool UIDocumentInteractionController::presentOpenInMenuFromRect(const CGRect&, U
 
 bool UIDocumentInteractionController::presentMenu(Menu kind, UIView* anchor, bool animated) {
     if (menu_.lock()) {
-        hxLog("Cannot offer %@: its menu is up already", name().c_str());
+        hxLog("Cannot offer %s: its menu is up already", name().c_str());
         return false;
     }
     if (!isExistingFile(url_)) {
-        hxLog("Cannot offer %@: it is not an existing file", url_.absoluteString().c_str());
+        hxLog("Cannot offer %s: it is not an existing file", url_.absoluteString().c_str());
         return false;
     }
     std::shared_ptr<UIWindow> window = anchor ? anchor->window() : nullptr;
@@ -55,7 +55,7 @@ bool UIDocumentInteractionController::presentMenu(Menu kind, UIView* anchor, boo
     std::shared_ptr<UIViewController> top = window ? window->rootViewController() : nullptr;
     while (top && top->presentedViewController()) top = top->presentedViewController();
     if (!top) {
-        hxLog("Cannot offer %@: there is no screen to show the menu on", name().c_str());
+        hxLog("Cannot offer %s: there is no screen to show the menu on", name().c_str());
         return false;
     }
 
@@ -108,7 +108,7 @@ void UIDocumentInteractionController::send(const std::string& application,
     if (!annotation_.empty()) ui::Desktop::current()->annotateFile(url_.path(), annotation_);
     if (delegate_)
         delegate_->documentInteractionControllerWillBeginSendingToApplication(*this, application);
-    if (!hand()) hxLog("The desktop did not take %@", name().c_str());
+    if (!hand()) hxLog("The desktop did not take %s", name().c_str());
     if (delegate_)
         delegate_->documentInteractionControllerDidEndSendingToApplication(*this, application);
 }

@@ -90,28 +90,43 @@ TEST(DefaultsFile, HandEditedTextIsAccepted) {
     EXPECT_EQ(parsed.entries.at("KEY_VERSION"), DefaultsValue("12"));
 }
 
-TEST(DefaultsFile, DamagedTextReadsAsEmptyAndNamesTheLine) {
+TEST(DefaultsFile, ABadLineSpoilsOnlyItselfAndIsNamed) {
     const std::string good = "# header\nKEY_FILMTYPE = integer 3\n";
+    const std::string after = "\nKEY_GRID = boolean true\n";
     struct Case {
-        std::string text;
-        std::string problemStart;
+        std::string bad;
+        std::string problem;
     } cases[] = {
-        {good + "KEY_EV = flo", "line 3"},               // cut short
-        {good + "KEY_VERSION = string \"12", "line 3"},  // cut inside a string
-        {good + "KEY_FLASH = integer 1x\n", "line 3"},   // junk after the value
-        {good + "KEY_FLASH = integer 99999999999999999999\n", "line 3"},
-        {good + "KEY_GRID = boolean maybe\n", "line 3"},
-        {good + "KEY_GRID boolean true\n", "line 3"},
-        {"\x89PNG\r\n\x1a\n binary", "line 1"},
-        {std::string("KEY_A = integer 1\n\0\0\0", 21), "contains a NUL byte"},
-        {"KEY = string \"raw\x01control\"\n", "line 1"},
+        {"KEY_EV = flo", "line 3: value"},               // cut short
+        {"KEY_VERSION = string \"12", "line 3: value"},  // cut inside a string
+        {"KEY_FLASH = integer 1x", "line 3: value"},     // junk after the value
+        {"KEY_FLASH = integer 99999999999999999999", "line 3: value"},
+        {"KEY_GRID boolean maybe", "line 3: missing '='"},
+        {"\x89PNG binary", "line 3: unexpected character"},
+        {std::string("KEY_A = integer 1\0\0\0", 20), "line 3: contains a NUL byte"},
+        {"KEY = string \"raw\x01control\"", "line 3: value"},
+        {"\"KEY = integer 1", "line 3: malformed quoted key"},
     };
     for (const Case& c : cases) {
-        auto parsed = parseDefaults(c.text);
-        EXPECT_TRUE(parsed.damaged) << c.text;
-        EXPECT_TRUE(parsed.entries.empty()) << c.text;
-        EXPECT_EQ(parsed.problem.rfind(c.problemStart, 0), 0u) << parsed.problem;
+        auto parsed = parseDefaults(good + c.bad + after);
+        EXPECT_TRUE(parsed.damaged) << c.bad;
+        EXPECT_EQ(parsed.entries,
+                  (Entries{{"KEY_FILMTYPE", DefaultsValue(3)}, {"KEY_GRID", DefaultsValue(true)}}))
+            << c.bad;
+        EXPECT_EQ(parsed.problem.rfind(c.problem, 0), 0u) << parsed.problem;
+        ASSERT_EQ(parsed.badLines.size(), 1u) << c.bad;
+        EXPECT_EQ(parsed.badLines[0].number, 3);
     }
+
+    // Many bad lines: each is listed in order, the message stays short.
+    std::string text = "KEY_A = integer 1\n";
+    for (int i = 0; i < 12; ++i) text += "garbage ?\n";
+    auto parsed = parseDefaults(text + "KEY_B = integer 2");
+    EXPECT_EQ(parsed.entries.size(), 2u);
+    ASSERT_EQ(parsed.badLines.size(), 12u);
+    EXPECT_EQ(parsed.badLines.front().number, 2);
+    EXPECT_EQ(parsed.badLines.back().number, 13);
+    EXPECT_NE(parsed.problem.find("and 7 more"), std::string::npos) << parsed.problem;
 }
 
 }  // namespace

@@ -184,8 +184,9 @@ TEST_F(UserDefaultsTest, ThreadsSettingOneStoreLoseNothing) {
     EXPECT_EQ(fileEntries().size(), 200u);
 }
 
-TEST_F(UserDefaultsTest, DamagedFileIsReportedOnceAndDefaultsApply) {
-    const std::string garbage = "KEY_FILMTYPE = integer 3\nKEY_EV = flo\xff\xfe";
+TEST_F(UserDefaultsTest, ADamagedFileKeepsItsGoodKeysAndEveryDamagedCopy) {
+    const std::string garbage =
+        "KEY_FILMTYPE = integer 3\nKEY_EV = flo\xff\xfe\nKEY_GRID = boolean true\n";
     std::string file = configFile("camera.defaults");
     writeText(file, garbage);
 
@@ -193,19 +194,47 @@ TEST_F(UserDefaultsTest, DamagedFileIsReportedOnceAndDefaultsApply) {
     UserDefaults store("camera");
     store.registerDefaults({{"KEY_FRAMEMODE", 1}});
     EXPECT_EQ(store.integerForKey("KEY_FRAMEMODE"), 1);
-    EXPECT_EQ(store.integerForKey("KEY_FILMTYPE"), 0);  // the whole file reads as empty
+    EXPECT_EQ(store.integerForKey("KEY_FILMTYPE"), 3);
+    EXPECT_TRUE(store.boolForKey("KEY_GRID"));
     store.reset();
-    EXPECT_EQ(store.integerForKey("KEY_FILMTYPE"), 0);
-    ASSERT_EQ(log.messages().size(), 1u);
+    EXPECT_EQ(store.integerForKey("KEY_FILMTYPE"), 3);
+    ASSERT_EQ(log.messages().size(), 1u) << "one message per damaged file";
     EXPECT_TRUE(log.contains(file)) << log.messages()[0];
     EXPECT_TRUE(log.contains("line 2")) << log.messages()[0];
 
-    // The next write leaves a whole file and keeps the damaged one aside.
+    // The next write keeps every good key and the damaged file as the first copy.
+    store.setInteger(2, "KEY_FRAMEMODE");
+    ASSERT_TRUE(store.synchronize());
+    const hx::defaults::Entries kept{{"KEY_FILMTYPE", DefaultsValue(3)},
+                                     {"KEY_GRID", DefaultsValue(true)},
+                                     {"KEY_FRAMEMODE", DefaultsValue(2)}};
+    EXPECT_EQ(fileEntries(), kept);
+    EXPECT_EQ(readText(file + ".damaged.1"), garbage);
+
+    // A second damage gets its own copy; the first stays as it was.
+    const std::string secondGarbage = readText(file) + "KEY_LENS = integer\n";
+    writeText(file, secondGarbage);
+    store.setInteger(100, "KEY_LENS");
+    ASSERT_TRUE(store.synchronize());
+    EXPECT_EQ(readText(file + ".damaged.1"), garbage);
+    EXPECT_EQ(readText(file + ".damaged.2"), secondGarbage);
+    EXPECT_EQ(fileEntries().size(), 4u);
+    EXPECT_EQ(log.messages().size(), 2u);
+}
+
+TEST_F(UserDefaultsTest, AnUnreadableFileIsKeptAsideAndDefaultsApply) {
+    std::string file = configFile("camera.defaults");
+    std::filesystem::create_directories(file);  // a folder where the file should be
+    hx::log::CaptureScope log;
+    UserDefaults store("camera");
+    store.registerDefaults({{"KEY_FRAMEMODE", 1}});
+    EXPECT_EQ(store.integerForKey("KEY_FRAMEMODE"), 1);
+    ASSERT_EQ(log.messages().size(), 1u);
+    EXPECT_TRUE(log.contains("cannot be read")) << log.messages()[0];
     store.setInteger(2, "KEY_FRAMEMODE");
     ASSERT_TRUE(store.synchronize());
     EXPECT_EQ(fileEntries(), (hx::defaults::Entries{{"KEY_FRAMEMODE", DefaultsValue(2)}}));
-    EXPECT_EQ(readText(file + ".damaged"), garbage);
-    EXPECT_EQ(log.messages().size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(file + ".damaged.1"));
 }
 
 TEST_F(UserDefaultsTest, UnwritableFolderFailsSynchronizeButKeepsTheValue) {

@@ -88,7 +88,8 @@ TEST_F(Profiles, ProfileFileOverridesItsBase) {
     EXPECT_EQ(profile->systemVersion, "18.0.1");
     EXPECT_EQ(profile->modelIdentifier, "iPad8,1");
 
-    auto named = DeviceProfile::parse("name = mine\nidiom = phone\n", "fallback", &error);
+    auto named = DeviceProfile::parse("# hand edited\r\nname = mine\r\n  idiom=phone  \n",
+                                      "fallback", &error);
     ASSERT_TRUE(named) << error;
     EXPECT_EQ(named->name, "mine");
     EXPECT_EQ(named->width, 390);  // the default profile is the base
@@ -104,6 +105,9 @@ TEST_F(Profiles, BadProfileFilesSayWhatIsWrong) {
         {"scale = 3\nbase = tablet\n", "line 2: \"base\" must come before"},
         {"base = watch\n", "line 1: no built-in profile named \"watch\""},
         {"width 390\n", "line 1: expected \"key = value\""},
+        {"width = 390\r\n\r\n# note\nsca", "line 4: expected \"key = value\""},
+        {"\"name = x\n", "line 1: expected \"key = value\": malformed quoted key"},
+        {"width =\n", "line 1: no value for \"width\""},
         {"height = 80\ninsets = 47 0 34 0\n", "safe-area insets leave no room"},
         {"width = -1\n", "the screen size must be positive"},
         {"system-version = seventeen\n", "the system version must be dotted numbers"},

@@ -88,6 +88,12 @@ TEST(SettingsBundle, MalformedBundlesAreRefusedWithTheReason) {
          "line 5: preference a appears twice"},
         {"[a]\ntitle = A\ncolour = red\n", "line 3: unknown setting \"colour\""},
         {"# nothing\n", "no preferences"},
+        {"[a]\ntitle A\n", "line 2: expected \"name = value\" or a [preference] heading"},
+        {"[a\ntitle = A\n", "line 1: expected \"name = value\" or a [preference] heading"},
+        {"[a]\ntitle = A\ntype = switch\ndefault = on\n[]\n", "line 5: empty section name"},
+        {"[a]\ntitle = A\ncolour = red\nbroken\n", "line 3: unknown setting \"colour\""},
+        {"[a]\nbroken\ncolour = red\n",
+         "line 2: expected \"name = value\" or a [preference] heading"},
     };
     for (const auto& [text, expected] : cases) {
         std::string error;

@@ -32,7 +32,7 @@ bool spawnDetached(const std::vector<std::string>& arguments,
             : posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
-        hxLog("Cannot start %@: %@", program.c_str(), std::strerror(error));
+        hxLog("Cannot start %s: %s", program.c_str(), std::strerror(error));
         return false;
     }
     std::thread([pid, finished = std::move(finished)] {

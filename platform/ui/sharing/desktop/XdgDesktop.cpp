@@ -36,7 +36,7 @@ std::string folderOf(const std::string& path) {
 bool XdgDesktop::openURL(const NSURL& url) {
     if (url.scheme() == kSettingsScheme) return openApplicationSettings();
     if (url.isFileURL() && !fileExists(url.path())) {
-        hxLog("Cannot open %@: no such file", url.path().c_str());
+        hxLog("Cannot open %s: no such file", url.path().c_str());
         return false;
     }
     return spawnDetached({kOpener, url.absoluteString()});
@@ -48,7 +48,7 @@ bool XdgDesktop::openApplicationSettings() {
 
 bool XdgDesktop::showInFileManager(const std::string& path) {
     if (!fileExists(path)) {
-        hxLog("Cannot show %@ in the file manager: no such file", path.c_str());
+        hxLog("Cannot show %s in the file manager: no such file", path.c_str());
         return false;
     }
     std::string folder = folderOf(path);
@@ -66,11 +66,11 @@ bool XdgDesktop::showInFileManager(const std::string& path) {
 
 bool XdgDesktop::copyFileToClipboard(const std::string& path) {
     if (!fileExists(path)) {
-        hxLog("Cannot copy %@: no such file", path.c_str());
+        hxLog("Cannot copy %s: no such file", path.c_str());
         return false;
     }
     if (!RunLoop::isMainThread() || !QGuiApplication::instance()) {
-        hxLog("Cannot copy %@: the clipboard needs the main thread of the window", path.c_str());
+        hxLog("Cannot copy %s: the clipboard needs the main thread of the window", path.c_str());
         return false;
     }
     std::string url = NSURL::fileURLWithPath(path).absoluteString();
@@ -89,7 +89,7 @@ bool XdgDesktop::annotateFile(const std::string& path,
     for (const auto& [key, value] : annotation) {
         std::string attribute = "user.xdg." + key;
         if (::setxattr(path.c_str(), attribute.c_str(), value.data(), value.size(), 0) != 0) {
-            hxLog("Cannot annotate %@ with %@: %@", path.c_str(), attribute.c_str(),
+            hxLog("Cannot annotate %s with %s: %s", path.c_str(), attribute.c_str(),
                   std::strerror(errno));
             stored = false;
         }

