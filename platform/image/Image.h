@@ -26,9 +26,16 @@ class PixelMemory {
     // memory runs out.
     static PixelMemory allocate(size_t byteCount, ImageRef recycled = nullptr);
 
+    PixelMemory() = default;
+    // Moves only: once adopted, nobody may keep a way to write into an image's pixels.
+    PixelMemory(PixelMemory&&) = default;
+    PixelMemory& operator=(PixelMemory&&) = default;
+    PixelMemory(const PixelMemory&) = delete;
+    PixelMemory& operator=(const PixelMemory&) = delete;
+
     explicit operator bool() const { return bytes_ != nullptr; }
     uint8_t* data() const { return bytes_.get(); }
-    size_t size() const { return size_; }
+    size_t size() const { return bytes_ ? size_ : 0; }
 
   private:
     friend class Image;
