@@ -31,7 +31,7 @@ struct PngCompression {
     enum class Filter { None, Sub, Up, Average, Paeth, Adaptive };
     // Chosen by measurement in the codec bench (bench/ImageCodecBench.cpp) on the sample photo
     // and monochrome films rendered from it and from the simulated camera's still: the Up
-    // filter at level 4 with zlib's default strategy writes them in 40% to 45% of the time of
+    // filter at level 4 with zlib's default strategy writes them in 35% to 45% of the time of
     // libpng's own default (every filter tried on each row, level 6, filtered strategy), at
     // 98% to 125% of its size. Level 3 and below, or the filtered strategy, make files up to
     // half as large again; the Sub filter is as good on photos and twice as large on the
