@@ -133,12 +133,14 @@ BENCHMARK_CAPTURE(renderFilm, live_film10_colour, 10, kLiveWidth, kLiveHeight)
     ->UseRealTime();
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    if (!bench::initialize(argc, argv)) return 1;
     bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printFigures();
     const std::string grey = "reference/fused_grey_tone_4032x3024";
     const std::string trilinear = "reference/float_trilinear_4032x3024";
-    std::printf("\nRender plus read-back time as a multiple of the reference loop:\n");
+    std::printf(
+        "\nMedian render plus read-back time as a multiple of the reference loop's median:\n");
     reporter.printRatio("renderFilm/photo_film0_mono", grey, "within 2x");
     reporter.printRatio("renderFilm/photo_film3_sharpened", grey, "within 2.5x");
     reporter.printRatio("renderFilm/photo_film7_softened", grey, "within 5x");

@@ -21,6 +21,7 @@ packages=(
     libheif-examples
     libtiff-tools
     libjpeg-turbo-progs
+    libturbojpeg0-dev
     libvips-tools
     # settings window and the UI layer; Xvfb runs the windows in tests
     qt6-base-dev

@@ -2,10 +2,11 @@
 # Sets up, builds and runs the camera's pieces on the built-in simulated camera: a still from the
 # back camera, rendered through every film, saved into the library's album, and the UI demo
 # (a window when a display answers, a screenshot otherwise). Everything lands in OUT (out/).
+# Only these four programs are built, not the tests: scripts/test.sh builds everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+scripts/build.sh halidex-camera-sim halidex-render halidex-library halidex-ui-demo
 build_dir=${BUILD_DIR:-build}
 out=${1:-out}
 mkdir -p "$out"

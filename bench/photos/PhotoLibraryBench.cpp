@@ -219,39 +219,19 @@ HX_BENCH(thumbnailCached, "thumbnail_100_fill_12mp/cached");
 HX_BENCH(fullSizeDecode, "full_size_12mp");
 HX_BENCH(changeReachesAnotherConnection, "change_seen_by_another_connection");
 
-// Keeps the time of each benchmark to print the targets at the end.
-class TargetReporter : public bench::RatioReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        RatioReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                milliseconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
-            }
-        }
-    }
-    void printTarget(const std::string& name, const char* target) const {
-        auto found = milliseconds_.find(name + "/real_time");
-        if (found == milliseconds_.end()) return;
-        std::printf("  %-40s %9.3f ms   (target: %s)\n", name.c_str(), found->second, target);
-    }
-
-  private:
-    std::map<std::string, double> milliseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    TargetReporter reporter;
+    if (!bench::initialize(argc, argv)) return 1;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nTargets:\n");
-    reporter.printTarget("fetch_and_list_10000_by_date", "under 50 ms");
-    reporter.printTarget("change_seen_by_another_connection", "under 200 ms");
-    reporter.printTarget("thumbnail_100_fill_12mp/cold", "-");
-    reporter.printTarget("thumbnail_100_fill_12mp/cached", "-");
-    std::printf("\nAs a multiple of decoding the whole photo:\n");
+    reporter.printFigures();
+    std::printf("\nTargets (medians):\n");
+    reporter.printFigure("fetch_and_list_10000_by_date", "under 50 ms");
+    reporter.printFigure("change_seen_by_another_connection", "under 200 ms");
+    reporter.printFigure("thumbnail_100_fill_12mp/cold", "-");
+    reporter.printFigure("thumbnail_100_fill_12mp/cached", "-");
+    std::printf("\nMedian as a multiple of the median of decoding the whole photo:\n");
     reporter.printRatio("thumbnail_100_fill_12mp/cold", "full_size_12mp", "well under 1x");
     reporter.printRatio("thumbnail_100_fill_12mp/cached", "full_size_12mp", "-");
     PhotoLibrary::setSharedPhotoLibrary(nullptr);

@@ -1,5 +1,6 @@
 #include "platform/image/Image.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -33,9 +34,12 @@ Image::Image(PixelFormat format, int width, int height, const uint8_t* data, siz
       storage_(std::move(storage)) {}
 
 ImageRef Image::make(PixelFormat format, int width, int height, const uint8_t* data,
-                     size_t bytesPerRow, std::shared_ptr<const void> storage) {
+                     size_t bytesPerRow, std::shared_ptr<const void> storage,
+                     size_t recyclableBytes) {
     try {
-        return ImageRef(new Image(format, width, height, data, bytesPerRow, std::move(storage)));
+        auto* image = new Image(format, width, height, data, bytesPerRow, std::move(storage));
+        image->recyclableBytes_ = recyclableBytes;
+        return ImageRef(image);
     } catch (const std::bad_alloc&) {
         hxLog("Image: out of memory for a %dx%d image", width, height);
         return nullptr;
@@ -95,6 +99,45 @@ ImageRef Image::adopt(PixelFormat format, int width, int height, std::vector<uin
     const size_t tightRow =
         width > 0 ? static_cast<size_t>(width) * hx::image::bytesPerPixel(format) : 0;
     return adopt(format, width, height, std::move(pixels), tightRow);
+}
+
+ImageRef Image::adopt(PixelFormat format, int width, int height, PixelMemory pixels,
+                      size_t bytesPerRow) {
+    const size_t span = byteSpan(format, width, height, bytesPerRow);
+    if (span == 0 || !pixels || pixels.size() < span) {
+        logInvalidLayout("adopt", format, width, height, bytesPerRow);
+        return nullptr;
+    }
+    const uint8_t* data = pixels.data();
+    const size_t capacity = pixels.size();
+    return make(format, width, height, data, bytesPerRow, std::move(pixels.bytes_), capacity);
+}
+
+PixelMemory PixelMemory::allocate(size_t byteCount, ImageRef recycled) {
+    PixelMemory memory;
+    if (recycled && recycled->recyclableBytes_ >= byteCount) {
+        std::shared_ptr<const void> storage = recycled->storage_;
+        const size_t capacity = recycled->recyclableBytes_;
+        // Once the image is gone no one can reach its memory except through another image (a
+        // crop or another reference to it), which would keep the count above one.
+        recycled.reset();
+        if (storage.use_count() == 1) {
+            // Whatever the last other holder read happens before our writes.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            memory.bytes_ = std::const_pointer_cast<uint8_t[]>(
+                std::static_pointer_cast<const uint8_t[]>(std::move(storage)));
+            memory.size_ = capacity;
+            return memory;
+        }
+    }
+    recycled.reset();
+    try {
+        memory.bytes_ = std::make_shared_for_overwrite<uint8_t[]>(byteCount);
+        memory.size_ = byteCount;
+    } catch (const std::bad_alloc&) {
+        hxLog("PixelMemory: out of memory for %zu bytes", byteCount);
+    }
+    return memory;
 }
 
 ImageRef Image::wrap(PixelFormat format, int width, int height, const uint8_t* data,

@@ -12,6 +12,37 @@ namespace hx::image {
 class Image;
 using ImageRef = std::shared_ptr<const Image>;
 
+// Memory for a decoder to write pixels into before they become an image (Image::adopt): a fresh
+// block left uninitialised, since the decoder overwrites every byte anyway, or the memory of an
+// earlier image that nothing holds any more, which also saves the system handing out (and
+// clearing) fresh pages, most of the cost of a large fresh block.
+//
+// Threads: one PixelMemory is used by one thread; different ones may be used at once.
+class PixelMemory {
+  public:
+    // At least `byteCount` bytes, contents unspecified. `recycled`, when given, is released, and
+    // its memory is taken instead of a fresh block when it was made over a PixelMemory at least
+    // this large and nothing else (another reference to it, a crop) holds that memory. Empty when
+    // memory runs out.
+    static PixelMemory allocate(size_t byteCount, ImageRef recycled = nullptr);
+
+    PixelMemory() = default;
+    // Moves only: once adopted, nobody may keep a way to write into an image's pixels.
+    PixelMemory(PixelMemory&&) = default;
+    PixelMemory& operator=(PixelMemory&&) = default;
+    PixelMemory(const PixelMemory&) = delete;
+    PixelMemory& operator=(const PixelMemory&) = delete;
+
+    explicit operator bool() const { return bytes_ != nullptr; }
+    uint8_t* data() const { return bytes_.get(); }
+    size_t size() const { return bytes_ ? size_ : 0; }
+
+  private:
+    friend class Image;
+    std::shared_ptr<uint8_t[]> bytes_;
+    size_t size_ = 0;
+};
+
 // An immutable 8-bit image. Rows run from the top of the picture (row 0) to the bottom; rows may
 // be padded (bytesPerRow >= width * bytesPerPixel). The pixel memory is shared between an image,
 // its crops and whoever handed it over, and stays alive as long as any of them does.
@@ -34,6 +65,9 @@ class Image {
                           size_t bytesPerRow);
     // As above with tightly packed rows.
     static ImageRef adopt(PixelFormat format, int width, int height, std::vector<uint8_t> pixels);
+    // Takes memory a decoder has filled; it may later be recycled by PixelMemory::allocate.
+    static ImageRef adopt(PixelFormat format, int width, int height, PixelMemory pixels,
+                          size_t bytesPerRow);
     // Makes an image over memory that belongs to someone else, without copying. `owner` is held
     // as long as the image or any crop of it lives; it is what keeps `data` valid. A null owner
     // means the caller promises `data` outlives every image made from it.
@@ -64,10 +98,12 @@ class Image {
     Image& operator=(const Image&) = delete;
 
   private:
+    friend class PixelMemory;
     Image(PixelFormat format, int width, int height, const uint8_t* data, size_t bytesPerRow,
           std::shared_ptr<const void> storage);
     static ImageRef make(PixelFormat format, int width, int height, const uint8_t* data,
-                         size_t bytesPerRow, std::shared_ptr<const void> storage);
+                         size_t bytesPerRow, std::shared_ptr<const void> storage,
+                         size_t recyclableBytes = 0);
 
     PixelFormat format_;
     int width_;
@@ -75,6 +111,7 @@ class Image {
     size_t bytesPerRow_;
     const uint8_t* data_;
     std::shared_ptr<const void> storage_;
+    size_t recyclableBytes_ = 0;  // the size of storage_ when it came from a PixelMemory
 };
 
 }  // namespace hx::image

@@ -38,6 +38,11 @@ std::optional<ImageInfo> probeJpeg(const uint8_t* data, size_t size, std::string
 // long side at least that large, then an area-averaged shrink. Files that end early or are cut
 // short inside their image data are refused rather than shown partly grey.
 ImageRef decodeJpeg(const uint8_t* data, size_t size, int maxPixelSize, std::string* error);
+// As above, decoding into the memory of `recycled` when nothing else holds it and it is large
+// enough (see PixelMemory): a program that decodes photo after photo and lets each go before the
+// next decodes without fresh memory. `recycled` is released either way.
+ImageRef decodeJpeg(const uint8_t* data, size_t size, int maxPixelSize, std::string* error,
+                    ImageRef recycled);
 
 // The Exif block of the first APP1 segment that starts with "Exif\0\0" (the bytes after that
 // prefix), found by walking the markers before the image data; empty when there is none or the

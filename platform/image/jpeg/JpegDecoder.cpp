@@ -200,6 +200,11 @@ std::optional<ImageInfo> probeJpeg(const uint8_t* data, size_t size, std::string
 }
 
 ImageRef decodeJpeg(const uint8_t* data, size_t size, int maxPixelSize, std::string* error) {
+    return decodeJpeg(data, size, maxPixelSize, error, nullptr);
+}
+
+ImageRef decodeJpeg(const uint8_t* data, size_t size, int maxPixelSize, std::string* error,
+                    ImageRef recycled) {
     Decompressor decompressor;
     if (!readHeader(decompressor, data, size, error)) return nullptr;
     jpeg_decompress_struct& info = decompressor.info;
@@ -238,12 +243,15 @@ ImageRef decodeJpeg(const uint8_t* data, size_t size, int maxPixelSize, std::str
 
     const int components = static_cast<int>(bytesPerPixel(plan->format));
     const size_t rowBytes = size_t{info.output_width} * components;
-    std::vector<uint8_t> pixels;
+    // Every byte is written by the decoder: no zero-filling first.
+    PixelMemory pixels = PixelMemory::allocate(rowBytes * info.output_height, std::move(recycled));
     std::vector<uint8_t> cmykRow;
     try {
-        pixels.resize(rowBytes * info.output_height);
         if (plan->cmyk) cmykRow.resize(size_t{info.output_width} * 4);
     } catch (const std::bad_alloc&) {
+        pixels = PixelMemory();
+    }
+    if (!pixels) {
         setError(error, "out of memory for a " + std::to_string(info.output_width) + "x" +
                             std::to_string(info.output_height) + " JPEG image");
         return nullptr;

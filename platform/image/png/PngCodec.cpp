@@ -1,6 +1,7 @@
 #include "platform/image/png/PngCodec.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -163,13 +164,37 @@ struct PngEncodeJob {
     const Image* image;
     int colorType;
     uint8_t* scratch;  // one RGBA row when the image is BGRA8, else null
+    int filters;       // libpng's filter mask
+    int level;
+    int strategy;  // zlib's
 };
+
+int filterMask(PngCompression::Filter filter) {
+    switch (filter) {
+        case PngCompression::Filter::None:
+            return PNG_FILTER_NONE;
+        case PngCompression::Filter::Sub:
+            return PNG_FILTER_SUB;
+        case PngCompression::Filter::Up:
+            return PNG_FILTER_UP;
+        case PngCompression::Filter::Average:
+            return PNG_FILTER_AVG;
+        case PngCompression::Filter::Paeth:
+            return PNG_FILTER_PAETH;
+        case PngCompression::Filter::Adaptive:
+            return PNG_ALL_FILTERS;
+    }
+    return PNG_ALL_FILTERS;
+}
 
 void writeStep(png_structp png, PngEncodeJob* job) {
     const Image& image = *job->image;
     png_set_IHDR(png, job->info, static_cast<png_uint_32>(image.width()),
                  static_cast<png_uint_32>(image.height()), 8, job->colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, job->filters);
+    png_set_compression_level(png, job->level);
+    png_set_compression_strategy(png, job->strategy);
     png_set_sRGB_gAMA_and_cHRM(png, job->info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, job->info);
     for (int y = 0; y < image.height(); ++y) {
@@ -293,6 +318,16 @@ ImageRef readPng(const std::string& path, std::string* error) {
 }
 
 bool writePng(const Image& image, std::vector<uint8_t>& output, std::string* error) {
+    return writePng(image, output, error, PngCompression{});
+}
+
+bool writePng(const Image& image, std::vector<uint8_t>& output, std::string* error,
+              const PngCompression& compression) {
+    if (compression.level < 0 || compression.level > 9) {
+        setError(error, "PNG compression level " + std::to_string(compression.level) +
+                            " is outside 0...9");
+        return false;
+    }
     const int colorType = colorTypeFor(image.pixelFormat());
     if (colorType < 0) {
         setError(error, "cannot encode a PNG from an invalid pixel format");
@@ -315,7 +350,13 @@ bool writePng(const Image& image, std::vector<uint8_t>& output, std::string* err
         setError(error, "cannot start the PNG encoder (out of memory)");
         return false;
     }
-    PngEncodeJob job{handle.info(), &image, colorType, scratch.empty() ? nullptr : scratch.data()};
+    PngEncodeJob job{handle.info(),
+                     &image,
+                     colorType,
+                     scratch.empty() ? nullptr : scratch.data(),
+                     filterMask(compression.filter),
+                     compression.level,
+                     compression.filteredStrategy ? Z_FILTERED : Z_DEFAULT_STRATEGY};
     if (!runGuarded(handle.png(), writeStep, &job)) {
         setError(error, std::string("PNG encoding failed: ") + message.text);
         return false;

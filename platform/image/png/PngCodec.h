@@ -23,9 +23,31 @@ namespace hx::image {
 ImageRef readPng(const std::string& path, std::string* error = nullptr);
 ImageRef readPng(const uint8_t* bytes, size_t size, std::string* error = nullptr);
 
+// How writePng trades time for file size: the row filter every row uses, zlib's level, and
+// whether zlib is told the rows are filtered (its Z_FILTERED strategy, which libpng picks on its
+// own whenever a filter is used).
+struct PngCompression {
+    enum class Filter { None, Sub, Up, Average, Paeth, Adaptive };
+    // Chosen by measurement in the codec bench (bench/ImageCodecBench.cpp) on the sample photo
+    // and monochrome films rendered from it and from the simulated camera's still: the Up
+    // filter at level 4 with zlib's default strategy writes them in 35% to 45% of the time of
+    // libpng's own default (every filter tried on each row, level 6, filtered strategy), at
+    // 98% to 125% of its size. Level 3 and below, or the filtered strategy, make files up to
+    // half as large again; the Sub filter is as good on photos and twice as large on the
+    // smooth pictures the simulated camera takes.
+    Filter filter = Filter::Up;
+    int level = 4;  // 0 (stored) to 9 (smallest)
+    bool filteredStrategy = false;
+
+    // What libpng does when not told otherwise.
+    static constexpr PngCompression libpngDefault() { return {Filter::Adaptive, 6, true}; }
+};
+
 // Encodes Grey8 as grey, RGB8 as RGB, RGBA8 as RGBA, and BGRA8 as RGBA after un-premultiplying,
 // marked as sRGB. The file is written through a temporary beside it and renamed into place.
 bool writePng(const Image& image, const std::string& path, std::string* error = nullptr);
 bool writePng(const Image& image, std::vector<uint8_t>& output, std::string* error = nullptr);
+bool writePng(const Image& image, std::vector<uint8_t>& output, std::string* error,
+              const PngCompression& compression);
 
 }  // namespace hx::image

@@ -115,5 +115,76 @@ TEST(ImageCrop, RejectsRectanglesNotWhollyInside) {
     EXPECT_FALSE(image->cropped(INT_MAX, 0, INT_MAX, 1));  // must not overflow into range
 }
 
+// ---- Pixel memory for decoders ----------------------------------------------------------------
+
+ImageRef filledImage(size_t bytes, uint8_t value, int width, int height) {
+    PixelMemory memory = PixelMemory::allocate(bytes);
+    EXPECT_TRUE(memory);
+    std::memset(memory.data(), value, memory.size());
+    return Image::adopt(PixelFormat::Grey8, width, height, std::move(memory), size_t(width));
+}
+
+TEST(PixelMemory, AnImageNobodyElseHoldsGivesItsMemoryToTheNext) {
+    ImageRef first = filledImage(64 * 32, 1, 64, 32);
+    ASSERT_TRUE(first);
+    const uint8_t* address = first->data();
+    // Smaller requests reuse the block too; the capacity stays what it was.
+    PixelMemory memory = PixelMemory::allocate(40 * 32, std::move(first));
+    EXPECT_FALSE(first);
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory.data(), address);
+    EXPECT_EQ(memory.size(), size_t(64 * 32));
+    std::memset(memory.data(), 2, 40 * 32);
+    const ImageRef second =
+        Image::adopt(PixelFormat::RGB8, 10, 32, std::move(memory), 40);  // padded rows
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->data(), address);
+    EXPECT_EQ(pixelAt(*second, 9, 31), (std::vector<uint8_t>{2, 2, 2}));
+}
+
+// Recycled memory keeps the size of its block; a fresh block has the size asked for.
+TEST(PixelMemory, MemoryStillInUseIsNeverTaken) {
+    ImageRef image = filledImage(256, 5, 16, 16);
+    ASSERT_TRUE(image);
+
+    // Another reference to the same image.
+    ImageRef other = image;
+    PixelMemory memory = PixelMemory::allocate(200, std::move(image));
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory.size(), 200u);
+    EXPECT_NE(memory.data(), other->data());
+    std::memset(memory.data(), 9, memory.size());
+    EXPECT_EQ(other->row(15)[15], 5);
+
+    // A crop that outlives its image.
+    ImageRef crop = other->cropped(4, 4, 8, 8);
+    memory = PixelMemory::allocate(200, std::move(other));
+    EXPECT_EQ(memory.size(), 200u);
+    std::memset(memory.data(), 9, memory.size());
+    EXPECT_EQ(crop->row(7)[7], 5);
+    // A crop is never recycled itself, even when it is the last holder.
+    memory = PixelMemory::allocate(64, std::move(crop));
+    EXPECT_EQ(memory.size(), 64u);
+
+    // Too small for the request.
+    memory = PixelMemory::allocate(257, filledImage(256, 5, 16, 16));
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory.size(), 257u);
+
+    // Images over memory of other kinds are not recycled.
+    std::vector<uint8_t> pixels(256, 5);
+    memory =
+        PixelMemory::allocate(100, Image::adopt(PixelFormat::Grey8, 16, 16, std::move(pixels)));
+    EXPECT_EQ(memory.size(), 100u);
+}
+
+TEST(PixelMemory, AdoptRefusesMemoryTooSmallForTheLayout) {
+    hx::log::CaptureScope log;
+    PixelMemory memory = PixelMemory::allocate(99);
+    ASSERT_TRUE(memory);
+    EXPECT_FALSE(Image::adopt(PixelFormat::Grey8, 10, 10, std::move(memory), 10));
+    EXPECT_FALSE(Image::adopt(PixelFormat::Grey8, 10, 10, PixelMemory(), 10));
+}
+
 }  // namespace
 }  // namespace hx::image

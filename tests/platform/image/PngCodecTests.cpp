@@ -90,6 +90,93 @@ ImageRef decode(const Bytes& bytes) {
     return image;
 }
 
+// Soft gradients with grain, in which each row filter predicts differently well.
+ImageRef grainyPicture(PixelFormat format, int width, int height) {
+    const size_t pixelBytes = bytesPerPixel(format);
+    Bytes pixels(size_t(width) * height * pixelBytes);
+    uint32_t noise = 2463534242u;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (size_t k = 0; k < pixelBytes; ++k) {
+                noise ^= noise << 13, noise ^= noise >> 17, noise ^= noise << 5;
+                uint8_t value = uint8_t((x * 3 + y * 2 + int(k) * 40) / 4 + (noise & 7));
+                if (format == PixelFormat::RGBA8 && k == 3) value = uint8_t(255 - x);
+                pixels[(size_t(y) * width + x) * pixelBytes + k] = value;
+            }
+    return Image::adopt(format, width, height, std::move(pixels));
+}
+
+// libpng's own reader, independent of ours, into the same layout.
+ImageRef decodeWithLibpng(const Bytes& encoded, PixelFormat format) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, encoded.data(), encoded.size())) return nullptr;
+    image.format = format == PixelFormat::Grey8  ? PNG_FORMAT_GRAY
+                   : format == PixelFormat::RGB8 ? PNG_FORMAT_RGB
+                                                 : PNG_FORMAT_RGBA;
+    Bytes pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return nullptr;
+    return Image::adopt(format, int(image.width), int(image.height), std::move(pixels));
+}
+
+TEST(PngCompressionChoices, EveryFilterAndLevelRoundTrips) {
+    using Filter = PngCompression::Filter;
+    for (PixelFormat format : {PixelFormat::Grey8, PixelFormat::RGB8, PixelFormat::RGBA8}) {
+        const ImageRef picture = grainyPicture(format, 67, 41);
+        const size_t rawBytes = 67 * 41 * bytesPerPixel(format);
+        for (Filter filter : {Filter::None, Filter::Sub, Filter::Up, Filter::Average, Filter::Paeth,
+                              Filter::Adaptive}) {
+            size_t storedSize = 0;
+            for (int level : {0, 1, 3, 6, 9}) {
+                SCOPED_TRACE(testing::Message() << pixelFormatName(format) << " filter "
+                                                << int(filter) << " level " << level);
+                Bytes encoded;
+                std::string error;
+                ASSERT_TRUE(writePng(*picture, encoded, &error, PngCompression{filter, level}))
+                    << error;
+                Bytes filtered;
+                ASSERT_TRUE(
+                    writePng(*picture, filtered, &error, PngCompression{filter, level, true}))
+                    << error;
+                EXPECT_TRUE(samePixels(*picture, *decode(filtered)));
+                EXPECT_TRUE(samePixels(*picture, *decode(encoded)));
+                const ImageRef independent = decodeWithLibpng(encoded, format);
+                ASSERT_TRUE(independent);
+                EXPECT_TRUE(samePixels(*picture, *independent));
+                // Stored data is larger than the pixels; any compression beats storing.
+                if (level == 0) {
+                    EXPECT_GT(encoded.size(), rawBytes);
+                    storedSize = encoded.size();
+                } else {
+                    EXPECT_LT(encoded.size(), storedSize);
+                }
+            }
+        }
+    }
+}
+
+TEST(PngCompressionChoices, TheDefaultIsWhatPlainWritesUseAndBadLevelsAreRefused) {
+    const ImageRef picture = grainyPicture(PixelFormat::RGB8, 120, 80);
+    Bytes plain, explicitDefault;
+    ASSERT_TRUE(writePng(*picture, plain));
+    ASSERT_TRUE(writePng(*picture, explicitDefault, nullptr, PngCompression{}));
+    EXPECT_EQ(plain, explicitDefault);
+    EXPECT_TRUE(samePixels(*picture, *decodeWithLibpng(plain, PixelFormat::RGB8)));
+    EXPECT_LT(plain.size(), size_t(120 * 80 * 3));
+    Bytes libpngDefault;
+    ASSERT_TRUE(writePng(*picture, libpngDefault, nullptr, PngCompression::libpngDefault()));
+    EXPECT_TRUE(samePixels(*picture, *decode(libpngDefault)));
+
+    for (int level : {-1, 10}) {
+        Bytes out{1, 2, 3};
+        std::string error;
+        EXPECT_FALSE(
+            writePng(*picture, out, &error, PngCompression{PngCompression::Filter::Up, level}));
+        EXPECT_NE(error.find("level"), std::string::npos) << error;
+        EXPECT_EQ(out, (Bytes{1, 2, 3}));
+    }
+}
+
 TEST(PngDecode, PaletteImagesBecomeRgbOrRgbaWithTransparency) {
     PngSpec spec = specWithRows(3, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2, 2, 1, 0});
     spec.palette = {255, 0, 0, 0, 255, 0, 10, 20, 30};

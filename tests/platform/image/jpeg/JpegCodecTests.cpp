@@ -273,6 +273,78 @@ TEST(JpegThumbnail, SmallPicturesStayAsTheyAreAndConstantOnesStayConstant) {
         for (int x = 0; x < shrunk->width(); ++x) ASSERT_EQ(pixelAt(*shrunk, x, y), first);
 }
 
+// ---- Decoding into the memory of an earlier picture -------------------------------------------
+
+ImageRef decodeRecycling(const Bytes& file, ImageRef recycled, int maxPixelSize = 0) {
+    std::string error;
+    ImageRef image =
+        decodeJpeg(file.data(), file.size(), maxPixelSize, &error, std::move(recycled));
+    EXPECT_TRUE(image) << error;
+    return image;
+}
+
+TEST(JpegRecycling, DecodingIntoAnEarlierPicturesMemoryGivesTheSamePixels) {
+    const Bytes colour = encode(*makeSmoothPicture(PixelFormat::RGB8, 640, 480));
+    // Different content of the same size, so stale pixels would show.
+    const Bytes other = encode(*makeConstant(PixelFormat::RGB8, 640, 480, {200, 30, 90}));
+    const Bytes grey = encode(*makeSmoothPicture(PixelFormat::Grey8, 301, 203));
+    const Bytes larger = encode(*makeSmoothPicture(PixelFormat::RGB8, 800, 600));
+    const ImageRef expectedColour = decode(colour);
+    const ImageRef expectedOther = decode(other);
+    const ImageRef expectedGrey = decode(grey);
+    const ImageRef expectedLarger = decode(larger);
+    const ImageRef expectedThumbnail = decode(colour, 100);
+
+    ImageRef previous = decode(other);
+    const uint8_t* address = previous->data();
+    ImageRef image = decodeRecycling(colour, std::move(previous));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->data(), address) << "the memory was not reused";
+    EXPECT_TRUE(samePixels(*expectedColour, *image));
+
+    // Back and forth between pictures, and into a smaller one of another format.
+    image = decodeRecycling(other, std::move(image));
+    EXPECT_TRUE(samePixels(*expectedOther, *image));
+    image = decodeRecycling(grey, std::move(image));
+    EXPECT_EQ(image->data(), address);
+    EXPECT_TRUE(samePixels(*expectedGrey, *image));
+    image = decodeRecycling(colour, std::move(image));
+    EXPECT_TRUE(samePixels(*expectedColour, *image));
+    // Thumbnails and pictures larger than the memory come out as they would anyway.
+    image = decodeRecycling(colour, std::move(image), 100);
+    EXPECT_TRUE(samePixels(*expectedThumbnail, *image));
+    image = decodeRecycling(larger, decode(colour));
+    EXPECT_TRUE(samePixels(*expectedLarger, *image));
+}
+
+TEST(JpegRecycling, PicturesStillInUseAreLeftAlone) {
+    const Bytes colour = encode(*makeSmoothPicture(PixelFormat::RGB8, 320, 240));
+    const Bytes other = encode(*makeConstant(PixelFormat::RGB8, 320, 240, {10, 240, 60}));
+    const ImageRef kept = decode(colour);
+    const ImageRef expectedOther = decode(other);
+
+    const ImageRef copy = decode(colour);
+    ASSERT_TRUE(samePixels(*kept, *copy));
+    const ImageRef held = copy;  // a second reference
+    ImageRef image = decodeRecycling(other, held);
+    EXPECT_NE(image->data(), copy->data());
+    EXPECT_TRUE(samePixels(*expectedOther, *image));
+    EXPECT_TRUE(samePixels(*kept, *copy));
+
+    const ImageRef crop = copy->cropped(10, 10, 100, 100);
+    image = decodeRecycling(other, decode(colour)->cropped(0, 0, 320, 240));
+    EXPECT_TRUE(samePixels(*expectedOther, *image));
+    image = decodeRecycling(other, copy);
+    EXPECT_TRUE(samePixels(*expectedOther, *image));
+    EXPECT_TRUE(samePixels(*kept->cropped(10, 10, 100, 100), *crop));
+
+    // A failed decode leaves the caller without the picture it handed over, and nothing else.
+    const Bytes truncated(colour.begin(), colour.begin() + colour.size() / 2);
+    std::string error;
+    EXPECT_FALSE(decodeJpeg(truncated.data(), truncated.size(), 0, &error, decode(colour)));
+    EXPECT_FALSE(error.empty());
+}
+
 // ---- Other kinds of JPEG ----------------------------------------------------------------------
 
 struct TestJpegError {
