@@ -48,4 +48,14 @@ void LibraryFiles::remove(const std::string& path) const {
     if (error) hxLog("photo library: cannot remove %@: %@", path.c_str(), error.message().c_str());
 }
 
+bool LibraryFiles::isTemporaryName(const std::string& fileName) {
+    return !fileName.empty() && fileName[0] == '.' && fileName.find(".tmp-") != std::string::npos;
+}
+
+std::string LibraryFiles::nameInArea(const char* area, const std::string& path) const {
+    std::string name = std::filesystem::path(path).filename().string();
+    if (name.empty() || pathIn(area, name) != path) return {};
+    return name;
+}
+
 }  // namespace hx::photos

@@ -33,6 +33,12 @@ class LibraryFiles {
     // Removes a file the database no longer names; a missing file is fine.
     void remove(const std::string& path) const;
 
+    // Whether a file name is one write() gives its file before renaming it into place.
+    static bool isTemporaryName(const std::string& fileName);
+    // The name of the file at `path` when it lies where originalPath or renderPath puts a file
+    // of that name under `area` (kOriginalsFolder or kRendersFolder); empty otherwise.
+    std::string nameInArea(const char* area, const std::string& path) const;
+
   private:
     std::string pathIn(const char* area, const std::string& fileName) const;
 

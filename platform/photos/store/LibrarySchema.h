@@ -22,6 +22,8 @@ inline constexpr int kLibrarySchemaVersion = 2;
 // a schema, copies it to `backupFolder`/library-v<N>-backup.sqlite unless that copy exists (an
 // empty folder skips the copy). False, with the reason in `error`, when the database was written
 // by a newer program or an upgrade step fails.
-bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::string* error);
+// `newer`, when given, is set when the database was written by a newer version.
+bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::string* error,
+                          bool* newer = nullptr);
 
 }  // namespace hx::photos

@@ -340,12 +340,20 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
         edits.push_back({&request, *info, fileName, files_.renderPath(fileName)});
     }
 
+    // From the first file until the transaction has committed or failed, a sweep of files no
+    // row names waits (see LibraryLock.h).
+    std::string message;
+    if (!beginWriting(&message)) return failure(CommitFailure::Storage, message);
+    struct WritingScope {
+        LibraryStore* store;
+        ~WritingScope() { store->endWriting(); }
+    } writing{this};
+
     // The files are in place, flushed, before the transaction that names them.
     std::vector<std::string> written;
     auto removeWritten = [&] {
         for (const std::string& path : written) files_.remove(path);
     };
-    std::string message;
     for (const PreparedAsset& asset : assets) {
         if (!files_.write(asset.path, *asset.request->bytes, &message)) {
             removeWritten();
@@ -381,6 +389,48 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
     outcome.committed = true;
     outcome.transaction = transaction;
     return outcome;
+}
+
+std::optional<std::string> LibraryStore::findOrCreateAlbum(const std::string& title, bool* created,
+                                                           std::string* error) {
+    std::lock_guard lock(mutex_);
+    ChangeBatch batch;
+    batch.newAlbums.push_back({makeUUID() + kAlbumIdentifierSuffix, title});
+    BatchWriter writer(*db_, files_, origin_);
+    std::optional<std::string> found;
+    bool made = false;
+    bool done = retrying("finding or making an album", [&] {
+        found.reset();
+        made = false;
+        // The write lock is taken before the look-up, so a second process asking for the same
+        // title waits and then finds this one's album.
+        Transaction sqlTransaction(*db_);
+        if (!sqlTransaction.begun()) return failedAttempt(*db_);
+        auto query = db_->prepare(
+            "SELECT local_identifier FROM albums WHERE title = ? ORDER BY rowid DESC LIMIT 1");
+        if (!query || !query->bind(1, title)) return failedAttempt(*db_);
+        Statement::Step step = query->step();
+        if (step == Statement::Step::Error) return failedAttempt(*db_);
+        if (step == Statement::Step::Row) {
+            found = query->text(0);
+            return attemptResult(*db_, sqlTransaction.commit());
+        }
+        int64_t transaction = 0;
+        if (!writer.apply(batch, {}, {}, &transaction)) return writer.stop().attempt;
+        if (!sqlTransaction.commit()) return failedAttempt(*db_);
+        found = batch.newAlbums.front().localIdentifier;
+        made = true;
+        return Attempt::Done;
+    });
+    if (!done) {
+        std::string message = writer.stop().message.empty()
+                                  ? "cannot find or make the album: " + db_->lastError()
+                                  : writer.stop().message;
+        if (error) *error = message;
+        return std::nullopt;
+    }
+    if (created) *created = made;
+    return found;
 }
 
 }  // namespace hx::photos

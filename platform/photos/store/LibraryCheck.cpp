@@ -1,0 +1,319 @@
+// LibraryStore::check and LibraryStore::rebuild: the rows against the files, and a new database
+// made from the originals when the old one is lost.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <unordered_map>
+
+#include "platform/image/FileIO.h"
+#include "platform/log/Log.h"
+#include "platform/photos/store/Database.h"
+#include "platform/photos/store/DatabaseFile.h"
+#include "platform/photos/store/ImageFileInfo.h"
+#include "platform/photos/store/LibraryLock.h"
+#include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/LocalIdentifier.h"
+
+namespace hx::photos {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kCheckLockSeconds = 30;
+
+// "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" in upper-case hex, as makeUUID writes them.
+bool isUUID(const std::string& text) {
+    if (text.size() != 36) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        char c = text[i];
+        if (dash ? c != '-'
+                 : !(std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Where a damaged database goes: library.sqlite.damaged-YYYYMMDD-HHMMSS, a number added when
+// that name is taken.
+std::string asideName(const std::string& path) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string base = path + ".damaged-" + stamp;
+    std::string name = base;
+    std::error_code ignored;
+    for (int n = 2; fs::exists(name, ignored); ++n) name = base + "-" + std::to_string(n);
+    return name;
+}
+
+}  // namespace
+
+bool LibraryStore::check(const CheckOptions& options, LibraryCheckReport* report,
+                         std::string* error) {
+    // No other store opens (and sweeps) meanwhile, and no writer has files in flight.
+    if (!lock_ || !lock_->lockOpening(kCheckLockSeconds)) {
+        if (error) *error = "another program keeps the photo library " + folder_ + " locked";
+        return false;
+    }
+    if (!lock_->lockMaintenance(kCheckLockSeconds)) {
+        lock_->unlockOpening();
+        if (error) *error = "a program keeps writing to the photo library " + folder_;
+        return false;
+    }
+    {
+        std::lock_guard lock(writersMutex_);
+        maintaining_ = true;
+    }
+    bool checked = checkLocked(options, report, error);
+    {
+        std::lock_guard lock(writersMutex_);
+        maintaining_ = false;
+    }
+    lock_->unlockMaintenance();
+    lock_->unlockOpening();
+    return checked;
+}
+
+bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* report,
+                               std::string* error) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(options.seconds));
+    auto late = [&] { return options.seconds > 0 && Clock::now() >= deadline; };
+
+    // The file names the rows give, and whose they are.
+    std::unordered_map<std::string, std::string> originals;
+    std::unordered_map<std::string, std::string> renders;
+    {
+        std::lock_guard lock(mutex_);
+        bool read = retrying("reading the file names", [&] {
+            originals.clear();
+            renders.clear();
+            auto assets = db_->prepare("SELECT local_identifier, file_name FROM assets");
+            auto edits = db_->prepare("SELECT asset, rendered_file_name FROM adjustments");
+            if (!assets || !edits || !db_->execute("BEGIN")) return failedAttempt(*db_);
+            Statement::Step step;
+            while ((step = assets->step()) == Statement::Step::Row) {
+                originals.emplace(assets->text(1), assets->text(0));
+            }
+            bool good = step == Statement::Step::Done;
+            while (good && (step = edits->step()) == Statement::Step::Row) {
+                renders.emplace(edits->text(1), edits->text(0));
+            }
+            good = good && step == Statement::Step::Done;
+            Attempt result = attemptResult(*db_, good);
+            db_->execute(good ? "COMMIT" : "ROLLBACK");
+            return result;
+        });
+        if (!read) {
+            if (error) *error = "cannot read the photo library: " + db_->lastError();
+            return false;
+        }
+    }
+
+    std::error_code ignored;
+    for (const auto& [name, asset] : originals) {
+        if (late()) break;
+        std::string path = files_.originalPath(name);
+        if (!fs::exists(path, ignored)) report->missingFiles.push_back({asset, path, false});
+    }
+    for (const auto& [name, asset] : renders) {
+        if (late()) break;
+        std::string path = files_.renderPath(name);
+        if (!fs::exists(path, ignored)) report->missingFiles.push_back({asset, path, true});
+    }
+
+    for (const char* area : {LibraryFiles::kOriginalsFolder, LibraryFiles::kRendersFolder}) {
+        const auto& named = area == LibraryFiles::kOriginalsFolder ? originals : renders;
+        std::error_code walkError;
+        fs::recursive_directory_iterator it(folder_ + "/" + area, walkError);
+        for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
+            if (late()) break;
+            std::error_code typeError;
+            if (it->is_directory(typeError) && !it->is_symlink(typeError)) continue;
+            std::string path = it->path().string();
+            std::string fileName = it->path().filename().string();
+            if (LibraryFiles::isTemporaryName(fileName)) {
+                report->temporaryFiles.push_back(path);
+                continue;
+            }
+            std::string name = files_.nameInArea(area, path);
+            if (name.empty() || !named.count(name)) report->unnamedFiles.push_back(path);
+        }
+    }
+    report->complete = !late();
+
+    if (options.removeFiles) {
+        for (const auto* list : {&report->temporaryFiles, &report->unnamedFiles}) {
+            for (const std::string& path : *list) {
+                std::error_code removeError;
+                if (fs::remove(path, removeError)) report->removedFiles.push_back(path);
+            }
+        }
+    }
+    if (options.repairRows && !report->missingFiles.empty()) {
+        ChangeBatch batch;
+        std::unordered_map<std::string, bool> dropped;
+        for (const auto& missing : report->missingFiles) {
+            if (!missing.rendered) {
+                batch.deletions.push_back(missing.asset);
+                dropped[missing.asset] = true;
+            }
+        }
+        for (const auto& missing : report->missingFiles) {
+            if (missing.rendered && !dropped.count(missing.asset)) {
+                batch.reverts.push_back(missing.asset);
+            }
+        }
+        CommitOutcome outcome = commit(batch);
+        if (!outcome.committed) {
+            if (error) *error = "cannot repair the photo library: " + outcome.message;
+            return false;
+        }
+        report->removedAssets = batch.deletions;
+        report->revertedAssets = batch.reverts;
+    }
+    return true;
+}
+
+std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requestedFolder,
+                                                    LibraryCheckReport* report,
+                                                    std::string* error) {
+    auto fail = [&](std::string message) -> std::unique_ptr<LibraryStore> {
+        hxLog("photo library: %@", message.c_str());
+        if (error) *error = std::move(message);
+        return nullptr;
+    };
+    std::string folder = requestedFolder.empty() ? defaultFolder() : requestedFolder;
+    std::string path = folder + "/library.sqlite";
+    std::string message;
+    auto lock = LibraryLock::open(folder, &message);
+    if (!lock) return fail(message);
+    if (!lock->lockOpening(kCheckLockSeconds) || !lock->lockMaintenance(kCheckLockSeconds)) {
+        return fail("another program keeps the photo library " + folder + " locked");
+    }
+
+    // Never on a database that reads well.
+    std::error_code ignored;
+    if (fs::exists(path, ignored)) {
+        bool readable = false;
+        if (!databaseFileDamage(path)) {
+            if (auto db = Database::open(path, nullptr)) {
+                readable = db->queryText("PRAGMA quick_check") == "ok";
+            }
+        }
+        if (readable) return fail("the photo library database " + path + " is not damaged");
+        std::string aside = asideName(path);
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+            if (!fs::exists(path + suffix, ignored)) continue;
+            if (::rename((path + suffix).c_str(), (aside + suffix).c_str()) != 0) {
+                return fail("cannot put " + path + suffix + " aside: " + std::strerror(errno));
+            }
+        }
+        report->damagedDatabase = aside;
+    }
+    if (!createDatabase(folder, &message)) return fail(message);
+    auto db = Database::open(path, &message);
+    if (!db) return fail(message);
+    db->setBusyTimeout(5000);
+    if (db->queryText("PRAGMA journal_mode = WAL") != "wal" ||
+        !db->execute("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON")) {
+        return fail("cannot configure the photo library database " + path);
+    }
+    if (!lock->connect()) return fail("cannot join the photo library " + folder);
+    LibraryLock* held = lock.get();
+    std::unique_ptr<LibraryStore> store(new LibraryStore(folder, std::move(db), std::move(lock)));
+    store->maintaining_ = true;
+
+    // Every original that reads as a picture becomes an asset again, in one transaction.
+    struct Found {
+        std::string identifier;
+        std::string name;
+        ImageFileInfo info;
+        double fileDate;
+    };
+    std::vector<Found> found;
+    std::error_code walkError;
+    fs::recursive_directory_iterator it(folder + "/" + LibraryFiles::kOriginalsFolder, walkError);
+    for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        std::string filePath = it->path().string();
+        if (LibraryFiles::isTemporaryName(it->path().filename().string())) continue;
+        std::string name = store->files_.nameInArea(LibraryFiles::kOriginalsFolder, filePath);
+        auto bytes = std::make_shared<std::vector<uint8_t>>();
+        std::optional<ImageFileInfo> info;
+        if (!name.empty() && image::readFileContents(filePath, *bytes, nullptr)) {
+            info = inspectImageFile(std::move(bytes));
+        }
+        if (!info) {
+            report->unreadableFiles.push_back(filePath);
+            continue;
+        }
+        std::string stem = fs::path(name).stem().string();
+        std::string identifier = (isUUID(stem) ? stem : makeUUID()) + kAssetIdentifierSuffix;
+        struct stat status {};
+        double fileDate =
+            ::stat(filePath.c_str(), &status) == 0 ? double(status.st_mtime) : currentDate();
+        found.push_back({identifier, name, *info, fileDate});
+    }
+    {
+        std::lock_guard guard(store->mutex_);
+        Database& rdb = *store->db_;
+        double now = currentDate();
+        bool inserted = store->retrying("rebuilding the library", [&] {
+            Transaction transaction(rdb);
+            if (!transaction.begun()) return failedAttempt(rdb);
+            auto insert = rdb.prepare(
+                "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
+                "pixel_height, orientation, file_name, original_type_identifier, added_date, "
+                "modification_date, revision, original_filename) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)");
+            auto record =
+                rdb.prepare("INSERT INTO transactions (committed_date, origin) VALUES (?, ?)");
+            auto entry = rdb.prepare(
+                "INSERT INTO change_log (transaction_id, kind, object) VALUES (?, ?, ?)");
+            if (!insert || !record || !entry || !record->bind(1, now) ||
+                !record->bind(2, store->origin_) || !record->run()) {
+                return failedAttempt(rdb);
+            }
+            int64_t id = rdb.lastInsertRowid();
+            for (const Found& f : found) {
+                if (!insert->reset() || !insert->bind(1, f.identifier) ||
+                    !insert->bind(2, int64_t(MediaType::Image)) ||
+                    !insert->bind(3, f.info.dateTaken.value_or(f.fileDate)) ||
+                    !insert->bind(4, int64_t(f.info.pixelWidth)) ||
+                    !insert->bind(5, int64_t(f.info.pixelHeight)) ||
+                    !insert->bind(6, int64_t(f.info.orientation)) || !insert->bind(7, f.name) ||
+                    !insert->bind(8, f.info.typeIdentifier) || !insert->bind(9, now) ||
+                    !insert->bind(10, now) || !insert->bind(11, f.name) || !insert->run() ||
+                    !entry->reset() || !entry->bind(1, id) ||
+                    !entry->bind(2, int64_t(ChangeKind::Inserted)) ||
+                    !entry->bind(3, f.identifier) || !entry->run()) {
+                    return failedAttempt(rdb);
+                }
+            }
+            return attemptResult(rdb, transaction.commit());
+        });
+        if (!inserted) return fail("cannot rebuild the photo library: " + rdb.lastError());
+    }
+    for (const Found& f : found) report->rebuiltAssets.push_back(f.identifier);
+    store->maintaining_ = false;
+    held->unlockMaintenance();
+    held->unlockOpening();
+    return store;
+}
+
+}  // namespace hx::photos
