@@ -10,6 +10,7 @@
 #include "platform/photos/store/ImageFileInfo.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
+#include "tools/halidex-library/Interruption.h"
 
 namespace hx::library_tool {
 namespace {
@@ -95,11 +96,20 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
             return badInput(file + " is not a JPEG, PNG, TIFF or HEIC picture");
         }
     }
+    // Finding or making the album is one transaction of its own, so that two imports into a
+    // new title make one album.
+    if (int signal = pendingInterruption()) return interrupted(signal, "nothing imported");
     AssetCollectionRef existing;
     if (album) {
-        auto titled = albumsTitled(*album);
-        // With several albums of that title, the last one made receives the pictures.
-        if (!titled.empty()) existing = titled.back();
+        std::string error;
+        LibraryStore* store = PhotoLibrary::sharedPhotoLibrary()->store();
+        auto identifier = store ? store->findOrCreateAlbum(*album, nullptr, &error) : std::nullopt;
+        if (identifier) {
+            existing =
+                AssetCollection::fetchAssetCollectionsWithLocalIdentifiers({*identifier}, nullptr)
+                    .firstObject();
+        }
+        if (!existing) return failure("cannot find or make the album: " + error);
     }
     std::vector<std::string> identifiers;
     PhotosError error;
@@ -109,10 +119,6 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
             if (existing) {
                 albumRequest =
                     AssetCollectionChangeRequest::changeRequestForAssetCollection(*existing);
-            } else if (album) {
-                albumRequest =
-                    AssetCollectionChangeRequest::creationRequestForAssetCollectionWithTitle(
-                        *album);
             }
             for (const std::string& file : files) {
                 auto request = AssetCreationRequest::creationRequestForAsset();
@@ -128,6 +134,7 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
     for (size_t i = 0; i < files.size(); ++i) {
         std::printf("%s\t%s\n", identifiers[i].c_str(), files[i].c_str());
     }
+    if (int signal = pendingInterruption()) return interrupted(signal, "the import is complete");
     return kExitOk;
 }
 

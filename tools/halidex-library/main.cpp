@@ -1,14 +1,19 @@
 // halidex-library: the photo library from the command line, through the same API the camera,
 // the widget and the editor use.
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/log/Log.h"
 #include "platform/photos/library/PhotoLibrary.h"
+#include "platform/photos/store/LibraryStore.h"
+#include "tools/halidex-library/Interruption.h"
 #include "tools/halidex-library/LibraryCommands.h"
 
 namespace {
@@ -27,6 +32,11 @@ constexpr const char* kUsage =
     "  auth [STATUS]                    show or set the library's authorisation:\n"
     "                                   authorized, limited, denied, restricted, not-determined\n"
     "  revert ID                        drop the asset's edit\n"
+    "  check [--repair]                 compare the database with the files: rows whose file\n"
+    "                                   is missing, files no row names, temporary files left\n"
+    "                                   by an interrupted import; --repair removes those\n"
+    "                                   files and rows, and rebuilds a damaged database from\n"
+    "                                   the originals (the old one is kept aside)\n"
     "The library is <data folder>/library; HALIDEX_HOME moves it.\n";
 
 int usage(const char* problem = nullptr) {
@@ -61,11 +71,32 @@ bool openLibrary() {
     return true;
 }
 
+// Lets go of the library and waits (briefly) until work it queued itself has let go too, so
+// that the store closes and the last one out leaves the database whole in library.sqlite.
+void closeLibrary() {
+    std::shared_ptr<hx::photos::PhotoLibrary> library =
+        hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    if (!library) return;
+    // Whichever thread lets go last, the database file is whole before the program exits.
+    if (library->store()) library->store()->checkpointIfLast();
+    std::weak_ptr<hx::photos::PhotoLibrary> open = library;
+    library.reset();
+    for (int tries = 0; tries < 2000 && !open.expired(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 int run(const std::string& command, std::vector<std::string> arguments) {
     if (command == "auth") {
         if (arguments.size() > 1) return usage("auth takes at most one status");
         return authorization(arguments.empty() ? std::nullopt
                                                : std::optional<std::string>(arguments[0]));
+    }
+    if (command == "check") {
+        bool repair = arguments.size() == 1 && arguments[0] == "--repair";
+        if (!arguments.empty() && !repair) return usage("check takes only --repair");
+        deferInterruptions();
+        return checkLibrary(repair);
     }
     std::optional<std::string> album;
     if ((command == "import" || command == "list") && !takeAlbum(arguments, album)) {
@@ -83,6 +114,8 @@ int run(const std::string& command, std::vector<std::string> arguments) {
     if ((command == "show" || command == "revert") && !expect(1)) {
         return usage((command + " needs one identifier").c_str());
     }
+    // An import runs to the end of its change, or stores nothing, whatever signal comes.
+    if (command == "import") deferInterruptions();
     if (!openLibrary()) return kExitFailure;
     if (command == "import") return importFiles(arguments, album);
     if (command == "list") return listAssets(album);
@@ -103,6 +136,6 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> arguments(argv + 2, argv + argc);
     int status = run(command, std::move(arguments));
-    hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    closeLibrary();
     return status;
 }
