@@ -58,16 +58,22 @@ int checkLibrary(bool repair) {
     for (const auto& missing : found.missingFiles) {
         line(missing.rendered ? "missing-edit" : "missing", missing.asset, missing.path);
     }
+    for (const auto& moved : found.relocatedFiles) {
+        std::printf("%s\t%s\t%s\t%s\n", found.relocationsRecorded ? "found" : "moved",
+                    moved.asset.c_str(), moved.from.c_str(), moved.to.c_str());
+    }
     for (const std::string& path : found.unnamedFiles) line("unnamed", path);
     for (const std::string& path : found.temporaryFiles) line("temporary", path);
     for (const std::string& path : found.removedFiles) line("removed", path);
     for (const std::string& asset : found.removedAssets) line("removed-asset", asset);
     for (const std::string& asset : found.revertedAssets) line("reverted", asset);
-    size_t problems =
-        found.missingFiles.size() + found.unnamedFiles.size() + found.temporaryFiles.size();
-    std::printf("%lld assets, %zu missing files, %zu unnamed files, %zu temporary files\n",
-                static_cast<long long>(store->countAssets()), found.missingFiles.size(),
-                found.unnamedFiles.size(), found.temporaryFiles.size());
+    size_t problems = found.missingFiles.size() + found.unnamedFiles.size() +
+                      found.temporaryFiles.size() + found.relocatedFiles.size();
+    std::printf(
+        "%lld assets, %zu missing files, %zu moved files, %zu unnamed files, %zu temporary "
+        "files\n",
+        static_cast<long long>(store->countAssets()), found.missingFiles.size(),
+        found.relocatedFiles.size(), found.unnamedFiles.size(), found.temporaryFiles.size());
     if (int signal = pendingInterruption()) {
         return interrupted(signal, repair ? "the repair is complete" : "the check is complete");
     }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <unordered_map>
 
 #include "platform/image/FileIO.h"
@@ -93,24 +94,32 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
                                        std::chrono::duration<double>(options.seconds));
     auto late = [&] { return options.seconds > 0 && Clock::now() >= deadline; };
 
-    // The file names the rows give, and whose they are.
-    std::unordered_map<std::string, std::string> originals;
+    // The files the rows name, by path, and whose they are.
+    struct Original {
+        std::string asset;
+        int64_t size = -1;
+        std::string hash;
+    };
+    std::unordered_map<std::string, Original> originals;
     std::unordered_map<std::string, std::string> renders;
     {
         std::lock_guard lock(mutex_);
         bool read = retrying("reading the file names", [&] {
             originals.clear();
             renders.clear();
-            auto assets = db_->prepare("SELECT local_identifier, file_name FROM assets");
+            auto assets = db_->prepare(
+                "SELECT local_identifier, file_name, original_path, file_size, content_hash "
+                "FROM assets");
             auto edits = db_->prepare("SELECT asset, rendered_file_name FROM adjustments");
             if (!assets || !edits || !db_->execute("BEGIN")) return failedAttempt(*db_);
             Statement::Step step;
             while ((step = assets->step()) == Statement::Step::Row) {
-                originals.emplace(assets->text(1), assets->text(0));
+                originals.emplace(files_.originalPath(assets->text(1), assets->text(2)),
+                                  Original{assets->text(0), assets->integer(3), assets->text(4)});
             }
             bool good = step == Statement::Step::Done;
             while (good && (step = edits->step()) == Statement::Step::Row) {
-                renders.emplace(edits->text(1), edits->text(0));
+                renders.emplace(files_.renderPath(edits->text(1)), edits->text(0));
             }
             good = good && step == Statement::Step::Done;
             Attempt result = attemptResult(*db_, good);
@@ -124,19 +133,49 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
     }
 
     std::error_code ignored;
-    for (const auto& [name, asset] : originals) {
+    // Missing originals whose size and hash are known, by size: candidates for files moved.
+    std::unordered_multimap<int64_t, size_t> missingBySize;
+    std::vector<LibraryCheckReport::MissingFile> missing;
+    std::vector<std::string> missingHashes;
+    for (const auto& [path, original] : originals) {
         if (late()) break;
-        std::string path = files_.originalPath(name);
-        if (!fs::exists(path, ignored)) report->missingFiles.push_back({asset, path, false});
+        if (fs::exists(path, ignored)) continue;
+        if (original.size >= 0 && !original.hash.empty()) {
+            missingBySize.emplace(original.size, missing.size());
+        }
+        missing.push_back({original.asset, path, false});
+        missingHashes.push_back(original.hash);
     }
-    for (const auto& [name, asset] : renders) {
+    for (const auto& [path, asset] : renders) {
         if (late()) break;
-        std::string path = files_.renderPath(name);
-        if (!fs::exists(path, ignored)) report->missingFiles.push_back({asset, path, true});
+        if (!fs::exists(path, ignored)) {
+            missing.push_back({asset, path, true});
+            missingHashes.emplace_back();
+        }
     }
 
+    // Whether the file is a missing original renamed or moved by hand (same size and hash).
+    std::vector<bool> found(missing.size(), false);
+    auto foundAgain = [&](const fs::directory_entry& entry) {
+        std::error_code sizeError;
+        auto [first, last] = missingBySize.equal_range(int64_t(entry.file_size(sizeError)));
+        if (sizeError) return false;
+        std::string hash;
+        for (auto candidate = first; candidate != last; ++candidate) {
+            size_t index = candidate->second;
+            if (found[index]) continue;
+            if (hash.empty()) hash = LibraryFiles::contentHashOfFile(entry.path().string());
+            if (hash.empty() || hash != missingHashes[index]) continue;
+            found[index] = true;
+            report->relocatedFiles.push_back(
+                {missing[index].asset, missing[index].path, entry.path().string()});
+            return true;
+        }
+        return false;
+    };
+
     for (const char* area : {LibraryFiles::kOriginalsFolder, LibraryFiles::kRendersFolder}) {
-        const auto& named = area == LibraryFiles::kOriginalsFolder ? originals : renders;
+        bool originalsArea = area == LibraryFiles::kOriginalsFolder;
         std::error_code walkError;
         fs::recursive_directory_iterator it(folder_ + "/" + area, walkError);
         for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
@@ -144,16 +183,27 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
             std::error_code typeError;
             if (it->is_directory(typeError) && !it->is_symlink(typeError)) continue;
             std::string path = it->path().string();
-            std::string fileName = it->path().filename().string();
-            if (LibraryFiles::isTemporaryName(fileName)) {
+            if (LibraryFiles::isTemporaryName(it->path().filename().string())) {
                 report->temporaryFiles.push_back(path);
                 continue;
             }
-            std::string name = files_.nameInArea(area, path);
-            if (name.empty() || !named.count(name)) report->unnamedFiles.push_back(path);
+            if (originalsArea ? originals.count(path) : renders.count(path)) continue;
+            if (originalsArea && !missingBySize.empty() && !it->is_symlink(typeError) &&
+                it->is_regular_file(typeError) && foundAgain(*it)) {
+                continue;
+            }
+            report->unnamedFiles.push_back(path);
         }
     }
+    for (size_t i = 0; i < missing.size(); ++i) {
+        if (!found[i]) report->missingFiles.push_back(missing[i]);
+    }
     report->complete = !late();
+
+    if ((options.removeFiles || options.repairRows) && !report->relocatedFiles.empty()) {
+        if (!recordRelocations(report->relocatedFiles, error)) return false;
+        report->relocationsRecorded = true;
+    }
 
     if (options.removeFiles) {
         for (const auto* list : {&report->temporaryFiles, &report->unnamedFiles}) {
@@ -186,6 +236,41 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
         report->revertedAssets = batch.reverts;
     }
     return true;
+}
+
+bool LibraryStore::recordRelocations(
+    const std::vector<LibraryCheckReport::RelocatedFile>& relocated, std::string* error) {
+    std::lock_guard lock(mutex_);
+    double now = currentDate();
+    bool recorded = retrying("recording files found again", [&] {
+        Transaction transaction(*db_);
+        if (!transaction.begun()) return failedAttempt(*db_);
+        // A new revision, so that pictures cached from the old path are read again.
+        auto update = db_->prepare(
+            "UPDATE assets SET original_path = ?, revision = revision + 1, modification_date = ? "
+            "WHERE local_identifier = ?");
+        auto record =
+            db_->prepare("INSERT INTO transactions (committed_date, origin) VALUES (?, ?)");
+        auto entry =
+            db_->prepare("INSERT INTO change_log (transaction_id, kind, object) VALUES (?, ?, ?)");
+        if (!update || !record || !entry || !record->bind(1, now) || !record->bind(2, origin_) ||
+            !record->run()) {
+            return failedAttempt(*db_);
+        }
+        int64_t id = db_->lastInsertRowid();
+        for (const auto& file : relocated) {
+            if (!update->reset() || !update->bind(1, files_.relativePath(file.to)) ||
+                !update->bind(2, now) || !update->bind(3, file.asset) || !update->run() ||
+                !entry->reset() || !entry->bind(1, id) ||
+                !entry->bind(2, int64_t(ChangeKind::Updated)) || !entry->bind(3, file.asset) ||
+                !entry->run()) {
+                return failedAttempt(*db_);
+            }
+        }
+        return attemptResult(*db_, transaction.commit());
+    });
+    if (!recorded && error) *error = "cannot record files found again: " + db_->lastError();
+    return recorded;
 }
 
 std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requestedFolder,
@@ -241,9 +326,13 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
     struct Found {
         std::string identifier;
         std::string name;
+        std::string relocated;  // relative to the folder, when not where the name puts it
         ImageFileInfo info;
         double fileDate;
+        int64_t size;
+        std::string hash;
     };
+    std::set<std::string> identifiers;
     std::vector<Found> found;
     std::error_code walkError;
     fs::recursive_directory_iterator it(folder + "/" + LibraryFiles::kOriginalsFolder, walkError);
@@ -253,10 +342,17 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
         std::string filePath = it->path().string();
         if (LibraryFiles::isTemporaryName(it->path().filename().string())) continue;
         std::string name = store->files_.nameInArea(LibraryFiles::kOriginalsFolder, filePath);
+        std::string relocated;
+        if (name.empty()) {
+            // Moved or renamed by hand: kept where it is.
+            name = it->path().filename().string();
+            relocated = store->files_.relativePath(filePath);
+        }
         auto bytes = std::make_shared<std::vector<uint8_t>>();
         std::optional<ImageFileInfo> info;
-        if (!name.empty() && image::readFileContents(filePath, *bytes, nullptr)) {
-            info = inspectImageFile(std::move(bytes));
+        if ((relocated.empty() || store->files_.pathInside(relocated)) &&
+            image::readFileContents(filePath, *bytes, nullptr)) {
+            info = inspectImageFile(bytes);
         }
         if (!info) {
             report->unreadableFiles.push_back(filePath);
@@ -264,10 +360,16 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
         }
         std::string stem = fs::path(name).stem().string();
         std::string identifier = (isUUID(stem) ? stem : makeUUID()) + kAssetIdentifierSuffix;
+        // A copy of a file under another name would bring its identifier twice.
+        if (!identifiers.insert(identifier).second) {
+            identifier = makeUUID() + kAssetIdentifierSuffix;
+            identifiers.insert(identifier);
+        }
         struct stat status {};
         double fileDate =
             ::stat(filePath.c_str(), &status) == 0 ? double(status.st_mtime) : currentDate();
-        found.push_back({identifier, name, *info, fileDate});
+        found.push_back({identifier, name, relocated, *info, fileDate, int64_t(bytes->size()),
+                         LibraryFiles::contentHash(*bytes)});
     }
     {
         std::lock_guard guard(store->mutex_);
@@ -279,8 +381,8 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
             auto insert = rdb.prepare(
                 "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
                 "pixel_height, orientation, file_name, original_type_identifier, added_date, "
-                "modification_date, revision, original_filename) "
-                "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)");
+                "modification_date, revision, original_filename, file_size, content_hash, "
+                "original_path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, ?)");
             auto record =
                 rdb.prepare("INSERT INTO transactions (committed_date, origin) VALUES (?, ?)");
             auto entry = rdb.prepare(
@@ -298,9 +400,10 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
                     !insert->bind(5, int64_t(f.info.pixelHeight)) ||
                     !insert->bind(6, int64_t(f.info.orientation)) || !insert->bind(7, f.name) ||
                     !insert->bind(8, f.info.typeIdentifier) || !insert->bind(9, now) ||
-                    !insert->bind(10, now) || !insert->bind(11, f.name) || !insert->run() ||
-                    !entry->reset() || !entry->bind(1, id) ||
-                    !entry->bind(2, int64_t(ChangeKind::Inserted)) ||
+                    !insert->bind(10, now) || !insert->bind(11, f.name) ||
+                    !insert->bind(12, f.size) || !insert->bind(13, f.hash) ||
+                    !insert->bind(14, f.relocated) || !insert->run() || !entry->reset() ||
+                    !entry->bind(1, id) || !entry->bind(2, int64_t(ChangeKind::Inserted)) ||
                     !entry->bind(3, f.identifier) || !entry->run()) {
                     return failedAttempt(rdb);
                 }

@@ -1,6 +1,7 @@
 #include "platform/photos/store/LibraryFiles.h"
 
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 
 #include "platform/image/FileIO.h"
@@ -25,6 +26,14 @@ std::string LibraryFiles::originalPath(const std::string& fileName) const {
     return pathIn(kOriginalsFolder, fileName);
 }
 
+std::string LibraryFiles::originalPath(const std::string& fileName,
+                                       const std::string& relocated) const {
+    if (!relocated.empty()) {
+        if (auto path = pathInside(relocated)) return *path;
+    }
+    return originalPath(fileName);
+}
+
 std::string LibraryFiles::renderPath(const std::string& fileName) const {
     return pathIn(kRendersFolder, fileName);
 }
@@ -46,6 +55,61 @@ void LibraryFiles::remove(const std::string& path) const {
     std::error_code error;
     std::filesystem::remove(path, error);
     if (error) hxLog("photo library: cannot remove %@: %@", path.c_str(), error.message().c_str());
+}
+
+std::optional<std::string> LibraryFiles::pathInside(const std::string& relative) const {
+    std::filesystem::path path(relative);
+    if (relative.empty() || path.is_absolute()) return std::nullopt;
+    for (const auto& part : path) {
+        if (part == ".." || part == ".") return std::nullopt;
+    }
+    return folder_ + "/" + relative;
+}
+
+std::string LibraryFiles::relativePath(const std::string& path) const {
+    std::string prefix = folder_ + "/";
+    if (path.compare(0, prefix.size(), prefix) != 0) return {};
+    std::string relative = path.substr(prefix.size());
+    return pathInside(relative) ? relative : std::string();
+}
+
+namespace {
+
+constexpr uint64_t kFnvOffset = 0xcbf29ce484222325ull;
+constexpr uint64_t kFnvPrime = 0x100000001b3ull;
+
+void hashInto(uint64_t& hash, const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+        hash ^= bytes[i];
+        hash *= kFnvPrime;
+    }
+}
+
+std::string hashText(uint64_t hash) {
+    char text[32];
+    std::snprintf(text, sizeof text, "fnv1a64:%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+}  // namespace
+
+std::string LibraryFiles::contentHash(const std::vector<uint8_t>& bytes) {
+    uint64_t hash = kFnvOffset;
+    hashInto(hash, bytes.data(), bytes.size());
+    return hashText(hash);
+}
+
+std::string LibraryFiles::contentHashOfFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return {};
+    uint64_t hash = kFnvOffset;
+    std::vector<uint8_t> chunk(1 << 16);
+    size_t n;
+    while ((n = std::fread(chunk.data(), 1, chunk.size(), file)) > 0)
+        hashInto(hash, chunk.data(), n);
+    bool failed = std::ferror(file);
+    std::fclose(file);
+    return failed ? std::string() : hashText(hash);
 }
 
 bool LibraryFiles::isTemporaryName(const std::string& fileName) {

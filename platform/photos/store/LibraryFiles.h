@@ -11,6 +11,7 @@
 // Threads: any thread; the object never changes after it is made.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ class LibraryFiles {
     static constexpr const char* kRendersFolder = "renders";
 
     std::string originalPath(const std::string& fileName) const;
+    // Where an original lies: `relocated` (relative to the library folder) when it is set and
+    // stays inside the folder, else where its name puts it.
+    std::string originalPath(const std::string& fileName, const std::string& relocated) const;
     std::string renderPath(const std::string& fileName) const;
 
     // Writes the bytes durably at `path`, making its folder when needed. False, with a logged
@@ -32,6 +36,18 @@ class LibraryFiles {
                std::string* error) const;
     // Removes a file the database no longer names; a missing file is fine.
     void remove(const std::string& path) const;
+
+    // A path relative to the library folder made absolute; nothing when it is absolute or
+    // climbs out of the folder (a database read from elsewhere cannot point outside it).
+    std::optional<std::string> pathInside(const std::string& relative) const;
+    // The path of a file inside the library folder relative to it; empty when it is outside.
+    std::string relativePath(const std::string& path) const;
+
+    // What the library records of an original's content to find it again when it is moved:
+    // a 64-bit FNV-1a hash of the bytes in hex, with the hash's name in front.
+    static std::string contentHash(const std::vector<uint8_t>& bytes);
+    // The same for a file; empty when it cannot be read.
+    static std::string contentHashOfFile(const std::string& path);
 
     // Whether a file name is one write() gives its file before renaming it into place.
     static bool isTemporaryName(const std::string& fileName);

@@ -79,9 +79,18 @@ bool upgradeToVersion2(Database& db) {
     )sql");
 }
 
+bool upgradeToVersion3(Database& db) {
+    // Originals saved before know neither size nor hash (-1 and empty).
+    return db.execute(R"sql(
+        ALTER TABLE assets ADD COLUMN file_size INTEGER NOT NULL DEFAULT -1;
+        ALTER TABLE assets ADD COLUMN content_hash TEXT NOT NULL DEFAULT '';
+        ALTER TABLE assets ADD COLUMN original_path TEXT NOT NULL DEFAULT '';
+    )sql");
+}
+
 // Index i upgrades from version i to version i + 1.
 using UpgradeStep = bool (*)(Database&);
-constexpr UpgradeStep kUpgradeSteps[] = {upgradeToVersion1, upgradeToVersion2};
+constexpr UpgradeStep kUpgradeSteps[] = {upgradeToVersion1, upgradeToVersion2, upgradeToVersion3};
 static_assert(std::size(kUpgradeSteps) == kLibrarySchemaVersion);
 
 std::string newerVersionMessage(int64_t version) {

@@ -35,7 +35,7 @@ constexpr double kOpenSweepSeconds = 0.5;
 constexpr const char* kAssetColumns =
     "a.local_identifier, a.media_type, a.creation_date, a.pixel_width, a.pixel_height, "
     "a.orientation, a.file_name, a.original_type_identifier, a.added_date, a.modification_date, "
-    "a.revision, a.original_filename, a.rowid";
+    "a.revision, a.original_filename, a.rowid, a.file_size, a.content_hash, a.original_path";
 constexpr const char* kAssetTables = " FROM assets a";
 // Edits are few next to assets, so they are read in one go and matched up, rather than looked
 // up row by row.
@@ -67,7 +67,10 @@ AssetRecord readAsset(const Statement& row, bool withAlbumPosition) {
     r.revision = row.integer(10);
     r.originalFilename = row.text(11);
     r.addedOrder = row.integer(12);
-    if (withAlbumPosition) r.albumPosition = row.integer(13);
+    r.fileSize = row.integer(13);
+    r.contentHash = row.text(14);
+    r.relocatedPath = row.text(15);
+    if (withAlbumPosition) r.albumPosition = row.integer(16);
     return r;
 }
 
@@ -510,7 +513,7 @@ std::optional<std::string> LibraryStore::originalPath(const std::string& identif
 }
 
 std::string LibraryStore::originalPath(const AssetRecord& asset) const {
-    return files_.originalPath(asset.fileName);
+    return files_.originalPath(asset.fileName, asset.relocatedPath);
 }
 
 std::optional<std::string> LibraryStore::renderedPath(const AssetRecord& asset) const {

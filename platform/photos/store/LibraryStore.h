@@ -76,7 +76,16 @@ struct LibraryCheckReport {
         std::string path;
         bool rendered = false;  // the file of an edit, not the original
     };
-    std::vector<MissingFile> missingFiles;    // rows whose file is gone
+    std::vector<MissingFile> missingFiles;  // rows whose file is gone
+    // Originals found again by size and hash under another name or folder of originals/; the
+    // rows point at them from now on when `recorded`.
+    struct RelocatedFile {
+        std::string asset;
+        std::string from;
+        std::string to;
+    };
+    std::vector<RelocatedFile> relocatedFiles;
+    bool relocationsRecorded = false;
     std::vector<std::string> unnamedFiles;    // under originals/ or renders/, named by no row
     std::vector<std::string> temporaryFiles;  // left by a writer that stopped mid-write
     std::vector<std::string> removedFiles;    // of the two above, the files removed
@@ -90,9 +99,10 @@ struct LibraryCheckReport {
 };
 
 struct CheckOptions {
-    bool removeFiles = false;  // remove unnamed and temporary files
-    bool repairRows = false;   // drop assets whose original is gone, edits whose render is gone
-    double seconds = 0;        // a time limit for the walk; 0: none
+    // Remove unnamed and temporary files, and point rows at their originals found again.
+    bool removeFiles = false;
+    bool repairRows = false;  // drop assets whose original is gone, edits whose render is gone
+    double seconds = 0;       // a time limit for the walk; 0: none
 };
 
 class LibraryStore {
@@ -188,6 +198,9 @@ class LibraryStore {
   private:
     LibraryStore(std::string folder, std::unique_ptr<Database> db,
                  std::unique_ptr<LibraryLock> lock);
+    // Points the rows at their originals found again, in one transaction.
+    bool recordRelocations(const std::vector<LibraryCheckReport::RelocatedFile>& relocated,
+                           std::string* error);
     // The body of check(), with the maintenance range already held.
     bool checkLocked(const CheckOptions& options, LibraryCheckReport* report, std::string* error);
     // Marks a writer with files in flight (the maintenance range shared while any is).

@@ -131,8 +131,8 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
     auto insert = db_.prepare(
         "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
         "pixel_height, orientation, file_name, original_type_identifier, added_date, "
-        "modification_date, revision, original_filename) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)");
+        "modification_date, revision, original_filename, file_size, content_hash) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?)");
     std::string originalFilename =
         request.originalFilename.empty() ? asset.fileName : request.originalFilename;
     if (!insert || !insert->bind(1, request.localIdentifier) ||
@@ -142,7 +142,9 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
         !insert->bind(5, int64_t(asset.info.pixelHeight)) ||
         !insert->bind(6, int64_t(asset.info.orientation)) || !insert->bind(7, asset.fileName) ||
         !insert->bind(8, asset.info.typeIdentifier) || !insert->bind(9, now) ||
-        !insert->bind(10, now) || !insert->bind(11, originalFilename) || !insert->run()) {
+        !insert->bind(10, now) || !insert->bind(11, originalFilename) ||
+        !insert->bind(12, int64_t(request.bytes->size())) ||
+        !insert->bind(13, LibraryFiles::contentHash(*request.bytes)) || !insert->run()) {
         return storageFailure("cannot add the asset " + request.localIdentifier);
     }
     if (select) {
@@ -233,14 +235,15 @@ bool BatchWriter::revert(const std::string& asset, double now) {
 }
 
 bool BatchWriter::remove(const std::string& asset) {
-    auto query = db_.prepare("SELECT file_name FROM assets WHERE local_identifier = ?");
+    auto query =
+        db_.prepare("SELECT file_name, original_path FROM assets WHERE local_identifier = ?");
     if (!query || !query->bind(1, asset)) return storageFailure("cannot look up " + asset);
     Statement::Step step = query->step();
     if (step == Statement::Step::Error) return storageFailure("cannot look up " + asset);
     if (step == Statement::Step::Done) {
         return fail(CommitFailure::NotFound, "no asset with identifier " + asset);
     }
-    staleFiles_.push_back(files_.originalPath(query->text(0)));
+    staleFiles_.push_back(files_.originalPath(query->text(0), query->text(1)));
     if (auto rendered = renderedFileOf(asset)) staleFiles_.push_back(files_.renderPath(*rendered));
     auto albums = db_.prepare("SELECT album FROM album_assets WHERE asset = ?");
     if (!albums || !albums->bind(1, asset)) return storageFailure("cannot look up " + asset);

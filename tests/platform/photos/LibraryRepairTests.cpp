@@ -4,6 +4,7 @@
 // tool reads the database independently.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -292,6 +293,85 @@ TEST_F(LibraryRepairTest, FindOrCreateAlbumMakesATitleOnceButNewAlbumsMayRepeatI
     EXPECT_EQ(store->albumsWithTitle("Trip").size(), 2u);
     // With two, the last made is the one found.
     EXPECT_EQ(store->findOrCreateAlbum("Trip"), second);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LibraryRepairTest, AnOriginalMovedByHandIsFoundAgainByItsSizeAndHash) {
+    auto bytes = makeJpeg(24, 16, "2020:02:02 02:02:02");
+    std::string moved, deleted, from, to;
+    {
+        auto store = open();
+        ASSERT_TRUE(store);
+        moved = store->createAsset(bytes).value_or("");
+        deleted = store->createAsset(makeJpeg(8, 8, "")).value_or("");
+        auto record = store->asset(moved);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->fileSize, int64_t(bytes.size()));
+        EXPECT_EQ(record->contentHash, LibraryFiles::contentHash(bytes));
+        EXPECT_NE(record->contentHash, LibraryFiles::contentHash(makeJpeg(8, 8, "")));
+        from = store->originalPath(*record);
+        EXPECT_EQ(LibraryFiles::contentHashOfFile(from), record->contentHash);
+        fs::remove(*store->originalPath(deleted));
+    }
+    // Renamed and put in another folder by hand.
+    to = originals() + "/by hand/holiday.jpg";
+    fs::create_directories(fs::path(to).parent_path());
+    fs::rename(from, to);
+
+    {
+        auto store = open(nullptr, nullptr, /*sweep=*/false);
+        ASSERT_TRUE(store);
+        LibraryCheckReport report;
+        ASSERT_TRUE(store->check({}, &report));
+        ASSERT_EQ(report.relocatedFiles.size(), 1u);
+        EXPECT_EQ(report.relocatedFiles[0].asset, moved);
+        EXPECT_EQ(report.relocatedFiles[0].from, from);
+        EXPECT_EQ(report.relocatedFiles[0].to, to);
+        EXPECT_FALSE(report.relocationsRecorded);
+        ASSERT_EQ(report.missingFiles.size(), 1u);
+        EXPECT_EQ(report.missingFiles[0].asset, deleted);
+        EXPECT_TRUE(report.unnamedFiles.empty()) << "the moved file is not a stray";
+        EXPECT_EQ(store->originalPath(moved), from) << "a check alone records nothing";
+    }
+
+    // The next open finds it again (and does not sweep it); the deleted one stays reported.
+    auto store = open();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(fs::exists(to));
+    auto record = store->asset(moved);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(store->originalPath(*record), to);
+    EXPECT_EQ(record->revision, 1) << "pictures cached from the old path are read again";
+    LibraryCheckReport after;
+    ASSERT_TRUE(store->check({}, &after));
+    EXPECT_TRUE(after.relocatedFiles.empty());
+    ASSERT_EQ(after.missingFiles.size(), 1u);
+    EXPECT_EQ(after.missingFiles[0].asset, deleted);
+
+    // Deleting the asset removes the file where it now lies.
+    ChangeBatch remove;
+    remove.deletions.push_back(moved);
+    ASSERT_TRUE(store->commit(remove).committed);
+    EXPECT_FALSE(fs::exists(to));
+}
+
+TEST_F(LibraryRepairTest, AStoredPathNeverLeadsOutOfTheLibraryFolder) {
+    auto store = open();
+    ASSERT_TRUE(store);
+    auto asset = store->createAsset(makeJpeg(8, 8, ""));
+    ASSERT_TRUE(asset);
+    std::string inPlace = store->originalPath(*asset).value_or("");
+    for (const char* tampered : {"../../etc/passwd", "/etc/passwd", "originals/../../x.jpg"}) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(database().c_str(), &db), SQLITE_OK);
+        std::string statement = std::string("UPDATE assets SET original_path = '") + tampered + "'";
+        ASSERT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        EXPECT_EQ(store->originalPath(*asset), inPlace) << tampered;
+    }
 }
 
 }  // namespace

@@ -308,7 +308,7 @@ TEST_F(HalidexLibraryRepair, AnEmptyDatabaseIsRefusedAndRebuiltFromTheOriginals)
 
 TEST_F(HalidexLibraryRepair, CheckReportsWhatIsMissingAndRepairPutsItRight) {
     Result imported = run({"import", writeFile("a.jpg", makePicture(16, 16)),
-                           writeFile("b.jpg", makePicture(16, 16))});
+                           writeFile("b.jpg", makePicture(16, 12))});
     ASSERT_EQ(imported.status, 0) << imported.err;
     auto lines = linesOf(imported.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -318,18 +318,29 @@ TEST_F(HalidexLibraryRepair, CheckReportsWhatIsMissingAndRepairPutsItRight) {
         if (line.rfind("original file: ", 0) == 0) original = line.substr(15);
     }
     ASSERT_TRUE(fs::remove(original));
+    // The other original renamed and moved by hand: found again by its content.
+    std::string keptOriginal, renamed = library() + "/originals/by hand/kept.jpg";
+    for (const auto& line : linesOf(run({"show", kept}).out)) {
+        if (line.rfind("original file: ", 0) == 0) keptOriginal = line.substr(15);
+    }
+    fs::create_directories(fs::path(renamed).parent_path());
+    fs::rename(keptOriginal, renamed);
+
     std::string stray = library() + "/originals/ab/AB000000-0000-4000-8000-000000000000.jpg";
     fs::create_directories(fs::path(stray).parent_path());
     ASSERT_TRUE(
         hx::image::writeFileAtomically(stray, reinterpret_cast<const uint8_t*>("x"), 1, nullptr));
 
     Result found = run({"check"});
+    EXPECT_NE(found.out.find("moved\t" + kept + "\t" + keptOriginal + "\t" + renamed + "\n"),
+              std::string::npos)
+        << found.out;
     EXPECT_EQ(found.status, 1);
     EXPECT_NE(found.out.find("missing\t" + lost + "\t" + original + "\n"), std::string::npos)
         << found.out;
     EXPECT_NE(found.out.find("unnamed\t" + stray + "\n"), std::string::npos) << found.out;
     EXPECT_NE(found.out.find(
-                  "2 assets, 1 missing files, 0 moved files, 1 unnamed files, 0 temporary files"),
+                  "2 assets, 1 missing files, 1 moved files, 1 unnamed files, 0 temporary files"),
               std::string::npos);
     EXPECT_TRUE(fs::exists(stray)) << "check alone changes nothing";
 
@@ -337,6 +348,10 @@ TEST_F(HalidexLibraryRepair, CheckReportsWhatIsMissingAndRepairPutsItRight) {
     EXPECT_EQ(repaired.status, 0) << repaired.err;
     EXPECT_NE(repaired.out.find("removed-asset\t" + lost + "\n"), std::string::npos);
     EXPECT_NE(repaired.out.find("removed\t" + stray + "\n"), std::string::npos);
+    EXPECT_NE(repaired.out.find("found\t" + kept + "\t" + keptOriginal + "\t" + renamed + "\n"),
+              std::string::npos)
+        << repaired.out;
+    EXPECT_NE(run({"show", kept}).out.find("original file: " + renamed + "\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(stray));
 
     Result clean = run({"check"});
