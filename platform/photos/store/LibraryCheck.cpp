@@ -63,27 +63,34 @@ std::string asideName(const std::string& path) {
 
 bool LibraryStore::check(const CheckOptions& options, LibraryCheckReport* report,
                          std::string* error) {
+    if (!lock_) return false;
+    // This store's own writers finish first; later ones wait for the check.
+    {
+        std::unique_lock lock(writersMutex_);
+        writersChanged_.wait(lock, [&] { return writers_ == 0 && !maintainer_; });
+        maintainer_ = std::this_thread::get_id();
+    }
+    auto release = [&] {
+        std::lock_guard lock(writersMutex_);
+        maintainer_.reset();
+        writersChanged_.notify_all();
+    };
     // No other store opens (and sweeps) meanwhile, and no writer has files in flight.
-    if (!lock_ || !lock_->lockOpening(kCheckLockSeconds)) {
+    if (!lock_->lockOpening(kCheckLockSeconds)) {
+        release();
         if (error) *error = "another program keeps the photo library " + folder_ + " locked";
         return false;
     }
     if (!lock_->lockMaintenance(kCheckLockSeconds)) {
         lock_->unlockOpening();
+        release();
         if (error) *error = "a program keeps writing to the photo library " + folder_;
         return false;
     }
-    {
-        std::lock_guard lock(writersMutex_);
-        maintaining_ = true;
-    }
     bool checked = checkLocked(options, report, error);
-    {
-        std::lock_guard lock(writersMutex_);
-        maintaining_ = false;
-    }
     lock_->unlockMaintenance();
     lock_->unlockOpening();
+    release();
     return checked;
 }
 
@@ -320,7 +327,7 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
     if (!lock->connect()) return fail("cannot join the photo library " + folder);
     LibraryLock* held = lock.get();
     std::unique_ptr<LibraryStore> store(new LibraryStore(folder, std::move(db), std::move(lock)));
-    store->maintaining_ = true;
+    store->maintainer_ = std::this_thread::get_id();
 
     // Every original that reads as a picture becomes an asset again, in one transaction.
     struct Found {
@@ -413,7 +420,7 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
         if (!inserted) return fail("cannot rebuild the photo library: " + rdb.lastError());
     }
     for (const Found& f : found) report->rebuiltAssets.push_back(f.identifier);
-    store->maintaining_ = false;
+    store->maintainer_.reset();
     held->unlockMaintenance();
     held->unlockOpening();
     return store;

@@ -200,13 +200,13 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
     store->pruneChangeLog();
     // Only when no writer has files in flight; otherwise the next open sweeps.
     if (options.sweep && held->lockMaintenance(0)) {
-        store->maintaining_ = true;
+        store->maintainer_ = std::this_thread::get_id();
         CheckOptions sweep;
         sweep.removeFiles = true;
         sweep.seconds = kOpenSweepSeconds;
         LibraryCheckReport report;
         store->checkLocked(sweep, &report, nullptr);
-        store->maintaining_ = false;
+        store->maintainer_.reset();
         held->unlockMaintenance();
         if (!report.removedFiles.empty()) {
             hxLog("photo library: removed %@ files an interrupted writer left in %@",
@@ -247,8 +247,11 @@ void LibraryStore::checkpointIfLast() {
 }
 
 bool LibraryStore::beginWriting(std::string* error) {
-    std::lock_guard lock(writersMutex_);
-    if (maintaining_ || writers_ > 0 || !lock_ || lock_->lockWriting(kLockSeconds)) {
+    std::unique_lock lock(writersMutex_);
+    // A check by another thread of this store is waited for; its own repairs go ahead.
+    writersChanged_.wait(
+        lock, [&] { return !maintainer_ || *maintainer_ == std::this_thread::get_id(); });
+    if (maintainer_ || writers_ > 0 || !lock_ || lock_->lockWriting(kLockSeconds)) {
         ++writers_;
         return true;
     }
@@ -260,7 +263,8 @@ bool LibraryStore::beginWriting(std::string* error) {
 
 void LibraryStore::endWriting() {
     std::lock_guard lock(writersMutex_);
-    if (--writers_ == 0 && !maintaining_ && lock_) lock_->unlockMaintenance();
+    if (--writers_ == 0 && !maintainer_ && lock_) lock_->unlockMaintenance();
+    writersChanged_.notify_all();
 }
 
 std::string LibraryStore::databasePath() const {

@@ -35,12 +35,14 @@
 // Failures come back as empty results, false or a CommitOutcome with a message, never as
 // exceptions.
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/photos/store/ChangeBatch.h"
@@ -224,9 +226,12 @@ class LibraryStore {
     std::mutex mutex_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<LibraryLock> lock_;
+    // Writers of this store with files in flight, and the thread of this store that holds the
+    // maintenance range exclusively (a check); other threads' writes wait for it to end.
     std::mutex writersMutex_;
+    std::condition_variable writersChanged_;
     int writers_ = 0;
-    bool maintaining_ = false;  // this store holds the maintenance range exclusively
+    std::optional<std::thread::id> maintainer_;
 };
 
 }  // namespace hx::photos
