@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/image/FileIO.h"
 #include "platform/log/Log.h"
@@ -139,73 +140,85 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
         }
     }
 
-    std::error_code ignored;
-    // Missing originals whose size and hash are known, by size: candidates for files moved.
-    std::unordered_multimap<int64_t, size_t> missingBySize;
-    std::vector<LibraryCheckReport::MissingFile> missing;
-    std::vector<std::string> missingHashes;
-    for (const auto& [path, original] : originals) {
-        if (late()) break;
-        if (fs::exists(path, ignored)) continue;
-        if (original.size >= 0 && !original.hash.empty()) {
-            missingBySize.emplace(original.size, missing.size());
-        }
-        missing.push_back({original.asset, path, false});
-        missingHashes.push_back(original.hash);
-    }
-    for (const auto& [path, asset] : renders) {
-        if (late()) break;
-        if (!fs::exists(path, ignored)) {
-            missing.push_back({asset, path, true});
-            missingHashes.emplace_back();
-        }
-    }
-
-    // Whether the file is a missing original renamed or moved by hand (same size and hash).
-    std::vector<bool> found(missing.size(), false);
-    auto foundAgain = [&](const fs::directory_entry& entry) {
-        std::error_code sizeError;
-        auto [first, last] = missingBySize.equal_range(int64_t(entry.file_size(sizeError)));
-        if (sizeError) return false;
-        std::string hash;
-        for (auto candidate = first; candidate != last; ++candidate) {
-            size_t index = candidate->second;
-            if (found[index]) continue;
-            if (hash.empty()) hash = LibraryFiles::contentHashOfFile(entry.path().string());
-            if (hash.empty() || hash != missingHashes[index]) continue;
-            found[index] = true;
-            report->relocatedFiles.push_back(
-                {missing[index].asset, missing[index].path, entry.path().string()});
-            return true;
-        }
-        return false;
+    // One walk of originals/ and renders/: what is there, temporary files, and files no row
+    // names (stray originals kept with their size, as they may be missing ones moved).
+    struct Stray {
+        std::string path;
+        int64_t size;  // -1: not a plain file
     };
-
+    std::unordered_set<std::string> present;
+    std::vector<Stray> strayOriginals;
+    bool walked = true;
     for (const char* area : {LibraryFiles::kOriginalsFolder, LibraryFiles::kRendersFolder}) {
         bool originalsArea = area == LibraryFiles::kOriginalsFolder;
         std::error_code walkError;
         fs::recursive_directory_iterator it(folder_ + "/" + area, walkError);
         for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
-            if (late()) break;
+            if (late()) {
+                walked = false;
+                break;
+            }
             std::error_code typeError;
-            if (it->is_directory(typeError) && !it->is_symlink(typeError)) continue;
+            bool link = it->is_symlink(typeError);
+            if (!link && it->is_directory(typeError)) continue;
             std::string path = it->path().string();
             if (LibraryFiles::isTemporaryName(it->path().filename().string())) {
                 report->temporaryFiles.push_back(path);
                 continue;
             }
-            if (originalsArea ? originals.count(path) : renders.count(path)) continue;
-            if (originalsArea && !missingBySize.empty() && !it->is_symlink(typeError) &&
-                it->is_regular_file(typeError) && foundAgain(*it)) {
-                continue;
+            if (originalsArea ? originals.count(path) : renders.count(path)) {
+                present.insert(path);
+            } else if (originalsArea) {
+                bool plain = !link && it->is_regular_file(typeError);
+                strayOriginals.push_back({path, plain ? int64_t(it->file_size(typeError)) : -1});
+            } else {
+                report->unnamedFiles.push_back(path);
             }
-            report->unnamedFiles.push_back(path);
         }
+    }
+
+    // Rows whose file the walk did not meet. Missing originals whose size and hash are known
+    // are looked for among the stray files: renamed or moved by hand.
+    std::unordered_multimap<int64_t, size_t> missingBySize;
+    std::vector<LibraryCheckReport::MissingFile> missing;
+    std::vector<std::string> missingHashes;
+    if (walked) {
+        for (const auto& [path, original] : originals) {
+            if (present.count(path)) continue;
+            if (original.size >= 0 && !original.hash.empty()) {
+                missingBySize.emplace(original.size, missing.size());
+            }
+            missing.push_back({original.asset, path, false});
+            missingHashes.push_back(original.hash);
+        }
+        for (const auto& [path, asset] : renders) {
+            if (present.count(path)) continue;
+            missing.push_back({asset, path, true});
+            missingHashes.emplace_back();
+        }
+    }
+    std::vector<bool> found(missing.size(), false);
+    for (const Stray& stray : strayOriginals) {
+        bool relocated = false;
+        if (stray.size >= 0 && !late()) {
+            auto [first, last] = missingBySize.equal_range(stray.size);
+            std::string hash;
+            for (auto candidate = first; candidate != last && !relocated; ++candidate) {
+                size_t index = candidate->second;
+                if (found[index]) continue;
+                if (hash.empty()) hash = LibraryFiles::contentHashOfFile(stray.path);
+                if (hash.empty() || hash != missingHashes[index]) continue;
+                found[index] = relocated = true;
+                report->relocatedFiles.push_back(
+                    {missing[index].asset, missing[index].path, stray.path});
+            }
+        }
+        if (!relocated) report->unnamedFiles.push_back(stray.path);
     }
     for (size_t i = 0; i < missing.size(); ++i) {
         if (!found[i]) report->missingFiles.push_back(missing[i]);
     }
-    report->complete = !late();
+    report->complete = walked && !late();
 
     if ((options.removeFiles || options.repairRows) && !report->relocatedFiles.empty()) {
         if (!recordRelocations(report->relocatedFiles, error)) return false;
