@@ -89,6 +89,7 @@ FetchOptions newestFirst() {
 int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album) {
     // Every file is checked before anything is stored, so bad input stores nothing.
     for (const std::string& file : files) {
+        if (int signal = pendingInterruption()) return interrupted(signal, "nothing imported");
         auto bytes = std::make_shared<std::vector<uint8_t>>();
         std::string error;
         if (!image::readFileContents(file, *bytes, &error)) return badInput(error);

@@ -61,7 +61,7 @@ enum class OpenFailure {
     Folder,   // the folder or its lock file cannot be made
     Busy,     // another process held the library's opening lock too long
     Damaged,  // the database is empty, unreadable, not a database, damaged, or missing beside
-              // originals: check() with rebuild can make a new one from the originals
+              // originals: rebuild() can make a new one from the originals
     Newer,    // written by a newer version of the program
     Other,    // the database could not be configured or upgraded
 };
@@ -80,7 +80,7 @@ struct LibraryCheckReport {
     };
     std::vector<MissingFile> missingFiles;  // rows whose file is gone
     // Originals found again by size and hash under another name or folder of originals/; the
-    // rows point at them from now on when `recorded`.
+    // rows point at them from now on when relocationsRecorded.
     struct RelocatedFile {
         std::string asset;
         std::string from;
