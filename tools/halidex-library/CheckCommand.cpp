@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "tools/halidex-library/Interruption.h"
 #include "tools/halidex-library/LibraryCommands.h"
 
@@ -31,13 +32,14 @@ int checkLibrary(bool repair) {
     OpenFailure failure = OpenFailure::None;
     OpenOptions options;
     options.sweep = false;  // the check reports what it finds before anything is removed
+    options.cameraFolder = cameraFolder();
     std::unique_ptr<LibraryStore> store = LibraryStore::open(folder, options, &error, &failure);
     if (!store) {
         std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
         if (failure != OpenFailure::Damaged) return kExitFailure;
         line("damaged", folder + "/library.sqlite");
         if (!repair) return kExitFailure;
-        store = LibraryStore::rebuild(folder, &report, &error);
+        store = LibraryStore::rebuild(folder, &report, &error, options.cameraFolder);
         if (!store) {
             std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
             return kExitFailure;

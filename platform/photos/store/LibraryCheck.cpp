@@ -11,7 +11,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -145,14 +147,21 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
     struct Stray {
         std::string path;
         int64_t size;  // -1: not a plain file
+        bool own;      // in the library's own folder (else the camera folder, the user's)
     };
     std::unordered_set<std::string> present;
     std::vector<Stray> strayOriginals;
     bool walked = true;
-    for (const char* area : {LibraryFiles::kOriginalsFolder, LibraryFiles::kRendersFolder}) {
-        bool originalsArea = area == LibraryFiles::kOriginalsFolder;
+    std::error_code ignoredWalk;
+    // The camera folder is the user's: its files no row names are never reported or removed,
+    // only looked at as missing originals moved by hand.
+    const std::string& camera = files_.cameraFolder();
+    for (const char* area : {LibraryFiles::kOriginalsFolder, LibraryFiles::kRendersFolder,
+                             static_cast<const char*>(nullptr)}) {
+        if (!area && camera.empty()) continue;
+        bool originalsArea = area != LibraryFiles::kRendersFolder;
         std::error_code walkError;
-        fs::recursive_directory_iterator it(folder_ + "/" + area, walkError);
+        fs::recursive_directory_iterator it(area ? folder_ + "/" + area : camera, walkError);
         for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
             if (late()) {
                 walked = false;
@@ -163,14 +172,16 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
             if (!link && it->is_directory(typeError)) continue;
             std::string path = it->path().string();
             if (LibraryFiles::isTemporaryName(it->path().filename().string())) {
-                report->temporaryFiles.push_back(path);
+                // The camera folder's temporary files are known from the pending records.
+                if (area) report->temporaryFiles.push_back(path);
                 continue;
             }
             if (originalsArea ? originals.count(path) : renders.count(path)) {
                 present.insert(path);
             } else if (originalsArea) {
                 bool plain = !link && it->is_regular_file(typeError);
-                strayOriginals.push_back({path, plain ? int64_t(it->file_size(typeError)) : -1});
+                strayOriginals.push_back(
+                    {path, plain ? int64_t(it->file_size(typeError)) : -1, area != nullptr});
             } else {
                 report->unnamedFiles.push_back(path);
             }
@@ -182,9 +193,19 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
     std::unordered_multimap<int64_t, size_t> missingBySize;
     std::vector<LibraryCheckReport::MissingFile> missing;
     std::vector<std::string> missingHashes;
+    // A file outside the folders walked (in a camera folder this store was not told of) is
+    // looked for itself.
+    auto walkedOver = [&](const std::string& path) {
+        for (const std::string& root : {folder_ + "/" + LibraryFiles::kOriginalsFolder,
+                                        folder_ + "/" + LibraryFiles::kRendersFolder, camera}) {
+            if (!root.empty() && path.compare(0, root.size() + 1, root + "/") == 0) return true;
+        }
+        return false;
+    };
     if (walked) {
         for (const auto& [path, original] : originals) {
             if (present.count(path)) continue;
+            if (!walkedOver(path) && fs::exists(path, ignoredWalk)) continue;
             if (original.size >= 0 && !original.hash.empty()) {
                 missingBySize.emplace(original.size, missing.size());
             }
@@ -213,12 +234,44 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
                     {missing[index].asset, missing[index].path, stray.path});
             }
         }
-        if (!relocated) report->unnamedFiles.push_back(stray.path);
+        if (!relocated && stray.own) report->unnamedFiles.push_back(stray.path);
     }
     for (size_t i = 0; i < missing.size(); ++i) {
         if (!found[i]) report->missingFiles.push_back(missing[i]);
     }
     report->complete = walked && !late();
+
+    // Files a writer killed before its change committed made in the camera folder: exactly
+    // those its pending record names, when no row names them and they are still the very
+    // files it made.
+    std::error_code ignored;
+    std::vector<std::string> records;
+    std::error_code pendingError;
+    for (fs::directory_iterator it(folder_ + "/" + PendingFiles::kFolder, pendingError);
+         !pendingError && it != fs::directory_iterator(); it.increment(pendingError)) {
+        records.push_back(it->path().string());
+    }
+    for (const std::string& record : records) {
+        std::ifstream in(record);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("T ", 0) == 0) {
+                std::string path = line.substr(2);
+                if (fs::exists(path, ignored)) report->temporaryFiles.push_back(path);
+                continue;
+            }
+            std::istringstream fields(line);
+            std::string kind, path;
+            unsigned long long device = 0, inode = 0;
+            if (!(fields >> kind >> device >> inode) || kind != "F") continue;
+            std::getline(fields >> std::ws, path);
+            struct stat status {};
+            if (originals.count(path) || ::lstat(path.c_str(), &status) != 0 ||
+                status.st_dev != device || status.st_ino != inode) {
+                continue;
+            }
+            report->unnamedFiles.push_back(path);
+        }
+    }
 
     if ((options.removeFiles || options.repairRows) && !report->relocatedFiles.empty()) {
         if (!recordRelocations(report->relocatedFiles, error)) return false;
@@ -232,6 +285,7 @@ bool LibraryStore::checkLocked(const CheckOptions& options, LibraryCheckReport* 
                 if (fs::remove(path, removeError)) report->removedFiles.push_back(path);
             }
         }
+        for (const std::string& record : records) fs::remove(record, ignored);
     }
     if (options.repairRows && !report->missingFiles.empty()) {
         ChangeBatch batch;
@@ -279,7 +333,7 @@ bool LibraryStore::recordRelocations(
         }
         int64_t id = db_->lastInsertRowid();
         for (const auto& file : relocated) {
-            if (!update->reset() || !update->bind(1, files_.relativePath(file.to)) ||
+            if (!update->reset() || !update->bind(1, files_.storedPath(file.to)) ||
                 !update->bind(2, now) || !update->bind(3, file.asset) || !update->run() ||
                 !entry->reset() || !entry->bind(1, id) ||
                 !entry->bind(2, int64_t(ChangeKind::Updated)) || !entry->bind(3, file.asset) ||
@@ -294,8 +348,8 @@ bool LibraryStore::recordRelocations(
 }
 
 std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requestedFolder,
-                                                    LibraryCheckReport* report,
-                                                    std::string* error) {
+                                                    LibraryCheckReport* report, std::string* error,
+                                                    const std::string& cameraFolder) {
     auto fail = [&](std::string message) -> std::unique_ptr<LibraryStore> {
         hxLog("photo library: %@", message.c_str());
         if (error) *error = std::move(message);
@@ -339,14 +393,15 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
     }
     if (!lock->connect()) return fail("cannot join the photo library " + folder);
     LibraryLock* held = lock.get();
-    std::unique_ptr<LibraryStore> store(new LibraryStore(folder, std::move(db), std::move(lock)));
+    std::unique_ptr<LibraryStore> store(
+        new LibraryStore(folder, cameraFolder, std::move(db), std::move(lock)));
     store->maintainer_ = std::this_thread::get_id();
 
     // Every original that reads as a picture becomes an asset again, in one transaction.
     struct Found {
         std::string identifier;
         std::string name;
-        std::string relocated;  // relative to the folder, when not where the name puts it
+        std::string relocated;  // where it lies, when not where its name puts it
         ImageFileInfo info;
         double fileDate;
         int64_t size;
@@ -354,42 +409,48 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
     };
     std::set<std::string> identifiers;
     std::vector<Found> found;
-    std::error_code walkError;
-    fs::recursive_directory_iterator it(folder + "/" + LibraryFiles::kOriginalsFolder, walkError);
-    for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
-        std::error_code typeError;
-        if (!it->is_regular_file(typeError)) continue;
-        std::string filePath = it->path().string();
-        if (LibraryFiles::isTemporaryName(it->path().filename().string())) continue;
-        std::string name = store->files_.nameInArea(LibraryFiles::kOriginalsFolder, filePath);
-        std::string relocated;
-        if (name.empty()) {
-            // Moved or renamed by hand: kept where it is.
-            name = it->path().filename().string();
-            relocated = store->files_.relativePath(filePath);
+    // originals/ first, then the camera folder (whose files keep the names they have).
+    for (const std::string& root :
+         {folder + "/" + LibraryFiles::kOriginalsFolder, store->files_.cameraFolder()}) {
+        if (root.empty()) continue;
+        bool own = root != store->files_.cameraFolder();
+        std::error_code walkError;
+        fs::recursive_directory_iterator it(root, walkError);
+        for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {
+            std::error_code typeError;
+            if (it->is_symlink(typeError) || !it->is_regular_file(typeError)) continue;
+            std::string filePath = it->path().string();
+            if (LibraryFiles::isTemporaryName(it->path().filename().string())) continue;
+            std::string name =
+                own ? store->files_.nameInArea(LibraryFiles::kOriginalsFolder, filePath) : "";
+            std::string stored;
+            if (name.empty()) {
+                // Not where its name puts it: kept where it is.
+                name = it->path().filename().string();
+                stored = store->files_.storedPath(filePath);
+            }
+            auto bytes = std::make_shared<std::vector<uint8_t>>();
+            std::optional<ImageFileInfo> info;
+            if ((own || !stored.empty()) && image::readFileContents(filePath, *bytes, nullptr)) {
+                info = inspectImageFile(bytes);
+            }
+            if (!info) {
+                report->unreadableFiles.push_back(filePath);
+                continue;
+            }
+            std::string stem = fs::path(name).stem().string();
+            std::string identifier = (isUUID(stem) ? stem : makeUUID()) + kAssetIdentifierSuffix;
+            // A copy of a file under another name would bring its identifier twice.
+            if (!identifiers.insert(identifier).second) {
+                identifier = makeUUID() + kAssetIdentifierSuffix;
+                identifiers.insert(identifier);
+            }
+            struct stat status {};
+            double fileDate =
+                ::stat(filePath.c_str(), &status) == 0 ? double(status.st_mtime) : currentDate();
+            found.push_back({identifier, name, stored, *info, fileDate, int64_t(bytes->size()),
+                             LibraryFiles::contentHash(*bytes)});
         }
-        auto bytes = std::make_shared<std::vector<uint8_t>>();
-        std::optional<ImageFileInfo> info;
-        if ((relocated.empty() || store->files_.pathInside(relocated)) &&
-            image::readFileContents(filePath, *bytes, nullptr)) {
-            info = inspectImageFile(bytes);
-        }
-        if (!info) {
-            report->unreadableFiles.push_back(filePath);
-            continue;
-        }
-        std::string stem = fs::path(name).stem().string();
-        std::string identifier = (isUUID(stem) ? stem : makeUUID()) + kAssetIdentifierSuffix;
-        // A copy of a file under another name would bring its identifier twice.
-        if (!identifiers.insert(identifier).second) {
-            identifier = makeUUID() + kAssetIdentifierSuffix;
-            identifiers.insert(identifier);
-        }
-        struct stat status {};
-        double fileDate =
-            ::stat(filePath.c_str(), &status) == 0 ? double(status.st_mtime) : currentDate();
-        found.push_back({identifier, name, relocated, *info, fileDate, int64_t(bytes->size()),
-                         LibraryFiles::contentHash(*bytes)});
     }
     {
         std::lock_guard guard(store->mutex_);

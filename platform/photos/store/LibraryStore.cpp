@@ -196,7 +196,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
     }
     LibraryLock* held = lock.get();
     std::unique_ptr<LibraryStore> store(
-        new LibraryStore(std::move(folder), std::move(db), std::move(lock)));
+        new LibraryStore(std::move(folder), options.cameraFolder, std::move(db), std::move(lock)));
     store->pruneChangeLog();
     // Only when no writer has files in flight; otherwise the next open sweeps.
     if (options.sweep && held->lockMaintenance(0)) {
@@ -217,10 +217,10 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
     return store;
 }
 
-LibraryStore::LibraryStore(std::string folder, std::unique_ptr<Database> db,
-                           std::unique_ptr<LibraryLock> lock)
+LibraryStore::LibraryStore(std::string folder, std::string cameraFolder,
+                           std::unique_ptr<Database> db, std::unique_ptr<LibraryLock> lock)
     : folder_(std::move(folder)),
-      files_(folder_),
+      files_(folder_, std::move(cameraFolder)),
       origin_(makeOrigin()),
       db_(std::move(db)),
       lock_(std::move(lock)) {}

@@ -69,6 +69,9 @@ enum class OpenFailure {
 struct OpenOptions {
     // Removes, within a short time limit, the files an interrupted writer left behind.
     bool sweep = true;
+    // Where new originals go, by year and month with readable names (cameraFolder() in
+    // PicturesFolder.h for the user's library); empty: originals/ in the library folder.
+    std::string cameraFolder;
 };
 
 // What check() found and did. Paths are absolute.
@@ -121,7 +124,8 @@ class LibraryStore {
     // file and dated by its metadata (albums and edits are lost with the old database). The
     // opened store, with what it did in `report`; null with the reason when it cannot.
     static std::unique_ptr<LibraryStore> rebuild(const std::string& folder,
-                                                 LibraryCheckReport* report, std::string* error);
+                                                 LibraryCheckReport* report, std::string* error,
+                                                 const std::string& cameraFolder = {});
     // <data directory>/library.
     static std::string defaultFolder();
     ~LibraryStore();
@@ -198,7 +202,7 @@ class LibraryStore {
     const std::string& origin() const { return origin_; }
 
   private:
-    LibraryStore(std::string folder, std::unique_ptr<Database> db,
+    LibraryStore(std::string folder, std::string cameraFolder, std::unique_ptr<Database> db,
                  std::unique_ptr<LibraryLock> lock);
     // Points the rows at their originals found again, in one transaction.
     bool recordRelocations(const std::vector<LibraryCheckReport::RelocatedFile>& relocated,

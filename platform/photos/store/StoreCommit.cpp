@@ -1,6 +1,10 @@
 // LibraryStore::commit: one change batch, files first, then one database transaction.
 
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "platform/log/Log.h"
@@ -17,7 +21,44 @@ struct PreparedAsset {
     ImageFileInfo info;
     std::string fileName;
     std::string path;
+    std::string storedPath;  // what the row records of where the file lies; empty: by its name
 };
+
+// The name an imported file keeps when it is a plain file name; empty otherwise.
+std::string keptName(const std::string& originalFilename) {
+    std::string name = originalFilename.substr(originalFilename.find_last_of('/') + 1);
+    if (name.empty() || name.front() == '.' || name.size() > 200) return {};
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) return {};
+    }
+    return name;
+}
+
+// The n-th name to try for a new original: the imported file's own name, then numbered
+// ("IMG_1.jpg", "IMG_2.jpg"); or HLDX_YYYYMMDD_HHMMSS_NNN.ext from the capture date.
+std::function<std::string(int)> namesFor(const std::string& kept, double date,
+                                         const std::string& extension) {
+    if (!kept.empty()) {
+        return [kept](int n) {
+            if (n == 0) return kept;
+            size_t dot = kept.find_last_of('.');
+            std::string stem = dot == std::string::npos || dot == 0 ? kept : kept.substr(0, dot);
+            std::string suffix = stem.size() == kept.size() ? "" : kept.substr(stem.size());
+            return stem + "_" + std::to_string(n) + suffix;
+        };
+    }
+    std::time_t time = std::time_t(date);
+    std::tm local{};
+    localtime_r(&time, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "HLDX_%Y%m%d_%H%M%S_", &local);
+    std::string prefix = stamp;
+    return [prefix, extension](int n) {
+        char counter[16];
+        std::snprintf(counter, sizeof counter, "%03d", n);
+        return prefix + counter + "." + extension;
+    };
+}
 
 struct PreparedEdit {
     const AssetEdit* request;
@@ -131,8 +172,8 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
     auto insert = db_.prepare(
         "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
         "pixel_height, orientation, file_name, original_type_identifier, added_date, "
-        "modification_date, revision, original_filename, file_size, content_hash) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?)");
+        "modification_date, revision, original_filename, file_size, content_hash, "
+        "original_path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, ?)");
     std::string originalFilename =
         request.originalFilename.empty() ? asset.fileName : request.originalFilename;
     if (!insert || !insert->bind(1, request.localIdentifier) ||
@@ -144,7 +185,8 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
         !insert->bind(8, asset.info.typeIdentifier) || !insert->bind(9, now) ||
         !insert->bind(10, now) || !insert->bind(11, originalFilename) ||
         !insert->bind(12, int64_t(request.bytes->size())) ||
-        !insert->bind(13, LibraryFiles::contentHash(*request.bytes)) || !insert->run()) {
+        !insert->bind(13, LibraryFiles::contentHash(*request.bytes)) ||
+        !insert->bind(14, asset.storedPath) || !insert->run()) {
         return storageFailure("cannot add the asset " + request.localIdentifier);
     }
     if (select) {
@@ -328,7 +370,7 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
         }
         std::string fileName = uuidOfLocalIdentifier(request.localIdentifier) + "." +
                                extensionForType(info->typeIdentifier);
-        assets.push_back({&request, *info, fileName, files_.originalPath(fileName)});
+        assets.push_back({&request, *info, fileName, files_.originalPath(fileName), {}});
     }
     std::vector<PreparedEdit> edits;
     for (const AssetEdit& request : batch.edits) {
@@ -353,12 +395,30 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
     } writing{this};
 
     // The files are in place, flushed, before the transaction that names them.
+    std::optional<PendingFiles> pending;
     std::vector<std::string> written;
     auto removeWritten = [&] {
         for (const std::string& path : written) files_.remove(path);
     };
-    for (const PreparedAsset& asset : assets) {
-        if (!files_.write(asset.path, *asset.request->bytes, &message)) {
+    for (PreparedAsset& asset : assets) {
+        if (!files_.cameraFolder().empty()) {
+            // Into the camera folder under a readable name, recorded as pending until the
+            // change commits.
+            if (!pending) pending.emplace(folder_, origin_);
+            double date = asset.info.dateTaken.value_or(currentDate());
+            auto path =
+                files_.writeToCameraFolder(date,
+                                           namesFor(keptName(asset.request->originalFilename), date,
+                                                    extensionForType(asset.info.typeIdentifier)),
+                                           *asset.request->bytes, *pending, &message);
+            if (!path) {
+                removeWritten();
+                return failure(CommitFailure::Storage, message);
+            }
+            asset.path = *path;
+            asset.fileName = std::filesystem::path(*path).filename().string();
+            asset.storedPath = *path;
+        } else if (!files_.write(asset.path, *asset.request->bytes, &message)) {
             removeWritten();
             return failure(CommitFailure::Storage, message);
         }

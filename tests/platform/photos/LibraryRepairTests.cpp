@@ -21,7 +21,10 @@
 #include "platform/photos/store/ImageFileInfo.h"
 #include "platform/photos/store/LibraryLock.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/LocalIdentifier.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "tests/platform/photos/SqliteTool.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace {
 
@@ -372,6 +375,147 @@ TEST_F(LibraryRepairTest, AStoredPathNeverLeadsOutOfTheLibraryFolder) {
         sqlite3_close(db);
         EXPECT_EQ(store->originalPath(*asset), inPlace) << tampered;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A library whose new originals go to a camera folder of its own pictures folder.
+class CameraFolderTest : public LibraryRepairTest {
+  protected:
+    std::unique_ptr<LibraryStore> openWithCamera() {
+        OpenOptions options;
+        options.cameraFolder = camera();
+        std::string error;
+        auto store = LibraryStore::open(folder_, options, &error);
+        EXPECT_TRUE(store) << error;
+        return store;
+    }
+    std::string camera() const {
+        return fs::path(folder_).parent_path().string() + "/Pictures/Halidex Camera";
+    }
+    std::string save(LibraryStore& store, const std::vector<uint8_t>& bytes,
+                     const std::string& originalFilename = {}, std::string* error = nullptr) {
+        ChangeBatch batch;
+        std::string identifier = makeUUID() + kAssetIdentifierSuffix;
+        batch.newAssets.push_back(
+            {identifier, std::make_shared<const std::vector<uint8_t>>(bytes), originalFilename});
+        CommitOutcome outcome = store.commit(batch);
+        if (error) *error = outcome.message;
+        return outcome.committed ? identifier : std::string();
+    }
+};
+
+TEST_F(CameraFolderTest, NewOriginalsGetReadableNamesByYearAndMonth) {
+    auto store = openWithCamera();
+    ASSERT_TRUE(store);
+    auto taken = makeJpeg(8, 8, "2021:07:04 10:20:30");
+    std::string first = save(*store, taken);
+    std::string sameSecond = save(*store, makeJpeg(9, 9, "2021:07:04 10:20:30"));
+    std::string imported = save(*store, makeJpeg(10, 10, "2022:01:02 03:04:05"), "IMG_0001.JPG");
+    std::string again = save(*store, makeJpeg(11, 11, "2022:01:02 03:04:05"), "IMG_0001.JPG");
+    // A name that is not a plain file name is not kept.
+    std::string odd = save(*store, makeJpeg(12, 12, "2022:01:02 03:04:05"), "../../escape.jpg");
+    ASSERT_FALSE(first.empty() || sameSecond.empty() || imported.empty() || again.empty() ||
+                 odd.empty());
+    EXPECT_EQ(store->originalPath(first), camera() + "/2021/07/HLDX_20210704_102030_000.jpg");
+    EXPECT_EQ(store->originalPath(sameSecond), camera() + "/2021/07/HLDX_20210704_102030_001.jpg");
+    EXPECT_EQ(store->originalPath(imported), camera() + "/2022/01/IMG_0001.JPG");
+    EXPECT_EQ(store->originalPath(again), camera() + "/2022/01/IMG_0001_1.JPG");
+    EXPECT_EQ(store->originalPath(odd), camera() + "/2022/01/escape.jpg");
+    std::vector<uint8_t> onDisk;
+    ASSERT_TRUE(hx::image::readFileContents(*store->originalPath(first), onDisk, nullptr));
+    EXPECT_EQ(onDisk, taken);
+    EXPECT_EQ(store->asset(imported)->originalFilename, "IMG_0001.JPG");
+    EXPECT_TRUE(filesUnder("originals").empty()) << "nothing under the library's own folder";
+    EXPECT_FALSE(fs::exists(folder_ + "/pending") && !fs::is_empty(folder_ + "/pending"));
+
+    // The library's own delete removes the file from the pictures folder; a file of the
+    // user's beside it stays through opening and repair.
+    std::string mine = camera() + "/2021/07/holiday.jpg";
+    writeBytes(mine, "the user's");
+    ChangeBatch remove;
+    remove.deletions.push_back(first);
+    ASSERT_TRUE(store->commit(remove).committed);
+    EXPECT_FALSE(fs::exists(camera() + "/2021/07/HLDX_20210704_102030_000.jpg"));
+    store.reset();
+    store = openWithCamera();
+    LibraryCheckReport report;
+    CheckOptions repair;
+    repair.removeFiles = repair.repairRows = true;
+    ASSERT_TRUE(store->check(repair, &report));
+    EXPECT_TRUE(report.unnamedFiles.empty() && report.missingFiles.empty());
+    EXPECT_TRUE(fs::exists(mine));
+    if (auto integrity = sqlite(database(), "PRAGMA integrity_check")) {
+        EXPECT_EQ(*integrity, "ok");
+    }
+}
+
+TEST_F(CameraFolderTest, AKilledWritersFilesInThePicturesFolderGoAndTheUsersStay) {
+    {
+        auto store = openWithCamera();
+        ASSERT_TRUE(store);
+    }
+    // What a writer killed between naming its file and committing leaves: its pending record,
+    // the named file, a temporary file; and a user's file now at a path the record names.
+    std::string named = camera() + "/2024/05/HLDX_20240506_070809_000.jpg";
+    std::string temporary = camera() + "/2024/05/.HLDX_20240506_070809_000.jpg.tmp-1-0";
+    std::string users = camera() + "/2024/05/replaced.jpg";
+    writeBytes(named, "ours");
+    writeBytes(temporary, "half");
+    writeBytes(users, "the user's");
+    struct stat ours {};
+    ASSERT_EQ(::stat(named.c_str(), &ours), 0);
+    fs::create_directories(folder_ + "/pending");
+    std::string record = "T " + temporary + "\nF " + std::to_string(ours.st_dev) + " " +
+                         std::to_string(ours.st_ino) + " " + named + "\nF " +
+                         std::to_string(ours.st_dev) + " " + std::to_string(ours.st_ino + 1000) +
+                         " " + users + "\n";
+    writeBytes(folder_ + "/pending/1234-abcdef-0", record);
+
+    auto store = openWithCamera();
+    ASSERT_TRUE(store);
+    EXPECT_FALSE(fs::exists(named));
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_TRUE(fs::exists(users)) << "not the file the record names";
+    EXPECT_TRUE(fs::is_empty(folder_ + "/pending"));
+}
+
+TEST_F(CameraFolderTest, AnUnwritablePicturesFolderFailsTheSaveAndLosesNothing) {
+    auto store = openWithCamera();
+    ASSERT_TRUE(store);
+    std::string kept = save(*store, makeJpeg(8, 8, "2021:07:04 10:20:30"));
+    ASSERT_FALSE(kept.empty());
+    // The year's folder cannot be made: a file stands where it would go.
+    writeBytes(camera() + "/2023", "in the way");
+    hx::log::CaptureScope log;
+    std::string error;
+    EXPECT_TRUE(save(*store, makeJpeg(8, 8, "2023:03:03 03:03:03"), {}, &error).empty());
+    EXPECT_NE(error.find(camera() + "/2023"), std::string::npos) << error;
+    EXPECT_EQ(store->countAssets(), 1);
+    EXPECT_TRUE(fs::exists(*store->originalPath(kept)));
+    LibraryCheckReport report;
+    ASSERT_TRUE(store->check({}, &report));
+    EXPECT_TRUE(report.missingFiles.empty() && report.unnamedFiles.empty() &&
+                report.temporaryFiles.empty());
+}
+
+TEST_F(CameraFolderTest, ThePicturesFolderComesFromTheUserDirsFile) {
+    hx::testing::ScopedEnvironment environment;
+    std::string home = fs::path(folder_).parent_path().string();
+    environment.set("HALIDEX_HOME", home.c_str());
+    EXPECT_EQ(picturesFolder(), home + "/Pictures");
+    writeBytes(home + "/config/user-dirs.dirs",
+               "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+               "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+    EXPECT_EQ(picturesFolder(), home + "/Bilder");
+    EXPECT_EQ(cameraFolder(), home + "/Bilder/Halidex Camera");
+    writeBytes(home + "/config/user-dirs.dirs", "XDG_PICTURES_DIR=\"/srv/photos/\"\n");
+    EXPECT_EQ(picturesFolder(), "/srv/photos");
+    // The home folder itself means none.
+    writeBytes(home + "/config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/\"\n");
+    EXPECT_EQ(picturesFolder(), home + "/Pictures");
 }
 
 }  // namespace

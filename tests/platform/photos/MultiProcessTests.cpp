@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
 #include "tests/platform/photos/SqliteTool.h"
 
@@ -189,10 +190,12 @@ TEST_F(MultiProcessTest, AWriterKilledMidSaveLosesNothingItReported) {
     }
     // A kill between writing a file and committing its row leaves the file; opening the
     // library swept it (and any temporary file).
-    for (const auto& entry :
-         fs::recursive_directory_iterator(fs::path(store->folder()) / "originals")) {
-        if (entry.is_regular_file()) {
-            EXPECT_TRUE(named.count(entry.path().string())) << entry.path() << " has no row";
+    std::error_code ignored;
+    for (const std::string& root : {store->folder() + "/originals", cameraFolder()}) {
+        for (const auto& entry : fs::recursive_directory_iterator(root, ignored)) {
+            if (entry.is_regular_file()) {
+                EXPECT_TRUE(named.count(entry.path().string())) << entry.path() << " has no row";
+            }
         }
     }
     // Every asset made it into the album in the same transaction.

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/log/CaptureScope.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "platform/runloop/Semaphore.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
 
@@ -89,7 +90,7 @@ TEST_F(ChangeTransactionTest, AssetAndAlbumMembershipCommitTogether) {
 
     // A second picture that is not a picture makes the whole change fail: neither asset, nor
     // membership, nor file is left.
-    size_t files = filesUnder(fs::path(library_->folder()) / "originals");
+    size_t files = filesUnder(cameraFolder());
     hx::log::CaptureScope log;
     PhotosError error;
     EXPECT_FALSE(library_->performChangesAndWait(
@@ -105,7 +106,7 @@ TEST_F(ChangeTransactionTest, AssetAndAlbumMembershipCommitTogether) {
     EXPECT_EQ(error.code, PhotosErrorCode::InvalidResource);
     EXPECT_EQ(Asset::fetchAssetsWithOptions(nullptr).count(), 1u);
     EXPECT_EQ(Asset::fetchAssetsInAssetCollection(*album, nullptr).count(), 1u);
-    EXPECT_EQ(filesUnder(fs::path(library_->folder()) / "originals"), files);
+    EXPECT_EQ(filesUnder(cameraFolder()), files);
 }
 
 TEST_F(ChangeTransactionTest, NewAlbumWithItsFirstAssetAndDuplicateTitles) {
