@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/PicturesFolder.h"
@@ -84,6 +85,31 @@ int checkLibrary(bool repair) {
                  "halidex-library: the library needs repair: halidex-library check "
                  "--repair\n");
     return kExitFailure;
+}
+
+int moveOriginals() {
+    OpenOptions options;
+    options.cameraFolder = cameraFolder();
+    std::string error;
+    auto store = LibraryStore::open(LibraryStore::defaultFolder(), options, &error);
+    if (!store) {
+        std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    std::vector<LibraryCheckReport::RelocatedFile> moved;
+    bool done = store->moveOriginals([] { return pendingInterruption() == 0; }, &moved, &error);
+    for (const auto& file : moved) {
+        std::printf("moved\t%s\t%s\t%s\n", file.asset.c_str(), file.from.c_str(), file.to.c_str());
+    }
+    std::printf("%zu originals moved to %s\n", moved.size(), options.cameraFolder.c_str());
+    if (!done) {
+        std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    if (int signal = pendingInterruption()) {
+        return interrupted(signal, "run move-originals again to go on");
+    }
+    return kExitOk;
 }
 
 }  // namespace hx::library_tool

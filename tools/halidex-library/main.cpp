@@ -37,7 +37,12 @@ constexpr const char* kUsage =
     "                                   by an interrupted import; --repair removes those\n"
     "                                   files and rows, and rebuilds a damaged database from\n"
     "                                   the originals (the old one is kept aside)\n"
-    "The library is <data folder>/library; HALIDEX_HOME moves it.\n";
+    "  move-originals                   move originals kept inside the library folder to\n"
+    "                                   <pictures>/Halidex Camera/YYYY/MM with readable names\n"
+    "                                   (one file at a time; run again after a kill)\n"
+    "The library is <data folder>/library; new originals go to <pictures>/Halidex Camera\n"
+    "(the pictures folder from the XDG user-dirs file, ~/Pictures without one); HALIDEX_HOME\n"
+    "moves both.\n";
 
 int usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "halidex-library: %s\n", problem);
@@ -91,6 +96,11 @@ int run(const std::string& command, std::vector<std::string> arguments) {
         if (arguments.size() > 1) return usage("auth takes at most one status");
         return authorization(arguments.empty() ? std::nullopt
                                                : std::optional<std::string>(arguments[0]));
+    }
+    if (command == "move-originals") {
+        if (!arguments.empty()) return usage("move-originals takes no arguments");
+        deferInterruptions();
+        return moveOriginals();
     }
     if (command == "check") {
         bool repair = arguments.size() == 1 && arguments[0] == "--repair";

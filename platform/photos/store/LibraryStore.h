@@ -193,6 +193,15 @@ class LibraryStore {
     int64_t earliestTransaction();
     std::vector<TransactionRecord> transactionsAfter(int64_t transaction, size_t limit);
 
+    // Moves every original that is not in the camera folder yet there, with a readable name,
+    // one crash-safe step per file: a copy written and flushed (recorded as pending), the row
+    // pointed at it, the old file removed. A kill at any point loses nothing and leaves at
+    // worst a file the next open sweeps; running it again goes on where it stopped. Stops
+    // before the next file when `keepGoing` says no. False, with the reason, when a file
+    // cannot be moved (the ones before it stay moved) or there is no camera folder.
+    bool moveOriginals(const std::function<bool()>& keepGoing,
+                       std::vector<LibraryCheckReport::RelocatedFile>* moved, std::string* error);
+
     // When no other store has the library open, moves the write-ahead log into library.sqlite
     // and empties it (the store's destructor does this too). For a program about to exit
     // whose store may still be closing on another thread.

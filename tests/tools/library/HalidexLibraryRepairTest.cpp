@@ -22,6 +22,7 @@
 #include "platform/image/FileIO.h"
 #include "platform/photos/Photos.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/LocalIdentifier.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
 
 namespace {
@@ -366,6 +367,59 @@ TEST_F(HalidexLibraryRepair, CheckReportsWhatIsMissingAndRepairPutsItRight) {
         << clean.out;
     EXPECT_EQ(linesOf(run({"list"}).out).size(), 1u);
     EXPECT_EQ(run({"check", "--fix"}).status, 2);
+}
+
+TEST_F(HalidexLibraryRepair, MoveOriginalsKilledAtRandomPointsAndRunAgainMovesEachOnce) {
+    // A library from before the pictures folder: originals inside the library folder.
+    std::set<std::string> identifiers;
+    {
+        auto store = LibraryStore::open(LibraryStore::defaultFolder());
+        ASSERT_TRUE(store);
+        for (int i = 0; i < 30; ++i) {
+            ChangeBatch batch;
+            std::string identifier = makeUUID() + kAssetIdentifierSuffix;
+            batch.newAssets.push_back({identifier,
+                                       std::make_shared<const std::vector<uint8_t>>(
+                                           makePicture(96, 64 + i, "2020:01:02 03:04:05")),
+                                       i == 7 ? "IMG_0007.JPG" : ""});
+            ASSERT_TRUE(store->commit(batch).committed);
+            identifiers.insert(identifier);
+        }
+    }
+    std::mt19937 random(std::random_device{}());
+    for (int round = 0; round < 4; ++round) {
+        Running tool({"move-originals"}, home_, home_ + "/move");
+        // Waits on the other process: the kill's moment is the point of the test.
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 150));
+        tool.kill(SIGKILL);
+        tool.wait();
+    }
+    Result finished = run({"move-originals"});
+    ASSERT_EQ(finished.status, 0) << finished.err;
+
+    // Every photo once, in the camera folder, by its readable name; nothing left behind.
+    std::set<std::string> listed;
+    for (const auto& line : linesOf(run({"list"}).out)) listed.insert(firstField(line));
+    EXPECT_EQ(listed, identifiers);
+    size_t inCamera = 0;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(camera(), ignored)) {
+        if (!entry.is_regular_file()) continue;
+        ++inCamera;
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.rfind("HLDX_20200102_030405_", 0) == 0 || name == "IMG_0007.JPG") << name;
+        EXPECT_EQ(entry.path().parent_path().string(), camera() + "/2020/01");
+    }
+    EXPECT_EQ(inCamera, identifiers.size());
+    for (const auto& entry : fs::recursive_directory_iterator(library() + "/originals", ignored)) {
+        EXPECT_FALSE(entry.is_regular_file()) << entry.path() << " stayed behind";
+    }
+    EXPECT_EQ(run({"check"}).status, 0);
+    if (auto integrity = sql(database(), "PRAGMA integrity_check")) {
+        EXPECT_EQ(*integrity, "ok");
+    }
+    // Nothing left to move.
+    EXPECT_NE(run({"move-originals"}).out.find("0 originals moved"), std::string::npos);
 }
 
 }  // namespace
