@@ -210,6 +210,50 @@ void changeReachesAnotherConnection(benchmark::State& state) {
     observed->unregisterChangeObserver(&signal);
 }
 
+// Opening a library of 10,000 originals, each a file of its own: with the sweep of files an
+// interrupted writer left (every row against every file) and without it.
+const std::string& tenThousandFiles() {
+    static std::string folder = [] {
+        std::string made = (workFolder() / "ten-thousand-files").string();
+        { LibraryStore::open(made); }
+        sqlite3* db = nullptr;
+        sqlite3_open((made + "/library.sqlite").c_str(), &db);
+        sqlite3_exec(
+            db,
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000) "
+            "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
+            "pixel_height, orientation, file_name, original_type_identifier, added_date, "
+            "modification_date, revision, original_filename) "
+            "SELECT printf('%08X-0000-4000-8000-%012X/L0/001', i * 2654435761 % 4294967296, i), "
+            "1, 1.7e9, 8, 8, 1, printf('%08X-0000-4000-8000-%012X.jpg', "
+            "i * 2654435761 % 4294967296, i), 'public.jpeg', 1.7e9, 1.7e9, 0, 'IMG.jpg' FROM n",
+            nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        auto store = LibraryStore::open(made);
+        for (const AssetRecord& record : store->assets()) {
+            fs::path path = store->originalPath(record);
+            fs::create_directories(path.parent_path());
+            std::FILE* file = std::fopen(path.c_str(), "wb");
+            if (file) {
+                std::fputs("x", file);
+                std::fclose(file);
+            }
+        }
+        return made;
+    }();
+    return folder;
+}
+
+void openLibrary(benchmark::State& state, bool sweep) {
+    const std::string& folder = tenThousandFiles();
+    OpenOptions options;
+    options.sweep = sweep;
+    for (auto _ : state) {
+        auto store = LibraryStore::open(folder, options, nullptr);
+        if (!store) state.SkipWithError("the library did not open");
+    }
+}
+
 #define HX_BENCH(fn, name) BENCHMARK(fn)->Name(name)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 HX_BENCH(insertPhotos, "insert_1000_photos")->Iterations(2);
@@ -218,6 +262,14 @@ HX_BENCH(thumbnailCold, "thumbnail_100_fill_12mp/cold");
 HX_BENCH(thumbnailCached, "thumbnail_100_fill_12mp/cached");
 HX_BENCH(fullSizeDecode, "full_size_12mp");
 HX_BENCH(changeReachesAnotherConnection, "change_seen_by_another_connection");
+void openWithSweep(benchmark::State& state) {
+    openLibrary(state, true);
+}
+void openWithoutSweep(benchmark::State& state) {
+    openLibrary(state, false);
+}
+HX_BENCH(openWithSweep, "open_10000_originals/sweep");
+HX_BENCH(openWithoutSweep, "open_10000_originals/no_sweep");
 
 }  // namespace
 
@@ -231,6 +283,7 @@ int main(int argc, char** argv) {
     reporter.printFigure("change_seen_by_another_connection", "under 200 ms");
     reporter.printFigure("thumbnail_100_fill_12mp/cold", "-");
     reporter.printFigure("thumbnail_100_fill_12mp/cached", "-");
+    reporter.printFigure("open_10000_originals/sweep", "under 500 ms (the sweep's time limit)");
     std::printf("\nMedian as a multiple of the median of decoding the whole photo:\n");
     reporter.printRatio("thumbnail_100_fill_12mp/cold", "full_size_12mp", "well under 1x");
     reporter.printRatio("thumbnail_100_fill_12mp/cached", "full_size_12mp", "-");

@@ -13,6 +13,7 @@
 #include "platform/photos/store/StoredNames.h"
 #include "tools/halidex-library/OutputText.h"
 #include "tools/halidex-library/PictureCheck.h"
+#include "tools/halidex-library/Interruption.h"
 
 namespace hx::library_tool {
 namespace {
@@ -103,6 +104,7 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
     // Every file is checked, its pixels decoded, before anything is stored, so bad input stores
     // nothing.
     for (const std::string& file : files) {
+        if (int signal = pendingInterruption()) return interrupted(signal, "nothing imported");
         auto bytes = std::make_shared<std::vector<uint8_t>>();
         std::string error;
         if (!image::readFileContents(file, *bytes, &error)) return badInput(escapedForLine(error));
@@ -113,11 +115,20 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
             return badInput(escapedForLine(file) + " is not a JPEG, PNG, TIFF or HEIC picture");
         }
     }
+    // Finding or making the album is one transaction of its own, so that two imports into a
+    // new title make one album.
+    if (int signal = pendingInterruption()) return interrupted(signal, "nothing imported");
     AssetCollectionRef existing;
     if (album) {
-        auto titled = albumsTitled(*album);
-        // With several albums of that title, the last one made receives the pictures.
-        if (!titled.empty()) existing = titled.back();
+        std::string error;
+        LibraryStore* store = PhotoLibrary::sharedPhotoLibrary()->store();
+        auto identifier = store ? store->findOrCreateAlbum(*album, nullptr, &error) : std::nullopt;
+        if (identifier) {
+            existing =
+                AssetCollection::fetchAssetCollectionsWithLocalIdentifiers({*identifier}, nullptr)
+                    .firstObject();
+        }
+        if (!existing) return failure("cannot find or make the album: " + error);
     }
     std::vector<std::string> identifiers;
     PhotosError error;
@@ -127,10 +138,6 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
             if (existing) {
                 albumRequest =
                     AssetCollectionChangeRequest::changeRequestForAssetCollection(*existing);
-            } else if (album) {
-                albumRequest =
-                    AssetCollectionChangeRequest::creationRequestForAssetCollectionWithTitle(
-                        *album);
             }
             for (const std::string& file : files) {
                 auto request = AssetCreationRequest::creationRequestForAsset();
@@ -146,6 +153,7 @@ int importFiles(const std::vector<std::string>& files, const std::optional<std::
     for (size_t i = 0; i < files.size(); ++i) {
         std::printf("%s\t%s\n", identifiers[i].c_str(), escapedForLine(files[i]).c_str());
     }
+    if (int signal = pendingInterruption()) return interrupted(signal, "the import is complete");
     return kExitOk;
 }
 
@@ -206,7 +214,11 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     const auto name = safeBaseName(original);
     if (!name) return damage(record, "the original name", original);
     LibraryStore* store = asset->photoLibrary()->store();
-    if (!resolveInsideFolder(store->folder(), store->originalPath(record))) {
+    // Originals lie inside the library folder or, for newer ones, inside its camera folder.
+    const std::string originalFile = store->originalPath(record);
+    if (!resolveInsideFolder(store->folder(), originalFile) &&
+        (store->cameraFolder().empty() ||
+         !resolveInsideFolder(store->cameraFolder(), originalFile))) {
         return damage(record, "the file", record.fileName);
     }
     fs::path target = fs::path(folder) / *name;

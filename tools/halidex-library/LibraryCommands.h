@@ -19,5 +19,9 @@ int exportOriginal(const std::string& identifier, const std::string& folder);
 int showAsset(const std::string& identifier);
 int authorization(const std::optional<std::string>& status);
 int revertAsset(const std::string& identifier);
+// Exit 0 when the library is whole (or was repaired), 1 when it needs repair or failed.
+int checkLibrary(bool repair);
+// Moves the originals of an older library into the camera folder of the pictures folder.
+int moveOriginals();
 
 }  // namespace hx::library_tool

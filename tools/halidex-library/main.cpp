@@ -1,18 +1,23 @@
 // halidex-library: the photo library from the command line, through the same API the camera,
 // the widget and the editor use.
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/image/ImageLimits.h"
 #include "platform/log/Log.h"
 #include "platform/photos/library/PhotoLibrary.h"
+#include "platform/photos/store/LibraryStore.h"
+#include "tools/halidex-library/Interruption.h"
 #include "tools/halidex-library/LibraryCommands.h"
 
 namespace {
@@ -33,8 +38,18 @@ constexpr const char* kUsage =
     "  auth [STATUS]                    show or set the library's authorisation:\n"
     "                                   authorized, limited, denied, restricted, not-determined\n"
     "  revert ID                        drop the asset's edit\n"
-    "The library is <data folder>/library; HALIDEX_HOME moves it. Titles and file names are\n"
-    "printed with control characters escaped (\\n, \\t, \\\\, \\xHH).\n";
+    "  check [--repair]                 compare the database with the files: rows whose file\n"
+    "                                   is missing, files no row names, temporary files left\n"
+    "                                   by an interrupted import; --repair removes those\n"
+    "                                   files and rows, and rebuilds a damaged database from\n"
+    "                                   the originals (the old one is kept aside)\n"
+    "  move-originals                   move originals kept inside the library folder to\n"
+    "                                   <pictures>/Halidex Camera/YYYY/MM with readable names\n"
+    "                                   (one file at a time; run again after a kill)\n"
+    "The library is <data folder>/library; new originals go to <pictures>/Halidex Camera\n"
+    "(the pictures folder from the XDG user-dirs file, ~/Pictures without one); HALIDEX_HOME\n"
+    "moves both. Titles and file names are printed with control characters escaped\n"
+    "(\\n, \\t, \\\\, \\xHH).\n";
 
 int usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "halidex-library: %s\n", problem);
@@ -86,11 +101,37 @@ bool openLibrary() {
     return true;
 }
 
+// Lets go of the library and waits (briefly) until work it queued itself has let go too, so
+// that the store closes and the last one out leaves the database whole in library.sqlite.
+void closeLibrary() {
+    std::shared_ptr<hx::photos::PhotoLibrary> library =
+        hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    if (!library) return;
+    // Whichever thread lets go last, the database file is whole before the program exits.
+    if (library->store()) library->store()->checkpointIfLast();
+    std::weak_ptr<hx::photos::PhotoLibrary> open = library;
+    library.reset();
+    for (int tries = 0; tries < 2000 && !open.expired(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 int run(const std::string& command, std::vector<std::string> arguments) {
     if (command == "auth") {
         if (arguments.size() > 1) return usage("auth takes at most one status");
         return authorization(arguments.empty() ? std::nullopt
                                                : std::optional<std::string>(arguments[0]));
+    }
+    if (command == "move-originals") {
+        if (!arguments.empty()) return usage("move-originals takes no arguments");
+        deferInterruptions();
+        return moveOriginals();
+    }
+    if (command == "check") {
+        bool repair = arguments.size() == 1 && arguments[0] == "--repair";
+        if (!arguments.empty() && !repair) return usage("check takes only --repair");
+        deferInterruptions();
+        return checkLibrary(repair);
     }
     std::optional<std::string> album;
     if ((command == "import" || command == "list") && !takeAlbum(arguments, album)) {
@@ -113,6 +154,8 @@ int run(const std::string& command, std::vector<std::string> arguments) {
     if ((command == "show" || command == "revert") && !expect(1)) {
         return usage((command + " needs one identifier").c_str());
     }
+    // An import runs to the end of its change, or stores nothing, whatever signal comes.
+    if (command == "import") deferInterruptions();
     if (!openLibrary()) return kExitFailure;
     if (command == "import") return importFiles(arguments, album);
     if (command == "list") return listAssets(album);
@@ -143,6 +186,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "halidex-library: %s\n", e.what());
     }
-    hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    closeLibrary();
     return status;
 }

@@ -9,6 +9,7 @@
 #include "platform/photos/library/ChangeTransaction.h"
 #include "platform/photos/library/ChangeWatcher.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "platform/runloop/DispatchQueue.h"
 
 namespace hx::photos {
@@ -69,7 +70,12 @@ std::shared_ptr<PhotoLibrary> PhotoLibrary::make(std::string folder,
 std::shared_ptr<PhotoLibrary> PhotoLibrary::open(const std::string& folder, const Options& options,
                                                  std::string* error) {
     std::string reason;
-    auto store = LibraryStore::open(folder, &reason);
+    // The user's library keeps new originals where the user looks for photos.
+    OpenOptions storeOptions;
+    if (folder.empty() || folder == LibraryStore::defaultFolder()) {
+        storeOptions.cameraFolder = cameraFolder();
+    }
+    auto store = LibraryStore::open(folder, storeOptions, &reason);
     if (!store) {
         if (error) *error = reason;
         return nullptr;

@@ -79,9 +79,18 @@ bool upgradeToVersion2(Database& db) {
     )sql");
 }
 
+bool upgradeToVersion3(Database& db) {
+    // Originals saved before know neither size nor hash (-1 and empty).
+    return db.execute(R"sql(
+        ALTER TABLE assets ADD COLUMN file_size INTEGER NOT NULL DEFAULT -1;
+        ALTER TABLE assets ADD COLUMN content_hash TEXT NOT NULL DEFAULT '';
+        ALTER TABLE assets ADD COLUMN original_path TEXT NOT NULL DEFAULT '';
+    )sql");
+}
+
 // Index i upgrades from version i to version i + 1.
 using UpgradeStep = bool (*)(Database&);
-constexpr UpgradeStep kUpgradeSteps[] = {upgradeToVersion1, upgradeToVersion2};
+constexpr UpgradeStep kUpgradeSteps[] = {upgradeToVersion1, upgradeToVersion2, upgradeToVersion3};
 static_assert(std::size(kUpgradeSteps) == kLibrarySchemaVersion);
 
 std::string newerVersionMessage(int64_t version) {
@@ -111,14 +120,18 @@ void keepBackup(Database& db, const std::string& folder, int64_t version) {
 
 }  // namespace
 
-bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::string* error) {
+bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::string* error,
+                          bool* newer) {
     auto fail = [&](std::string message) {
         if (error) *error = std::move(message);
         return false;
     };
     std::optional<int64_t> version = db.queryInteger("PRAGMA user_version");
     if (!version) return fail("cannot read the photo library's schema version");
-    if (*version > kLibrarySchemaVersion) return fail(newerVersionMessage(*version));
+    if (*version > kLibrarySchemaVersion) {
+        if (newer) *newer = true;
+        return fail(newerVersionMessage(*version));
+    }
     if (*version > 0 && *version < kLibrarySchemaVersion && !backupFolder.empty()) {
         keepBackup(db, backupFolder, *version);
     }
@@ -129,7 +142,10 @@ bool upgradeLibrarySchema(Database& db, const std::string& backupFolder, std::st
         // Another process may have upgraded while this one waited for the write lock.
         std::optional<int64_t> current = db.queryInteger("PRAGMA user_version");
         if (!current) return fail("cannot read the photo library's schema version");
-        if (*current > kLibrarySchemaVersion) return fail(newerVersionMessage(*current));
+        if (*current > kLibrarySchemaVersion) {
+            if (newer) *newer = true;
+            return fail(newerVersionMessage(*current));
+        }
         if (*current > from) {
             from = *current - 1;
             continue;

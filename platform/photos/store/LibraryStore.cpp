@@ -1,9 +1,13 @@
 #include "platform/photos/store/LibraryStore.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -11,6 +15,8 @@
 #include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
 #include "platform/photos/store/Database.h"
+#include "platform/photos/store/DatabaseFile.h"
+#include "platform/photos/store/LibraryLock.h"
 #include "platform/photos/store/LibrarySchema.h"
 #include "platform/photos/store/LocalIdentifier.h"
 #include "platform/photos/store/StoreAttempt.h"
@@ -18,14 +24,18 @@
 namespace hx::photos {
 namespace {
 
-constexpr const char* kDatabaseName = "library.sqlite";
 constexpr int kBusyTimeoutMilliseconds = 5000;
 constexpr double kChangeLogDays = 7;
+// How long an open waits for another process's open, a writer for a check to end.
+constexpr double kLockSeconds = 60;
+constexpr double kCloseLockSeconds = 10;
+// How long an open may spend sweeping files an interrupted writer left.
+constexpr double kOpenSweepSeconds = 0.5;
 
 constexpr const char* kAssetColumns =
     "a.local_identifier, a.media_type, a.creation_date, a.pixel_width, a.pixel_height, "
     "a.orientation, a.file_name, a.original_type_identifier, a.added_date, a.modification_date, "
-    "a.revision, a.original_filename, a.rowid";
+    "a.revision, a.original_filename, a.rowid, a.file_size, a.content_hash, a.original_path";
 constexpr const char* kAssetTables = " FROM assets a";
 // Edits are few next to assets, so they are read in one go and matched up, rather than looked
 // up row by row.
@@ -57,7 +67,10 @@ AssetRecord readAsset(const Statement& row, bool withAlbumPosition) {
     r.revision = row.integer(10);
     r.originalFilename = row.text(11);
     r.addedOrder = row.integer(12);
-    if (withAlbumPosition) r.albumPosition = row.integer(13);
+    r.fileSize = row.integer(13);
+    r.contentHash = row.text(14);
+    r.relocatedPath = row.text(15);
+    if (withAlbumPosition) r.albumPosition = row.integer(16);
     return r;
 }
 
@@ -79,6 +92,35 @@ std::string makeOrigin() {
     return std::to_string(::getpid()) + "-" + makeUUID().substr(0, 8);
 }
 
+std::string damagedMessage(const std::string& path, const std::string& damage) {
+    return "the photo library database " + path + " is damaged: " + damage +
+           " (halidex-library check --repair rebuilds it from the originals)";
+}
+
+bool prepareFolder(const std::string& folder, std::string* error) {
+    std::string message;
+    if (!paths::ensureDirectory(folder, &message) ||
+        !paths::ensureDirectory(folder + "/" + LibraryFiles::kOriginalsFolder, &message)) {
+        hxLog("photo library: cannot create %s: %s", folder.c_str(), message.c_str());
+        if (error) *error = "cannot create the photo library folder " + folder + ": " + message;
+        return false;
+    }
+    return true;
+}
+
+// Whether originals/ holds a file (a temporary one aside).
+bool holdsOriginals(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::recursive_directory_iterator it(folder + "/" + LibraryFiles::kOriginalsFolder,
+                                                     error);
+    for (; !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file(error) && !LibraryFiles::isTemporaryName(it->path().filename())) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 double currentDate() {
@@ -90,22 +132,46 @@ std::string LibraryStore::defaultFolder() {
     return paths::dataDirectory() + "/library";
 }
 
+std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& folder, std::string* error) {
+    return open(folder, OpenOptions{}, error);
+}
+
 std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFolder,
-                                                 std::string* error) {
-    auto fail = [&](std::string message) -> std::unique_ptr<LibraryStore> {
+                                                 const OpenOptions& options, std::string* error,
+                                                 OpenFailure* failureOut) {
+    auto fail = [&](OpenFailure failure, std::string message) -> std::unique_ptr<LibraryStore> {
         if (error) *error = std::move(message);
+        if (failureOut) *failureOut = failure;
         return nullptr;
     };
+    if (failureOut) *failureOut = OpenFailure::None;
     std::string folder = requestedFolder.empty() ? defaultFolder() : requestedFolder;
     std::string message;
-    if (!paths::ensureDirectory(folder, &message) ||
-        !paths::ensureDirectory(folder + "/" + LibraryFiles::kOriginalsFolder, &message)) {
-        hxLog("photo library: cannot create %s: %s", folder.c_str(), message.c_str());
-        return fail("cannot create the photo library folder " + folder + ": " + message);
+    if (!prepareFolder(folder, &message)) return fail(OpenFailure::Folder, message);
+    auto lock = LibraryLock::open(folder, &message);
+    if (!lock) return fail(OpenFailure::Folder, message);
+    // Another process creating or upgrading the database is waited for.
+    if (!lock->lockOpening(kLockSeconds)) {
+        return fail(OpenFailure::Busy,
+                    "another program kept the photo library " + folder + " locked for too long");
     }
-    std::string path = folder + "/" + kDatabaseName;
-    auto db = Database::open(path, error);
-    if (!db) return nullptr;
+    std::string path = folder + "/" + kDatabaseFileName;
+    std::error_code ignored;
+    if (std::filesystem::exists(path, ignored)) {
+        if (auto damage = databaseFileDamage(path)) {
+            hxLog("photo library: %s is damaged: %s", path.c_str(), damage->c_str());
+            return fail(OpenFailure::Damaged, damagedMessage(path, *damage));
+        }
+    } else {
+        if (holdsOriginals(folder)) {
+            std::string damage = "it is missing while originals lie in the folder";
+            hxLog("photo library: %s is damaged: %s", path.c_str(), damage.c_str());
+            return fail(OpenFailure::Damaged, damagedMessage(path, damage));
+        }
+        if (!createDatabase(folder, &message)) return fail(OpenFailure::Other, message);
+    }
+    auto db = Database::open(path, &message);
+    if (!db) return fail(OpenFailure::Damaged, message);
     db->setBusyTimeout(kBusyTimeoutMilliseconds);
 
     std::optional<std::string> check = db->queryText("PRAGMA quick_check");
@@ -113,28 +179,96 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
         std::string reason = check ? *check : db->lastError();
         // A statement that failed outright has already been logged.
         if (check) hxLog("photo library: %s is damaged: %s", path.c_str(), reason.c_str());
-        return fail("the photo library database " + path + " is damaged: " + reason);
+        return fail(OpenFailure::Damaged, damagedMessage(path, reason));
     }
     if (db->queryText("PRAGMA journal_mode = WAL") != "wal" ||
         !db->execute("PRAGMA synchronous = NORMAL; PRAGMA foreign_keys = ON")) {
-        return fail("cannot configure the photo library database " + path + ": " + db->lastError());
+        return fail(OpenFailure::Other,
+                    "cannot configure the photo library database " + path + ": " + db->lastError());
     }
-    if (!upgradeLibrarySchema(*db, folder, error)) {
-        if (error) hxLog("photo library: %s", error->c_str());
-        return nullptr;
+    bool newer = false;
+    if (!upgradeLibrarySchema(*db, folder, &message, &newer)) {
+        hxLog("photo library: %s", message.c_str());
+        return fail(newer ? OpenFailure::Newer : OpenFailure::Other, message);
     }
-    std::unique_ptr<LibraryStore> store(new LibraryStore(std::move(folder), std::move(db)));
+    if (!lock->connect()) {
+        return fail(OpenFailure::Busy, "cannot join the photo library " + folder);
+    }
+    LibraryLock* held = lock.get();
+    std::unique_ptr<LibraryStore> store(
+        new LibraryStore(std::move(folder), options.cameraFolder, std::move(db), std::move(lock)));
     store->pruneChangeLog();
+    // Only when no writer has files in flight; otherwise the next open sweeps.
+    if (options.sweep && held->lockMaintenance(0)) {
+        store->maintainer_ = std::this_thread::get_id();
+        CheckOptions sweep;
+        sweep.removeFiles = true;
+        sweep.seconds = kOpenSweepSeconds;
+        LibraryCheckReport report;
+        store->checkLocked(sweep, &report, nullptr);
+        store->maintainer_.reset();
+        held->unlockMaintenance();
+        if (!report.removedFiles.empty()) {
+            hxLog("photo library: removed %s files an interrupted writer left in %s",
+                  std::to_string(report.removedFiles.size()).c_str(), store->folder_.c_str());
+        }
+    }
+    held->unlockOpening();
     return store;
 }
 
-LibraryStore::LibraryStore(std::string folder, std::unique_ptr<Database> db)
-    : folder_(std::move(folder)), files_(folder_), origin_(makeOrigin()), db_(std::move(db)) {}
+LibraryStore::LibraryStore(std::string folder, std::string cameraFolder,
+                           std::unique_ptr<Database> db, std::unique_ptr<LibraryLock> lock)
+    : folder_(std::move(folder)),
+      files_(folder_, std::move(cameraFolder)),
+      origin_(makeOrigin()),
+      db_(std::move(db)),
+      lock_(std::move(lock)) {}
 
-LibraryStore::~LibraryStore() = default;
+LibraryStore::~LibraryStore() {
+    checkpointIfLast();
+    db_.reset();
+    lock_.reset();  // releases every range
+}
+
+void LibraryStore::checkpointIfLast() {
+    std::lock_guard lock(mutex_);
+    if (!lock_ || !db_) return;
+    // Closings take turns on the opening range, so that of two stores closing at once the
+    // second sees that it is the last; no store opens meanwhile.
+    if (!lock_->lockOpening(kCloseLockSeconds)) return;
+    if (lock_->isLastConnection()) {
+        // The log's content goes into library.sqlite and the log is emptied, so the database
+        // file alone holds the library.
+        db_->execute("PRAGMA wal_checkpoint(TRUNCATE)");
+        lock_->connect();  // back to shared: the store stays open
+    }
+    lock_->unlockOpening();
+}
+
+bool LibraryStore::beginWriting(std::string* error) {
+    std::unique_lock lock(writersMutex_);
+    // A check by another thread of this store is waited for; its own repairs go ahead.
+    writersChanged_.wait(
+        lock, [&] { return !maintainer_ || *maintainer_ == std::this_thread::get_id(); });
+    if (maintainer_ || writers_ > 0 || !lock_ || lock_->lockWriting(kLockSeconds)) {
+        ++writers_;
+        return true;
+    }
+    std::string message = "the photo library " + folder_ + " is being checked; try again later";
+    hxLog("photo library: %s", message.c_str());
+    if (error) *error = message;
+    return false;
+}
+
+void LibraryStore::endWriting() {
+    std::lock_guard lock(writersMutex_);
+    if (--writers_ == 0 && !maintainer_ && lock_) lock_->unlockMaintenance();
+    writersChanged_.notify_all();
+}
 
 std::string LibraryStore::databasePath() const {
-    return folder_ + "/" + kDatabaseName;
+    return folder_ + "/" + kDatabaseFileName;
 }
 
 bool LibraryStore::retrying(const char* what, const std::function<Attempt()>& attempt) {
@@ -383,7 +517,7 @@ std::optional<std::string> LibraryStore::originalPath(const std::string& identif
 }
 
 std::string LibraryStore::originalPath(const AssetRecord& asset) const {
-    return files_.originalPath(asset.fileName);
+    return files_.originalPath(asset.fileName, asset.relocatedPath);
 }
 
 std::optional<std::string> LibraryStore::renderedPath(const AssetRecord& asset) const {

@@ -1,6 +1,10 @@
 // LibraryStore::commit: one change batch, files first, then one database transaction.
 
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "platform/log/Log.h"
@@ -17,7 +21,44 @@ struct PreparedAsset {
     ImageFileInfo info;
     std::string fileName;
     std::string path;
+    std::string storedPath;  // what the row records of where the file lies; empty: by its name
 };
+
+// The name an imported file keeps when it is a plain file name; empty otherwise.
+std::string keptName(const std::string& originalFilename) {
+    std::string name = originalFilename.substr(originalFilename.find_last_of('/') + 1);
+    if (name.empty() || name.front() == '.' || name.size() > 200) return {};
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f) return {};
+    }
+    return name;
+}
+
+// The n-th name to try for a new original: the imported file's own name, then numbered
+// ("IMG_1.jpg", "IMG_2.jpg"); or HLDX_YYYYMMDD_HHMMSS_NNN.ext from the capture date.
+std::function<std::string(int)> namesFor(const std::string& kept, double date,
+                                         const std::string& extension) {
+    if (!kept.empty()) {
+        return [kept](int n) {
+            if (n == 0) return kept;
+            size_t dot = kept.find_last_of('.');
+            std::string stem = dot == std::string::npos || dot == 0 ? kept : kept.substr(0, dot);
+            std::string suffix = stem.size() == kept.size() ? "" : kept.substr(stem.size());
+            return stem + "_" + std::to_string(n) + suffix;
+        };
+    }
+    std::time_t time = std::time_t(date);
+    std::tm local{};
+    localtime_r(&time, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "HLDX_%Y%m%d_%H%M%S_", &local);
+    std::string prefix = stamp;
+    return [prefix, extension](int n) {
+        char counter[16];
+        std::snprintf(counter, sizeof counter, "%03d", n);
+        return prefix + counter + "." + extension;
+    };
+}
 
 struct PreparedEdit {
     const AssetEdit* request;
@@ -131,8 +172,8 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
     auto insert = db_.prepare(
         "INSERT INTO assets (local_identifier, media_type, creation_date, pixel_width, "
         "pixel_height, orientation, file_name, original_type_identifier, added_date, "
-        "modification_date, revision, original_filename) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?)");
+        "modification_date, revision, original_filename, file_size, content_hash, "
+        "original_path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, ?)");
     std::string originalFilename =
         request.originalFilename.empty() ? asset.fileName : request.originalFilename;
     if (!insert || !insert->bind(1, request.localIdentifier) ||
@@ -142,7 +183,10 @@ bool BatchWriter::insertAsset(const PreparedAsset& asset, bool select, double no
         !insert->bind(5, int64_t(asset.info.pixelHeight)) ||
         !insert->bind(6, int64_t(asset.info.orientation)) || !insert->bind(7, asset.fileName) ||
         !insert->bind(8, asset.info.typeIdentifier) || !insert->bind(9, now) ||
-        !insert->bind(10, now) || !insert->bind(11, originalFilename) || !insert->run()) {
+        !insert->bind(10, now) || !insert->bind(11, originalFilename) ||
+        !insert->bind(12, int64_t(request.bytes->size())) ||
+        !insert->bind(13, LibraryFiles::contentHash(*request.bytes)) ||
+        !insert->bind(14, asset.storedPath) || !insert->run()) {
         return storageFailure("cannot add the asset " + request.localIdentifier);
     }
     if (select) {
@@ -233,14 +277,15 @@ bool BatchWriter::revert(const std::string& asset, double now) {
 }
 
 bool BatchWriter::remove(const std::string& asset) {
-    auto query = db_.prepare("SELECT file_name FROM assets WHERE local_identifier = ?");
+    auto query =
+        db_.prepare("SELECT file_name, original_path FROM assets WHERE local_identifier = ?");
     if (!query || !query->bind(1, asset)) return storageFailure("cannot look up " + asset);
     Statement::Step step = query->step();
     if (step == Statement::Step::Error) return storageFailure("cannot look up " + asset);
     if (step == Statement::Step::Done) {
         return fail(CommitFailure::NotFound, "no asset with identifier " + asset);
     }
-    staleFiles_.push_back(files_.originalPath(query->text(0)));
+    staleFiles_.push_back(files_.originalPath(query->text(0), query->text(1)));
     if (auto rendered = renderedFileOf(asset)) staleFiles_.push_back(files_.renderPath(*rendered));
     auto albums = db_.prepare("SELECT album FROM album_assets WHERE asset = ?");
     if (!albums || !albums->bind(1, asset)) return storageFailure("cannot look up " + asset);
@@ -325,7 +370,7 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
         }
         std::string fileName = uuidOfLocalIdentifier(request.localIdentifier) + "." +
                                extensionForType(info->typeIdentifier);
-        assets.push_back({&request, *info, fileName, files_.originalPath(fileName)});
+        assets.push_back({&request, *info, fileName, files_.originalPath(fileName), {}});
     }
     std::vector<PreparedEdit> edits;
     for (const AssetEdit& request : batch.edits) {
@@ -340,14 +385,40 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
         edits.push_back({&request, *info, fileName, files_.renderPath(fileName)});
     }
 
+    // From the first file until the transaction has committed or failed, a sweep of files no
+    // row names waits (see LibraryLock.h).
+    std::string message;
+    if (!beginWriting(&message)) return failure(CommitFailure::Storage, message);
+    struct WritingScope {
+        LibraryStore* store;
+        ~WritingScope() { store->endWriting(); }
+    } writing{this};
+
     // The files are in place, flushed, before the transaction that names them.
+    std::optional<PendingFiles> pending;
     std::vector<std::string> written;
     auto removeWritten = [&] {
         for (const std::string& path : written) files_.remove(path);
     };
-    std::string message;
-    for (const PreparedAsset& asset : assets) {
-        if (!files_.write(asset.path, *asset.request->bytes, &message)) {
+    for (PreparedAsset& asset : assets) {
+        if (!files_.cameraFolder().empty()) {
+            // Into the camera folder under a readable name, recorded as pending until the
+            // change commits.
+            if (!pending) pending.emplace(folder_, origin_);
+            double date = asset.info.dateTaken.value_or(currentDate());
+            auto path =
+                files_.writeToCameraFolder(date,
+                                           namesFor(keptName(asset.request->originalFilename), date,
+                                                    extensionForType(asset.info.typeIdentifier)),
+                                           *asset.request->bytes, *pending, &message);
+            if (!path) {
+                removeWritten();
+                return failure(CommitFailure::Storage, message);
+            }
+            asset.path = *path;
+            asset.fileName = std::filesystem::path(*path).filename().string();
+            asset.storedPath = *path;
+        } else if (!files_.write(asset.path, *asset.request->bytes, &message)) {
             removeWritten();
             return failure(CommitFailure::Storage, message);
         }
@@ -381,6 +452,48 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
     outcome.committed = true;
     outcome.transaction = transaction;
     return outcome;
+}
+
+std::optional<std::string> LibraryStore::findOrCreateAlbum(const std::string& title, bool* created,
+                                                           std::string* error) {
+    std::lock_guard lock(mutex_);
+    ChangeBatch batch;
+    batch.newAlbums.push_back({makeUUID() + kAlbumIdentifierSuffix, title});
+    BatchWriter writer(*db_, files_, origin_);
+    std::optional<std::string> found;
+    bool made = false;
+    bool done = retrying("finding or making an album", [&] {
+        found.reset();
+        made = false;
+        // The write lock is taken before the look-up, so a second process asking for the same
+        // title waits and then finds this one's album.
+        Transaction sqlTransaction(*db_);
+        if (!sqlTransaction.begun()) return failedAttempt(*db_);
+        auto query = db_->prepare(
+            "SELECT local_identifier FROM albums WHERE title = ? ORDER BY rowid DESC LIMIT 1");
+        if (!query || !query->bind(1, title)) return failedAttempt(*db_);
+        Statement::Step step = query->step();
+        if (step == Statement::Step::Error) return failedAttempt(*db_);
+        if (step == Statement::Step::Row) {
+            found = query->text(0);
+            return attemptResult(*db_, sqlTransaction.commit());
+        }
+        int64_t transaction = 0;
+        if (!writer.apply(batch, {}, {}, &transaction)) return writer.stop().attempt;
+        if (!sqlTransaction.commit()) return failedAttempt(*db_);
+        found = batch.newAlbums.front().localIdentifier;
+        made = true;
+        return Attempt::Done;
+    });
+    if (!done) {
+        std::string message = writer.stop().message.empty()
+                                  ? "cannot find or make the album: " + db_->lastError()
+                                  : writer.stop().message;
+        if (error) *error = message;
+        return std::nullopt;
+    }
+    if (created) *created = made;
+    return found;
 }
 
 }  // namespace hx::photos

@@ -39,6 +39,13 @@ struct AssetRecord {
     std::string fileName;
     std::string originalTypeIdentifier;  // "public.jpeg", ...
     std::string originalFilename;        // the name the file had when it came in
+    // The original's size and content hash (LibraryFiles::contentHash) when it was saved; -1
+    // and empty for originals saved before the library recorded them.
+    int64_t fileSize = -1;
+    std::string contentHash;
+    // Where the original was found again, relative to the library folder, when it is not
+    // where fileName puts it (a file renamed or moved by hand); empty when it is.
+    std::string relocatedPath;
     double addedDate = 0;
     double modificationDate = 0;
     // Goes up by one with every edit and revert, so cached pictures of an older version are

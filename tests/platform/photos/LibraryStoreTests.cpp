@@ -101,7 +101,7 @@ class LibraryStoreTest : public ::testing::Test {
         auto integrity = sqliteTool(store.databasePath(), "PRAGMA integrity_check");
         if (!integrity) HX_TOOL_MISSING("sqlite3");
         EXPECT_EQ(*integrity, "ok");
-        EXPECT_EQ(sqliteTool(store.databasePath(), "PRAGMA user_version"), "2");
+        EXPECT_EQ(sqliteTool(store.databasePath(), "PRAGMA user_version"), "3");
     }
 
     std::string home_;
@@ -273,7 +273,7 @@ TEST_F(LibraryStoreTest, RefusesNewerAndDamagedDatabases) {
     EXPECT_FALSE(LibraryStore::open({}, &error));
     EXPECT_EQ(error,
               "the photo library was written by a newer version (schema 7); this program reads up "
-              "to 2");
+              "to 3");
 
     // A file that is not a database at all.
     fs::remove_all(fs::path(database).parent_path());

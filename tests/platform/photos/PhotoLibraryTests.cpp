@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/log/CaptureScope.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "platform/runloop/Semaphore.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
 
@@ -89,7 +90,7 @@ TEST_F(ChangeTransactionTest, AssetAndAlbumMembershipCommitTogether) {
 
     // A second picture that is not a picture makes the whole change fail: neither asset, nor
     // membership, nor file is left.
-    size_t files = filesUnder(fs::path(library_->folder()) / "originals");
+    size_t files = filesUnder(cameraFolder());
     hx::log::CaptureScope log;
     PhotosError error;
     EXPECT_FALSE(library_->performChangesAndWait(
@@ -105,7 +106,7 @@ TEST_F(ChangeTransactionTest, AssetAndAlbumMembershipCommitTogether) {
     EXPECT_EQ(error.code, PhotosErrorCode::InvalidResource);
     EXPECT_EQ(Asset::fetchAssetsWithOptions(nullptr).count(), 1u);
     EXPECT_EQ(Asset::fetchAssetsInAssetCollection(*album, nullptr).count(), 1u);
-    EXPECT_EQ(filesUnder(fs::path(library_->folder()) / "originals"), files);
+    EXPECT_EQ(filesUnder(cameraFolder()), files);
 }
 
 TEST_F(ChangeTransactionTest, NewAlbumWithItsFirstAssetAndDuplicateTitles) {
@@ -346,13 +347,14 @@ TEST_F(AuthorizationTest, RequestAsksOnceAndAnswersLater) {
     });
     std::atomic<int> answers{0};
     std::atomic<AuthorizationStatus> answer{AuthorizationStatus::NotDetermined};
-    bool returned = false;
+    // The handler runs on the library's queue, never inside the call on the caller's thread
+    // (it may run before the call has returned, on the queue's own thread).
+    std::thread::id caller = std::this_thread::get_id();
     PhotoLibrary::requestAuthorization([&](AuthorizationStatus status) {
-        EXPECT_TRUE(returned);
+        EXPECT_NE(std::this_thread::get_id(), caller);
         answer = status;
         ++answers;
     });
-    returned = true;
     ASSERT_TRUE(waitUntil([&] { return answers == 1; }));
     EXPECT_EQ(answer, AuthorizationStatus::Denied);
     EXPECT_EQ(PhotoLibrary::authorizationStatus(), AuthorizationStatus::Denied);

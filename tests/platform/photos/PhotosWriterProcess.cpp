@@ -8,6 +8,10 @@
 //       library, then waits until it has heard of TOTAL changes and TOTAL new assets (its own
 //       and another writer's), at most 60 seconds. Prints "changes N assets M locked L" where L
 //       counts log lines that mention a locked or busy database; exits 0 when all arrived.
+//   hx_photos_test_writer trip FOLDER
+//       Prints "ready", waits for a line on stdin, opens the library in FOLDER (made when
+//       missing), finds or makes the album "Trip" and saves one photo into it. Prints "saved",
+//       or the reason on stderr and exits 1.
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +23,7 @@
 #include "platform/image/io/ImageDestination.h"
 #include "platform/log/Log.h"
 #include "platform/photos/Photos.h"
+#include "platform/photos/store/LibraryStore.h"
 #include "platform/runloop/Semaphore.h"
 
 namespace {
@@ -163,12 +168,40 @@ int exchange(int count, size_t total) {
     return all ? 0 : 1;
 }
 
+int trip(const std::string& folder) {
+    std::printf("ready\n");
+    std::fflush(stdout);
+    std::string go;
+    std::getline(std::cin, go);
+    std::string error;
+    auto library = PhotoLibrary::open(folder, &error);
+    if (!library) {
+        std::fprintf(stderr, "writer: %s\n", error.c_str());
+        return 1;
+    }
+    PhotoLibrary::setSharedPhotoLibrary(library);
+    auto album = library->store()->findOrCreateAlbum("Trip", nullptr, &error);
+    if (!album) {
+        std::fprintf(stderr, "writer: %s\n", error.c_str());
+        return 1;
+    }
+    auto collection =
+        AssetCollection::fetchAssetCollectionsWithLocalIdentifiers({*album}, nullptr).firstObject();
+    if (!collection || saveOne(*library, collection, 1).empty()) return 1;
+    std::printf("saved\n");
+    std::fflush(stdout);
+    PhotoLibrary::setSharedPhotoLibrary(nullptr);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "save") return saveForever();
+    if (mode == "trip" && argc == 3) return trip(argv[2]);
     if (mode == "exchange" && argc == 4) return exchange(std::atoi(argv[2]), std::stoul(argv[3]));
-    std::fprintf(stderr, "usage: hx_photos_test_writer save | exchange COUNT TOTAL\n");
+    std::fprintf(stderr,
+                 "usage: hx_photos_test_writer save | exchange COUNT TOTAL | trip FOLDER\n");
     return 2;
 }

@@ -102,6 +102,7 @@ class HalidexLibrary : public ::testing::Test {
 
     std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
         std::string path = home_ + "/" + name;
+        fs::create_directories(fs::path(path).parent_path());
         EXPECT_TRUE(hx::image::writeFileAtomically(path, bytes.data(), bytes.size(), nullptr));
         return path;
     }
@@ -421,6 +422,8 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     const std::string identifier = fieldsOf(linesOf(imported.out)[0])[0];
     const std::string where = " WHERE local_identifier = '" + identifier + "'";
     const std::string fileName = *sql("SELECT file_name FROM assets" + where);
+    const std::string originalPath = *sql("SELECT original_path FROM assets" + where);
+    ASSERT_NE(originalPath, "") << "a new original lies in the pictures folder";
     const std::string out = home_ + "/out/inner";
     fs::create_directories(out);
     auto exportFails = [&](const std::string& what) {
@@ -438,7 +441,14 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     sql("UPDATE assets SET original_filename = '..'" + where);
     exportFails("original name ..");
 
+    // A stored path that leads to a camera folder elsewhere.
+    writeFile("elsewhere/Halidex Camera/secret.jpg", makePicture(8, 8));
+    sql("UPDATE assets SET original_filename = 'copy.jpg', original_path = '" + home_ +
+        "/elsewhere/Halidex Camera/secret.jpg'" + where);
+    exportFails("original path in another camera folder");
+
     // A stored file name that leads out of the library to another file.
+    sql("UPDATE assets SET original_path = ''" + where);
     writeFile("secret.txt", {'s', 'e', 'c', 'r', 'e', 't'});
     sql("UPDATE assets SET original_filename = 'copy.jpg', file_name = '../../../../secret.txt'" +
         where);
@@ -447,16 +457,28 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     sql("UPDATE assets SET file_name = '" + absolute + "'" + where);
     exportFails("absolute file name");
 
-    // A plain name whose folder inside the library was made a link to elsewhere.
+    // A plain name whose folder inside the library was made a link to elsewhere: the file
+    // behind it is never copied (the link itself is swept as a stray, and the row's photo is
+    // found again by its content), and the file elsewhere is left alone.
     const std::string library = LibraryStore::defaultFolder();
-    fs::create_directories(home_ + "/elsewhere");
-    writeFile("elsewhere/zz-secret.jpg", makePicture(8, 8));
+    const std::vector<uint8_t> secret = makePicture(8, 8);
+    writeFile("elsewhere/zz-secret.jpg", secret);
     fs::create_directory_symlink(home_ + "/elsewhere", library + "/originals/zz");
     sql("UPDATE assets SET file_name = 'zz-secret.jpg'" + where);
-    exportFails("file behind a link");
+    Result linked = run("export " + shellQuoted(identifier) + " " + out);
+    if (linked.status == 0) {
+        std::vector<uint8_t> copied;
+        ASSERT_TRUE(hx::image::readFileContents(out + "/copy.jpg", copied, nullptr));
+        EXPECT_NE(copied, secret) << "the file behind the link was copied";
+    } else {
+        EXPECT_TRUE(fs::is_empty(out));
+    }
+    EXPECT_TRUE(fs::exists(home_ + "/elsewhere/zz-secret.jpg"));
+    fs::remove(out + "/copy.jpg");
 
     // Mended, the same row exports again.
-    sql("UPDATE assets SET file_name = '" + fileName + "'" + where);
+    sql("UPDATE assets SET file_name = '" + fileName + "', original_path = '" + originalPath +
+        "'" + where);
     Result mended = run("export " + shellQuoted(identifier) + " " + out);
     EXPECT_EQ(mended.status, 0) << mended.err;
     EXPECT_TRUE(fs::exists(out + "/copy.jpg"));
