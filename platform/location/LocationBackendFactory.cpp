@@ -19,13 +19,13 @@ std::unique_ptr<LocationBackend> fixedPoint() {
         SimulatedLocationBackend::defaultFixedPoint());
 }
 
-std::unique_ptr<LocationBackend> gpsd(const std::string& spec) {
+std::unique_ptr<LocationBackend> gpsd(const std::string& address) {
 #if HX_HAVE_GPSD
     // "gpsd", "gpsd:host" or "gpsd:host:port"; a host may be a bracketed IPv6 address.
     std::string host = "localhost";
     std::string port = "2947";
-    if (spec.size() > 5) {
-        std::string rest = spec.substr(5);
+    if (address.size() > 5) {
+        std::string rest = address.substr(5);
         std::size_t colon = rest.rfind(':');
         if (rest.front() == '[') {
             const std::size_t close = rest.find(']');
@@ -43,7 +43,8 @@ std::unique_ptr<LocationBackend> gpsd(const std::string& spec) {
     }
     return std::make_unique<GpsdLocationBackend>(host, port);
 #else
-    hxLog("HALIDEX_LOCATION=%s: this build has no gpsd support; using a fixed point", spec.c_str());
+    hxLog("HALIDEX_LOCATION=%s: this build has no gpsd support; using a fixed point",
+          address.c_str());
     return fixedPoint();
 #endif
 }

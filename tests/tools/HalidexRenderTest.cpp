@@ -116,12 +116,12 @@ TEST_F(HalidexRender, BadInputGivesAClearMessageAndStatusTwo) {
 
 TEST_F(HalidexRender, DecompressionBombsAreRefusedUnlessTheLimitIsRaised) {
     // 32 KB of one-bit PNG that would be a quarter of a billion pixels.
-    image::test::PngSpec spec;
-    spec.width = spec.height = 16384;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.bitDepth = 1;
-    spec.rows.assign(size_t(16384 / 8) * 16384, 0);
-    image::test::writeBytes(path("bomb.png"), image::test::encodeWithLibpng(spec));
+    image::test::PngLayout layout;
+    layout.width = layout.height = 16384;
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
+    layout.bitDepth = 1;
+    layout.rows.assign(size_t(16384 / 8) * 16384, 0);
+    image::test::writeBytes(path("bomb.png"), image::test::encodeWithLibpng(layout));
     Result bomb = run("--film 1 " + path("bomb.png") + " " + path("out.png"));
     EXPECT_EQ(bomb.status, 2) << bomb.output;
     EXPECT_NE(bomb.output.find("16384x16384 pixels, more than the limit of 100000000 "

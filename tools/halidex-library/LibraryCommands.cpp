@@ -11,9 +11,9 @@
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
 #include "platform/photos/store/StoredNames.h"
+#include "tools/halidex-library/Interruption.h"
 #include "tools/halidex-library/OutputText.h"
 #include "tools/halidex-library/PictureCheck.h"
-#include "tools/halidex-library/Interruption.h"
 
 namespace hx::library_tool {
 namespace {

@@ -77,7 +77,8 @@ EncoderPtr makeEncoder(heif_context* context, double quality, std::string* error
     // x265 at libheif quality 90 is close to lossless (6 MB for a noisy 12-megapixel photo). A
     // photo's quality 0.9 means "high quality, sensibly sized", so the scale is compressed:
     // 0.9 becomes 59, about 43 dB and 1 to 1.5 MB for a camera picture.
-    result = heif_encoder_set_lossy_quality(encoder.get(), int(std::lround(quality * kQualityScale)));
+    result =
+        heif_encoder_set_lossy_quality(encoder.get(), int(std::lround(quality * kQualityScale)));
     // x265 reports on stderr unless told otherwise; failures come back as errors anyway.
     if (succeeded(result)) result = heif_encoder_set_logging_level(encoder.get(), 0);
     for (const auto& [name, value] : kEncoderParameters) {

@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "platform/ui/drawing/UIColor.h"
 #include "platform/geometry/AffineTransform.h"
 #include "platform/geometry/Geometry.h"
+#include "platform/ui/drawing/UIColor.h"
 
 class QPainter;
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/image/Image.h"
 #include "platform/geometry/Geometry.h"
+#include "platform/image/Image.h"
 
 class QImage;
 

@@ -15,8 +15,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ui/events/UITouch.h"
 #include "platform/geometry/Geometry.h"
+#include "platform/ui/events/UITouch.h"
 
 namespace hx {
 

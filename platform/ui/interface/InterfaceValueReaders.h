@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/geometry/Geometry.h"
 #include "platform/ui/drawing/UIColor.h"
 #include "platform/ui/drawing/UIFont.h"
-#include "platform/geometry/Geometry.h"
 #include "platform/ui/interface/InterfaceValue.h"
 
 namespace hx::ui {

@@ -21,9 +21,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ui/drawing/UIColor.h"
 #include "platform/geometry/AffineTransform.h"
 #include "platform/geometry/Geometry.h"
+#include "platform/ui/drawing/UIColor.h"
 #include "platform/ui/view/CALayer.h"
 #include "platform/ui/view/UIResponder.h"
 

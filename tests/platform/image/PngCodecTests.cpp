@@ -17,7 +17,7 @@ namespace {
 using test::encodeWithLibpng;
 using test::makePattern;
 using test::pixelAt;
-using test::PngSpec;
+using test::PngLayout;
 using test::samePixels;
 using test::TemporaryFolder;
 
@@ -73,14 +73,14 @@ TEST(PngRoundTrip, CropsAreWrittenWithoutTheirSurroundings) {
     EXPECT_TRUE(samePixels(*crop, *readPng(encoded.data(), encoded.size())));
 }
 
-PngSpec specWithRows(int width, int height, int colorType, int bitDepth, Bytes rows) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = colorType;
-    spec.bitDepth = bitDepth;
-    spec.rows = std::move(rows);
-    return spec;
+PngLayout specWithRows(int width, int height, int colorType, int bitDepth, Bytes rows) {
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorType = colorType;
+    layout.bitDepth = bitDepth;
+    layout.rows = std::move(rows);
+    return layout;
 }
 
 ImageRef decode(const Bytes& bytes) {
@@ -178,17 +178,17 @@ TEST(PngCompressionChoices, TheDefaultIsWhatPlainWritesUseAndBadLevelsAreRefused
 }
 
 TEST(PngDecode, PaletteImagesBecomeRgbOrRgbaWithTransparency) {
-    PngSpec spec = specWithRows(3, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2, 2, 1, 0});
-    spec.palette = {255, 0, 0, 0, 255, 0, 10, 20, 30};
-    const ImageRef rgb = decode(encodeWithLibpng(spec));
+    PngLayout layout = specWithRows(3, 2, PNG_COLOR_TYPE_PALETTE, 8, {0, 1, 2, 2, 1, 0});
+    layout.palette = {255, 0, 0, 0, 255, 0, 10, 20, 30};
+    const ImageRef rgb = decode(encodeWithLibpng(layout));
     ASSERT_TRUE(rgb);
     EXPECT_EQ(rgb->pixelFormat(), PixelFormat::RGB8);
     EXPECT_EQ(pixelAt(*rgb, 0, 0), (Bytes{255, 0, 0}));
     EXPECT_EQ(pixelAt(*rgb, 2, 0), (Bytes{10, 20, 30}));
     EXPECT_EQ(pixelAt(*rgb, 1, 1), (Bytes{0, 255, 0}));
 
-    spec.paletteAlpha = {0, 128};  // the third entry stays opaque
-    const ImageRef rgba = decode(encodeWithLibpng(spec));
+    layout.paletteAlpha = {0, 128};  // the third entry stays opaque
+    const ImageRef rgba = decode(encodeWithLibpng(layout));
     ASSERT_TRUE(rgba);
     EXPECT_EQ(rgba->pixelFormat(), PixelFormat::RGBA8);
     EXPECT_EQ(pixelAt(*rgba, 0, 0), (Bytes{255, 0, 0, 0}));
@@ -206,10 +206,10 @@ TEST(PngDecode, GreyWithAlphaSpreadsTheGreyIntoRgba) {
 }
 
 TEST(PngDecode, GreyWithATransparentKeyBecomesRgba) {
-    PngSpec spec = specWithRows(3, 1, PNG_COLOR_TYPE_GRAY, 8, {5, 6, 7});
-    spec.hasTransparentColour = true;
-    spec.transparentGrey = 6;
-    const ImageRef image = decode(encodeWithLibpng(spec));
+    PngLayout layout = specWithRows(3, 1, PNG_COLOR_TYPE_GRAY, 8, {5, 6, 7});
+    layout.hasTransparentColour = true;
+    layout.transparentGrey = 6;
+    const ImageRef image = decode(encodeWithLibpng(layout));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->pixelFormat(), PixelFormat::RGBA8);
     EXPECT_EQ(pixelAt(*image, 0, 0), (Bytes{5, 5, 5, 255}));
@@ -250,9 +250,9 @@ TEST(PngDecode, OneBitGreyExpandsToBlackAndWhite) {
 TEST(PngDecode, InterlacedMatchesProgressive) {
     const ImageRef pattern = makePattern(PixelFormat::RGB8, 11, 9);
     Bytes rows(pattern->data(), pattern->data() + pattern->bytesPerRow() * 9);
-    PngSpec spec = specWithRows(11, 9, PNG_COLOR_TYPE_RGB, 8, rows);
-    spec.interlaced = true;
-    const ImageRef interlaced = decode(encodeWithLibpng(spec));
+    PngLayout layout = specWithRows(11, 9, PNG_COLOR_TYPE_RGB, 8, rows);
+    layout.interlaced = true;
+    const ImageRef interlaced = decode(encodeWithLibpng(layout));
     ASSERT_TRUE(interlaced);
     EXPECT_TRUE(samePixels(*pattern, *interlaced));
 }

@@ -115,7 +115,7 @@ void appendToVector(png_structp png, png_bytep data, size_t length) {
 void noFlush(png_structp) {}
 
 struct SpecWrite {
-    const PngSpec* spec;
+    const PngLayout* layout;
     png_colorp palette;
     png_bytepp rows;
 };
@@ -123,23 +123,23 @@ struct SpecWrite {
 // Holds no C++ objects that need destroying, so libpng's longjmp may leave it safely.
 bool writeSpec(png_structp png, png_infop info, const SpecWrite* job) {
     if (setjmp(png_jmpbuf(png))) return false;
-    const PngSpec& spec = *job->spec;
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    const PngLayout& layout = *job->layout;
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (job->palette != nullptr) {
-        png_set_PLTE(png, info, job->palette, static_cast<int>(spec.palette.size() / 3));
+        png_set_PLTE(png, info, job->palette, static_cast<int>(layout.palette.size() / 3));
     }
-    if (!spec.paletteAlpha.empty()) {
-        png_set_tRNS(png, info, spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), nullptr);
+    if (!layout.paletteAlpha.empty()) {
+        png_set_tRNS(png, info, layout.paletteAlpha.data(),
+                     static_cast<int>(layout.paletteAlpha.size()), nullptr);
     }
-    if (spec.hasTransparentColour) {
+    if (layout.hasTransparentColour) {
         png_color_16 colour{};
-        colour.gray = spec.transparentGrey;
-        colour.red = spec.transparentRed;
-        colour.green = spec.transparentGreen;
-        colour.blue = spec.transparentBlue;
+        colour.gray = layout.transparentGrey;
+        colour.red = layout.transparentRed;
+        colour.green = layout.transparentGreen;
+        colour.blue = layout.transparentBlue;
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
     png_write_info(png, info);
@@ -150,22 +150,22 @@ bool writeSpec(png_structp png, png_infop info, const SpecWrite* job) {
 
 }  // namespace
 
-std::vector<uint8_t> encodeWithLibpng(const PngSpec& spec) {
+std::vector<uint8_t> encodeWithLibpng(const PngLayout& layout) {
     std::vector<uint8_t> output;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &output, appendToVector, noFlush);
 
     std::vector<png_color> palette;
-    for (size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
-        palette.push_back({spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (size_t i = 0; i + 2 < layout.palette.size(); i += 3) {
+        palette.push_back({layout.palette[i], layout.palette[i + 1], layout.palette[i + 2]});
     }
-    const size_t rowBytes = spec.rows.size() / static_cast<size_t>(spec.height);
+    const size_t rowBytes = layout.rows.size() / static_cast<size_t>(layout.height);
     std::vector<png_bytep> rows;
-    for (int y = 0; y < spec.height; ++y) {
-        rows.push_back(const_cast<png_bytep>(spec.rows.data()) + rowBytes * y);
+    for (int y = 0; y < layout.height; ++y) {
+        rows.push_back(const_cast<png_bytep>(layout.rows.data()) + rowBytes * y);
     }
-    const SpecWrite job{&spec, palette.empty() ? nullptr : palette.data(), rows.data()};
+    const SpecWrite job{&layout, palette.empty() ? nullptr : palette.data(), rows.data()};
     const bool written = writeSpec(png, info, &job);
     png_destroy_write_struct(&png, &info);
     if (!written) throw std::runtime_error("libpng could not write the test PNG");

@@ -42,7 +42,7 @@ class TemporaryFolder {
 };
 
 // A PNG written directly with libpng, for the kinds our own encoder never produces.
-struct PngSpec {
+struct PngLayout {
     int width = 0;
     int height = 0;
     int colorType = 0;  // PNG_COLOR_TYPE_*
@@ -55,7 +55,7 @@ struct PngSpec {
     uint16_t transparentGrey = 0;
     uint16_t transparentRed = 0, transparentGreen = 0, transparentBlue = 0;
 };
-std::vector<uint8_t> encodeWithLibpng(const PngSpec& spec);
+std::vector<uint8_t> encodeWithLibpng(const PngLayout& layout);
 
 std::vector<uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -477,8 +477,8 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     fs::remove(out + "/copy.jpg");
 
     // Mended, the same row exports again.
-    sql("UPDATE assets SET file_name = '" + fileName + "', original_path = '" + originalPath +
-        "'" + where);
+    sql("UPDATE assets SET file_name = '" + fileName + "', original_path = '" + originalPath + "'" +
+        where);
     Result mended = run("export " + shellQuoted(identifier) + " " + out);
     EXPECT_EQ(mended.status, 0) << mended.err;
     EXPECT_TRUE(fs::exists(out + "/copy.jpg"));

@@ -28,13 +28,13 @@ class ScopedDecodeLimit {
 
 // A one-bit grey PNG, all black: a few kilobytes that stand for width × height pixels.
 std::vector<uint8_t> oneBitPng(int width, int height) {
-    test::PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colorType = PNG_COLOR_TYPE_GRAY;
-    spec.bitDepth = 1;
-    spec.rows.assign(size_t(width + 7) / 8 * size_t(height), 0);
-    return test::encodeWithLibpng(spec);
+    test::PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colorType = PNG_COLOR_TYPE_GRAY;
+    layout.bitDepth = 1;
+    layout.rows.assign(size_t(width + 7) / 8 * size_t(height), 0);
+    return test::encodeWithLibpng(layout);
 }
 
 TEST(DecodeLimit, ASmallFileForAHugePictureIsRefusedFromItsHeader) {

@@ -11,9 +11,9 @@
 #include <QImage>
 
 #include "platform/device/DeviceProfile.h"
+#include "platform/geometry/Geometry.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
-#include "platform/geometry/Geometry.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/window/UIApplication.h"
 #include "platform/ui/window/UIWindowScene.h"
