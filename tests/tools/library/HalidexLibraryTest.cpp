@@ -535,6 +535,23 @@ TEST_F(HalidexLibrary, ImportsGoToTheFolderChosenInTheSettingsAndBackToTheStanda
     EXPECT_EQ(filesUnder(standard), std::vector<std::string>{standard + "/2023/01/second.jpg"});
     EXPECT_EQ(filesUnder(chosen), std::vector<std::string>{chosen + "/2022/05/first.jpg"});
     EXPECT_EQ(linesOf(run("list").out).size(), 2u);
+
+    // The photo in the earlier folder is still the library's: not missing, and exported.
+    Result check = run("check");
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find("2 assets, 0 missing files"), std::string::npos) << check.out;
+    const std::string out = home_ + "/out";
+    Result exported = run("export " + shellQuoted(fieldsOf(linesOf(imported.out)[0])[0]) + " " +
+                          shellQuoted(out));
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_TRUE(fs::exists(out + "/first.jpg"));
+    EXPECT_EQ(run("check --repair").status, 0);
+    EXPECT_TRUE(fs::exists(chosen + "/2022/05/first.jpg"));
+    std::vector<uint8_t> record;
+    ASSERT_TRUE(hx::image::readFileContents(LibraryStore::defaultFolder() + "/camera-folders",
+                                            record, nullptr));
+    EXPECT_EQ(std::string(record.begin(), record.end()), chosen + "\n" + standard + "\n");
+    EXPECT_EQ(linesOf(run("list").out).size(), 2u);
 }
 
 TEST_F(HalidexLibrary, AChosenFolderThatCannotBeWrittenFailsTheImportAndStoresNothing) {
