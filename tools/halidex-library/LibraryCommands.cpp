@@ -214,13 +214,13 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     const auto name = safeBaseName(original);
     if (!name) return damage(record, "the original name", original);
     LibraryStore* store = asset->photoLibrary()->store();
-    // Originals lie inside the library folder or, for newer ones, inside its camera folder.
+    // Originals lie inside the library folder or, for newer ones, inside its camera folder or
+    // one it had before.
     const std::string originalFile = store->originalPath(record);
-    if (!resolveInsideFolder(store->folder(), originalFile) &&
-        (store->cameraFolder().empty() ||
-         !resolveInsideFolder(store->cameraFolder(), originalFile))) {
-        return damage(record, "the file", record.fileName);
-    }
+    bool inside = resolveInsideFolder(store->folder(), originalFile).has_value();
+    for (const std::string& camera : store->files().cameraFolders())
+        inside = inside || resolveInsideFolder(camera, originalFile).has_value();
+    if (!inside) return damage(record, "the file", record.fileName);
     fs::path target = fs::path(folder) / *name;
     if (fs::exists(target, ignored)) {
         return badInput(escapedForLine(target.string()) + " already exists");

@@ -44,10 +44,12 @@ constexpr const char* kUsage =
     "                                   files and rows, and rebuilds a damaged database from\n"
     "                                   the originals (the old one is kept aside)\n"
     "  move-originals                   move originals kept inside the library folder to\n"
-    "                                   <pictures>/Halidex Camera/YYYY/MM with readable names\n"
-    "                                   (one file at a time; run again after a kill)\n"
+    "                                   the folder new originals go to, by YYYY/MM, with\n"
+    "                                   readable names (one file at a time; run again after a\n"
+    "                                   kill)\n"
     "The library is <data folder>/library; new originals go to <pictures>/Halidex Camera\n"
-    "(the pictures folder from the XDG user-dirs file, ~/Pictures without one); HALIDEX_HOME\n"
+    "(the pictures folder from the XDG user-dirs file, ~/Pictures without one), or to the\n"
+    "folder set with halidex-settings set library_folder PATH; HALIDEX_HOME\n"
     "moves both. Titles and file names are printed with control characters escaped\n"
     "(\\n, \\t, \\\\, \\xHH).\n";
 

@@ -1,8 +1,14 @@
 #include "tools/halidex-settings/SettingsBundle.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
 
 #include <ini.h>
 
@@ -45,6 +51,14 @@ std::string finish(Preference& preference, bool hasTitle, bool hasType,
     if (!hasTitle) return "has no title";
     if (!hasType) return "has no type";
     if (!defaultText) return "has no default";
+    if (preference.kind == Preference::Kind::Folder) {
+        if (!preference.choices.empty()) return "is a folder but lists choices";
+        // Empty: the standard place; the file system is not asked about a default.
+        if (!defaultText->empty() && defaultText->front() != '/')
+            return "has a default that is not empty or an absolute path";
+        preference.defaultValue = DefaultsValue(*defaultText);
+        return {};
+    }
     if (preference.kind == Preference::Kind::Switch) {
         if (!preference.choices.empty()) return "is a switch but lists choices";
         auto value = parseSwitch(*defaultText);
@@ -60,11 +74,68 @@ std::string finish(Preference& preference, bool hasTitle, bool hasType,
     return {};
 }
 
+namespace fs = std::filesystem;
+
+// Whether this user can make files in an existing folder: a file is made and removed again,
+// which also answers for read-only mounts and for a user the permission bits do not stop.
+std::string cannotWriteInto(const fs::path& folder) {
+    std::string probe = (folder / ".halidex-settings-XXXXXX").string();
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0) return "cannot write into " + folder.string() + ": " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
+}
+
+// An absolute, normalised folder path from what the user typed; the problem otherwise.
+std::optional<std::string> folderFromText(std::string_view text, std::string* problem) {
+    std::string path(text);
+    if (path == "~" || path.starts_with("~/")) {
+        const char* home = std::getenv("HOME");
+        if (!home || *home != '/') {
+            *problem = "\"~\" cannot be expanded: HOME is not set";
+            return std::nullopt;
+        }
+        path = home + path.substr(1);
+    }
+    if (path.empty() || path.front() != '/') {
+        *problem = "\"" + path + "\" is not an absolute path";
+        return std::nullopt;
+    }
+    fs::path folder = fs::path(path).lexically_normal();
+    if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
+    // The folder itself when it exists, else the nearest folder above it that does, in which
+    // the missing ones will be made.
+    std::error_code ignored;
+    fs::path existing = folder;
+    while (!fs::exists(fs::symlink_status(existing, ignored)) && existing.has_relative_path())
+        existing = existing.parent_path();
+    if (!fs::is_directory(existing, ignored)) {
+        *problem = existing.string() + " exists and is not a folder";
+        return std::nullopt;
+    }
+    if (std::string cannot = cannotWriteInto(existing); !cannot.empty()) {
+        *problem = cannot;
+        return std::nullopt;
+    }
+    return folder.string();
+}
+
 }  // namespace
 
 std::optional<DefaultsValue> Preference::valueFromText(std::string_view text,
                                                        std::string* error) const {
     text = trim(text);
+    if (kind == Kind::Folder) {
+        if (text.empty()) return DefaultsValue(std::string());
+        std::string problem;
+        if (auto folder = folderFromText(text, &problem)) return DefaultsValue(*folder);
+        if (error) {
+            *error = key + " (" + title + "): " + problem + "; use " + allowedValues() +
+                     "; nothing was changed";
+        }
+        return std::nullopt;
+    }
     if (kind == Kind::Switch) {
         if (auto value = parseSwitch(text)) return DefaultsValue(*value);
     } else if (auto number = parseInteger(text)) {
@@ -81,6 +152,14 @@ std::optional<DefaultsValue> Preference::valueFromText(std::string_view text,
 }
 
 std::string Preference::describe(const DefaultsValue& value) const {
+    if (kind == Kind::Folder) {
+        const std::string path = value.stringValue();
+        if (value.type() != DefaultsValue::Type::String || (!path.empty() && path.front() != '/'))
+            return path + " (not an absolute path; the standard place is used)";
+        if (!path.empty()) return path;
+        return standardPlace.empty() ? "the standard place"
+                                     : standardPlace + " (the standard place)";
+    }
     if (kind == Kind::Switch) return value.boolValue() ? "on" : "off";
     std::int64_t number = value.integerValue();
     for (const Choice& choice : choices)
@@ -89,11 +168,20 @@ std::string Preference::describe(const DefaultsValue& value) const {
 }
 
 std::string Preference::text(const DefaultsValue& value) const {
+    if (kind == Kind::Folder) return isStandardPlace(value) ? standardPlace : value.stringValue();
     if (kind == Kind::Switch) return value.boolValue() ? "on" : "off";
     return std::to_string(value.integerValue());
 }
 
+bool Preference::isStandardPlace(const DefaultsValue& value) const {
+    return kind == Kind::Folder && value.type() == DefaultsValue::Type::String &&
+           value.stringValue().empty();
+}
+
 std::string Preference::allowedValues() const {
+    if (kind == Kind::Folder)
+        return "an absolute path to a folder this user can write into, or \"\" for the standard "
+               "place";
     if (kind == Kind::Switch) return "on or off";
     std::string text;
     for (size_t i = 0; i < choices.size(); ++i) {
@@ -180,8 +268,10 @@ class BundleReader {
                 current_->kind = Preference::Kind::Choice;
             else if (value == "switch")
                 current_->kind = Preference::Kind::Switch;
+            else if (value == "folder")
+                current_->kind = Preference::Kind::Folder;
             else
-                return failHere("type is choice or switch");
+                return failHere("type is choice, switch or folder");
             hasType_ = true;
         } else if (name == "default") {
             defaultText_ = std::string(value);

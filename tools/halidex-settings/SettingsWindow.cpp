@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -25,6 +29,57 @@ DefaultsValue currentValue(UserDefaults& store, const Preference& preference) {
 void save(UserDefaults& store, const Preference& preference, const DefaultsValue& value) {
     store.setObject(value, preference.key);
     store.synchronize();
+}
+
+// A folder: its path in a line (the standard place shown greyed while none is chosen), a
+// button to pick one and one to go back to the standard place. A path that cannot be used is
+// not saved; the reason shows under the line.
+QWidget* makeFolderControl(const Preference& preference, UserDefaults& store, QWidget* parent,
+                           QLabel* problem) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* line = new QLineEdit(row);
+    line->setObjectName(QString::fromStdString(preference.key));
+    line->setPlaceholderText(QString::fromStdString(preference.standardPlace));
+    auto* choose = new QPushButton("Choose...", row);
+    choose->setObjectName(QString::fromStdString(preference.key + "_choose"));
+    auto* standard = new QPushButton("Standard place", row);
+    standard->setObjectName(QString::fromStdString(preference.key + "_standard"));
+    layout->addWidget(line, 1);
+    layout->addWidget(choose);
+    layout->addWidget(standard);
+
+    auto show = [line, &store, preference] {
+        const DefaultsValue value = currentValue(store, preference);
+        line->setText(preference.isStandardPlace(value)
+                          ? QString()
+                          : QString::fromStdString(value.stringValue()));
+    };
+    auto apply = [show, problem, &store, preference](const QString& text) {
+        std::string error;
+        auto value = preference.valueFromText(text.toStdString(), &error);
+        problem->setText(QString::fromStdString(error));
+        problem->setVisible(!value);
+        if (value) {
+            if (preference.isStandardPlace(*value))
+                store.removeObjectForKey(preference.key);
+            else
+                store.setObject(*value, preference.key);
+            store.synchronize();
+        }
+        show();
+    };
+    show();
+    QObject::connect(line, &QLineEdit::editingFinished, line,
+                     [line, apply] { apply(line->text()); });
+    QObject::connect(choose, &QPushButton::clicked, row, [row, line, apply] {
+        QString start = line->text().isEmpty() ? line->placeholderText() : line->text();
+        QString folder = QFileDialog::getExistingDirectory(row, "Folder for new photos", start);
+        if (!folder.isEmpty()) apply(folder);
+    });
+    QObject::connect(standard, &QPushButton::clicked, row, [apply] { apply(QString()); });
+    return row;
 }
 
 QWidget* makeControl(const Preference& preference, UserDefaults& store, QWidget* parent) {
@@ -60,6 +115,17 @@ std::unique_ptr<QWidget> makeSettingsWindow(const SettingsBundle& bundle, UserDe
     auto* form = new QFormLayout;
     layout->addLayout(form);
     for (const Preference& preference : bundle.preferences) {
+        if (preference.kind == Preference::Kind::Folder) {
+            auto* problem = new QLabel(window.get());
+            problem->setObjectName(QString::fromStdString(preference.key + "_problem"));
+            problem->setWordWrap(true);
+            problem->setStyleSheet("color: #b00020");
+            problem->hide();
+            form->addRow(QString::fromStdString(preference.title),
+                         makeFolderControl(preference, store, window.get(), problem));
+            form->addRow(QString(), problem);
+            continue;
+        }
         QWidget* control = makeControl(preference, store, window.get());
         control->setObjectName(QString::fromStdString(preference.key));
         form->addRow(QString::fromStdString(preference.title), control);

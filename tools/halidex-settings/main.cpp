@@ -4,10 +4,12 @@
 //   halidex-settings                  the settings window (a list when there is no display)
 //   halidex-settings list             every preference: key, title, value, allowed values
 //   halidex-settings get KEY          the value, as set would take it
-//   halidex-settings set KEY VALUE    a value from the preference's choices
+//   halidex-settings set KEY VALUE    a value from the preference's choices; for a folder, an
+//                                     absolute path, or "" for the standard place
+//   halidex-settings reset KEY        back to the default (the stored value removed)
 //
 // Exit status: 0 done, 1 the bundle or the store cannot be read or written, 2 bad usage, an
-// unknown key or a value outside the choices.
+// unknown key, a value outside the choices or a folder that cannot be used.
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,7 @@
 
 #include "platform/bundle/Bundle.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/photos/store/PicturesFolder.h"
 #include "tools/halidex-settings/SettingsBundle.h"
 #include "tools/halidex-settings/SettingsWindow.h"
 
@@ -29,7 +32,7 @@ constexpr const char* kCameraStore = "halidex";
 constexpr const char* kBundleResource = "SettingsBundle.ini";
 
 constexpr const char* kUsage =
-    "usage: halidex-settings [list | get KEY | set KEY VALUE]\n"
+    "usage: halidex-settings [list | get KEY | set KEY VALUE | reset KEY]\n"
     "  with no command, shows the settings (in a window where there is a display)\n";
 
 int usageError() {
@@ -50,8 +53,8 @@ void list(hx::UserDefaults& store, const SettingsBundle& bundle) {
         std::printf("%s: %s\n", preference.key.c_str(), preference.title.c_str());
         std::printf("    value: %s%s\n", preference.describe(value).c_str(),
                     isDefault ? ", the default" : "");
-        if (preference.kind == Preference::Kind::Switch) {
-            std::printf("    allowed: on or off\n");
+        if (preference.kind != Preference::Kind::Choice) {
+            std::printf("    allowed: %s\n", preference.allowedValues().c_str());
         } else {
             std::string choices;
             for (const auto& choice : preference.choices) {
@@ -104,6 +107,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "halidex-settings: %s\n", error.c_str());
         return 1;
     }
+    // The folder for new photos stands for the library's standard place while no other is set.
+    for (Preference& preference : bundle->preferences) {
+        if (preference.kind == Preference::Kind::Folder)
+            preference.standardPlace = hx::photos::standardCameraFolder();
+    }
     hx::UserDefaults store(kCameraStore);
 
     if (args.empty()) {
@@ -136,12 +144,28 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "halidex-settings: %s\n", error.c_str());
             return 2;
         }
-        store.setObject(*value, preference->key);
+        // The standard place is no stored value, so that it follows the pictures folder.
+        if (preference->isStandardPlace(*value))
+            store.removeObjectForKey(preference->key);
+        else
+            store.setObject(*value, preference->key);
         if (!store.synchronize()) {
             std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
             return 1;
         }
         std::printf("%s = %s\n", preference->key.c_str(), preference->describe(*value).c_str());
+        return 0;
+    }
+    if (command == "reset" && args.size() == 2) {
+        const Preference* preference = findOrComplain(*bundle, args[1]);
+        if (!preference) return 2;
+        store.removeObjectForKey(preference->key);
+        if (!store.synchronize()) {
+            std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
+            return 1;
+        }
+        std::printf("%s = %s, the default\n", preference->key.c_str(),
+                    preference->describe(preference->defaultValue).c_str());
         return 0;
     }
     return usageError();

@@ -409,11 +409,11 @@ std::unique_ptr<LibraryStore> LibraryStore::rebuild(const std::string& requested
     };
     std::set<std::string> identifiers;
     std::vector<Found> found;
-    // originals/ first, then the camera folder (whose files keep the names they have).
-    for (const std::string& root :
-         {folder + "/" + LibraryFiles::kOriginalsFolder, store->files_.cameraFolder()}) {
-        if (root.empty()) continue;
-        bool own = root != store->files_.cameraFolder();
+    // originals/ first, then the camera folders (whose files keep the names they have).
+    std::vector<std::string> roots{folder + "/" + LibraryFiles::kOriginalsFolder};
+    for (const std::string& camera : store->files_.cameraFolders()) roots.push_back(camera);
+    for (const std::string& root : roots) {
+        bool own = root == roots.front();
         std::error_code walkError;
         fs::recursive_directory_iterator it(root, walkError);
         for (; !walkError && it != fs::recursive_directory_iterator(); it.increment(walkError)) {

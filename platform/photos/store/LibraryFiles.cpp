@@ -14,6 +14,7 @@
 
 #include "platform/image/FileIO.h"
 #include "platform/log/Log.h"
+#include "platform/paths/FileAccess.h"
 #include "platform/paths/Paths.h"
 #include "platform/photos/store/PicturesFolder.h"
 
@@ -101,7 +102,7 @@ std::string LibraryFiles::originalPath(const std::string& fileName,
         if (stored.front() == '/') {
             // Inside this store's camera folder, or inside a camera folder it was not told of
             // (another program's pictures folder, a folder the user has since moved away from).
-            if (below(camera_, stored) || insideACameraFolder(stored)) return stored;
+            if (inCameraFolders(stored) || insideACameraFolder(stored)) return stored;
         } else if (auto path = pathInside(stored)) {
             return *path;
         }
@@ -110,8 +111,55 @@ std::string LibraryFiles::originalPath(const std::string& fileName,
 }
 
 std::string LibraryFiles::storedPath(const std::string& path) const {
-    if (below(camera_, path)) return path;
+    if (inCameraFolders(path)) return path;
     return relativePath(path);
+}
+
+bool LibraryFiles::inCameraFolders(const std::string& path) const {
+    if (below(camera_, path)) return true;
+    for (const std::string& earlier : earlier_)
+        if (below(earlier, path)) return true;
+    return false;
+}
+
+std::vector<std::string> LibraryFiles::cameraFolders() const {
+    std::vector<std::string> folders;
+    if (!camera_.empty()) folders.push_back(camera_);
+    folders.insert(folders.end(), earlier_.begin(), earlier_.end());
+    return folders;
+}
+
+std::vector<std::string> LibraryFiles::rememberCameraFolder(const std::string& libraryFolder,
+                                                            const std::string& cameraFolder) {
+    const std::string record = libraryFolder + "/" + kCameraFoldersFile;
+    std::string text;
+    paths::readWholeFile(record, text);  // none yet: nothing remembered
+    std::vector<std::string> earlier;
+    bool known = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        // Only absolute paths: a damaged record cannot make a relative path count.
+        if (line.empty() || line.front() != '/') continue;
+        if (line == cameraFolder)
+            known = true;
+        else
+            earlier.push_back(line);
+    }
+    if (!known && !cameraFolder.empty() && cameraFolder.front() == '/' &&
+        cameraFolder.find('\n') == std::string::npos) {
+        if (!text.empty() && text.back() != '\n') text += '\n';
+        text += cameraFolder + "\n";
+        std::string error;
+        if (!paths::writeFileAtomically(record, text, &error, 0600)) {
+            hxLog("photo library: cannot record the camera folder %s in %s: %s",
+                  cameraFolder.c_str(), record.c_str(), error.c_str());
+        }
+    }
+    return earlier;
 }
 
 std::optional<std::string> LibraryFiles::writeToCameraFolder(

@@ -47,19 +47,33 @@ class PendingFiles {
 class LibraryFiles {
   public:
     // `cameraFolder`: where new originals go, by year and month with readable names; empty:
-    // under originals/ in the library folder.
-    explicit LibraryFiles(std::string folder, std::string cameraFolder = {})
-        : folder_(std::move(folder)), camera_(std::move(cameraFolder)) {}
+    // under originals/ in the library folder. `earlierCameraFolders`: folders that were the
+    // camera folder before (the user chose another); their originals stay there.
+    explicit LibraryFiles(std::string folder, std::string cameraFolder = {},
+                          std::vector<std::string> earlierCameraFolders = {})
+        : folder_(std::move(folder)),
+          camera_(std::move(cameraFolder)),
+          earlier_(std::move(earlierCameraFolders)) {}
 
     const std::string& cameraFolder() const { return camera_; }
+    const std::vector<std::string>& earlierCameraFolders() const { return earlier_; }
+    // The camera folder, then the earlier ones.
+    std::vector<std::string> cameraFolders() const;
+
+    // The library's record of the camera folders it was opened with, one absolute path a line,
+    // in <library folder>/camera-folders: adds `cameraFolder` when it is new, and returns the
+    // others. A record that cannot be written is logged; the folder is then remembered next time.
+    static constexpr const char* kCameraFoldersFile = "camera-folders";
+    static std::vector<std::string> rememberCameraFolder(const std::string& libraryFolder,
+                                                         const std::string& cameraFolder);
 
     static constexpr const char* kOriginalsFolder = "originals";
     static constexpr const char* kRendersFolder = "renders";
 
     std::string originalPath(const std::string& fileName) const;
     // Where an original lies: `stored` when it is set (relative to the library folder, or
-    // absolute inside the camera folder), else where its name puts it. A stored path that
-    // would lead elsewhere is not followed.
+    // absolute inside the camera folder or an earlier one), else where its name puts it. A stored
+    // path that would lead elsewhere is not followed.
     std::string originalPath(const std::string& fileName, const std::string& relocated) const;
     std::string renderPath(const std::string& fileName) const;
 
@@ -76,7 +90,7 @@ class LibraryFiles {
     // The path of a file inside the library folder relative to it; empty when it is outside.
     std::string relativePath(const std::string& path) const;
     // How a row records an original at `path`: relative inside the library folder, absolute
-    // inside the camera folder; empty elsewhere.
+    // inside the camera folder or an earlier one; empty elsewhere.
     std::string storedPath(const std::string& path) const;
 
     // Writes the bytes durably into the camera folder's <year>/<month> of `date` (local time)
@@ -102,8 +116,12 @@ class LibraryFiles {
   private:
     std::string pathIn(const char* area, const std::string& fileName) const;
 
+    // Whether `path` lies below the camera folder or an earlier one.
+    bool inCameraFolders(const std::string& path) const;
+
     std::string folder_;
     std::string camera_;
+    std::vector<std::string> earlier_;
 };
 
 }  // namespace hx::photos

@@ -220,7 +220,7 @@ std::unique_ptr<LibraryStore> LibraryStore::open(const std::string& requestedFol
 LibraryStore::LibraryStore(std::string folder, std::string cameraFolder,
                            std::unique_ptr<Database> db, std::unique_ptr<LibraryLock> lock)
     : folder_(std::move(folder)),
-      files_(folder_, std::move(cameraFolder)),
+      files_(folder_, cameraFolder, LibraryFiles::rememberCameraFolder(folder_, cameraFolder)),
       origin_(makeOrigin()),
       db_(std::move(db)),
       lock_(std::move(lock)) {}

@@ -1,7 +1,11 @@
 #include "platform/photos/store/PicturesFolder.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+
+#include "platform/defaults/UserDefaults.h"
+#include "platform/log/Log.h"
 
 namespace hx::photos {
 namespace {
@@ -47,8 +51,30 @@ std::string picturesFolder() {
     return found.empty() ? home + "/Pictures" : found;
 }
 
-std::string cameraFolder() {
+std::string standardCameraFolder() {
     return picturesFolder() + "/" + kCameraFolderName;
+}
+
+std::string chosenCameraFolder() {
+    // Read afresh each time: halidex-settings writes the file from another process.
+    UserDefaults camera(kCameraDefaults);
+    auto value = camera.objectForKey(kLibraryFolderKey);
+    if (!value) return {};
+    std::string path = value->stringValue();
+    if (value->type() != DefaultsValue::Type::String || (!path.empty() && path.front() != '/')) {
+        hxLog("photo library: %s in %s is not an absolute path; new photos go to %s",
+              kLibraryFolderKey, camera.filePath().c_str(), standardCameraFolder().c_str());
+        return {};
+    }
+    if (path.empty()) return {};
+    std::filesystem::path folder = std::filesystem::path(path).lexically_normal();
+    if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
+    return folder.string();
+}
+
+std::string cameraFolder() {
+    std::string chosen = chosenCameraFolder();
+    return chosen.empty() ? standardCameraFolder() : chosen;
 }
 
 }  // namespace hx::photos

@@ -484,4 +484,101 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     EXPECT_TRUE(fs::exists(out + "/copy.jpg"));
 }
 
+// The folder for new photos chosen with halidex-settings, as the user does it.
+Result setFolder(const std::string& value) {
+    std::string command = std::string(HX_SETTINGS_TOOL) + " set library_folder " + value;
+    Result result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> chunk;
+    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
+        result.out.append(chunk.data(), n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::vector<std::string> filesUnder(const std::string& root) {
+    std::vector<std::string> files;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(root, ignored))
+        if (entry.is_regular_file()) files.push_back(entry.path().string());
+    return files;
+}
+
+TEST_F(HalidexLibrary, ImportsGoToTheFolderChosenInTheSettingsAndBackToTheStandardPlace) {
+    const std::string chosen = home_ + "/Photo Drive/Camera";
+    Result set = setFolder(shellQuoted(chosen + "/"));
+    ASSERT_EQ(set.status, 0) << set.out;
+
+    std::string first = writeFile("first.jpg", makePicture(16, 16, "2022:05:06 07:08:09"));
+    Result imported = run("import " + first);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(filesUnder(chosen), std::vector<std::string>{chosen + "/2022/05/first.jpg"});
+    EXPECT_TRUE(filesUnder(home_ + "/Pictures").empty());
+    if (auto stored = sql("SELECT original_path FROM assets")) {
+        EXPECT_EQ(*stored, chosen + "/2022/05/first.jpg");
+    }
+
+    // move-originals moves to the same folder the imports use.
+    Result moved = run("move-originals");
+    EXPECT_EQ(moved.status, 0) << moved.err;
+    EXPECT_NE(moved.out.find("0 originals moved to " + chosen + "\n"), std::string::npos)
+        << moved.out;
+
+    // Back to the standard place: new photos go there, the earlier one stays where it is.
+    Result reset = setFolder("''");
+    ASSERT_EQ(reset.status, 0) << reset.out;
+    std::string second = writeFile("second.jpg", makePicture(16, 16, "2023:01:02 03:04:05"));
+    ASSERT_EQ(run("import " + second).status, 0);
+    const std::string standard = home_ + "/Pictures/Halidex Camera";
+    EXPECT_EQ(filesUnder(standard), std::vector<std::string>{standard + "/2023/01/second.jpg"});
+    EXPECT_EQ(filesUnder(chosen), std::vector<std::string>{chosen + "/2022/05/first.jpg"});
+    EXPECT_EQ(linesOf(run("list").out).size(), 2u);
+
+    // The photo in the earlier folder is still the library's: not missing, and exported.
+    Result check = run("check");
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find("2 assets, 0 missing files"), std::string::npos) << check.out;
+    const std::string out = home_ + "/out";
+    Result exported = run("export " + shellQuoted(fieldsOf(linesOf(imported.out)[0])[0]) + " " +
+                          shellQuoted(out));
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_TRUE(fs::exists(out + "/first.jpg"));
+    EXPECT_EQ(run("check --repair").status, 0);
+    EXPECT_TRUE(fs::exists(chosen + "/2022/05/first.jpg"));
+    std::vector<uint8_t> record;
+    ASSERT_TRUE(hx::image::readFileContents(LibraryStore::defaultFolder() + "/camera-folders",
+                                            record, nullptr));
+    EXPECT_EQ(std::string(record.begin(), record.end()), chosen + "\n" + standard + "\n");
+    EXPECT_EQ(linesOf(run("list").out).size(), 2u);
+}
+
+TEST_F(HalidexLibrary, AChosenFolderThatCannotBeWrittenFailsTheImportAndStoresNothing) {
+    // Refused by the settings tool: nothing is stored, new photos still go to the standard place.
+    writeFile("drive", {'x'});
+    Result refused = setFolder(shellQuoted(home_ + "/drive/Camera"));
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find(home_ + "/drive exists and is not a folder"), std::string::npos)
+        << refused.out;
+    EXPECT_FALSE(fs::exists(home_ + "/config/halidex.defaults"));
+
+    // A folder that was fine when chosen and no longer is (the drive was replaced by a file).
+    const std::string chosen = home_ + "/disk/Camera";
+    fs::create_directories(home_ + "/disk");
+    ASSERT_EQ(setFolder(shellQuoted(chosen)).status, 0);
+    fs::remove_all(home_ + "/disk");
+    writeFile("disk", {'x'});
+    std::string picture = writeFile("a.jpg", makePicture(16, 16, "2022:05:06 07:08:09"));
+    Result imported = run("import " + picture);
+    EXPECT_NE(imported.status, 0);
+    EXPECT_NE(imported.err.find("cannot import: "), std::string::npos) << imported.err;
+    EXPECT_NE(imported.err.find(chosen + "/2022"), std::string::npos) << imported.err;
+    EXPECT_TRUE(run("list").out.empty());
+    if (auto count = sql("SELECT COUNT(*) FROM assets")) {
+        EXPECT_EQ(*count, "0");
+    }
+    EXPECT_TRUE(filesUnder(home_ + "/Pictures").empty());
+}
+
 }  // namespace

@@ -83,11 +83,11 @@ class HalidexSettings : public ::testing::Test {
 TEST_F(HalidexSettings, ListShowsEveryPreferenceWithItsValueAndChoices) {
     Result list = run("list");
     ASSERT_EQ(list.status, 0) << list.err;
-    for (const char* text :
-         {"autoreview_preference: ", "    value: 2 (0.5 seconds), the default", "1 (0.3 seconds)",
-          "7 (10 seconds)", "savetoalbum_preference: ", "    value: on, the default",
-          "    allowed: on or off",
-          "shutter_preference: ", "    value: 0 (On release), the default", "2 (On a long press)"})
+    for (const char* text : {"autoreview_preference: ", "    value: 2 (0.5 seconds), the default",
+                             "1 (0.3 seconds)", "7 (10 seconds)", "savetoalbum_preference: ",
+                             "    value: on, the default", "    allowed: on or off",
+                             "shutter_preference: ", "    value: 0 (On release), the default",
+                             "2 (On a long press)", "library_folder: Folder for new photos"})
         EXPECT_NE(list.out.find(text), std::string::npos) << text << "\n" << list.out;
     EXPECT_FALSE(fs::exists(home / "config/halidex.defaults"));  // reading writes nothing
 
@@ -183,6 +183,54 @@ TEST_F(HalidexSettings, WithoutArgumentsAndAnUnreachableDisplayShowsTheList) {
     Result headless = run("");
     EXPECT_EQ(headless.status, 0);
     EXPECT_EQ(headless.out.rfind("autoreview_preference: ", 0), 0u) << headless.out;
+}
+
+TEST_F(HalidexSettings, TheFolderForNewPhotosIsSetCheckedAndReset) {
+    const std::string standard = (home / "Pictures/Halidex Camera").string();
+    EXPECT_EQ(run("get library_folder").out, standard + "\n");
+    EXPECT_NE(run("list").out.find("    value: " + standard + " (the standard place), the default"),
+              std::string::npos);
+
+    const std::string chosen = (home / "Photo Drive/Camera").string();
+    Result set = run("set library_folder '" + chosen + "/'");
+    ASSERT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(set.out, "library_folder = " + chosen + "\n");
+    EXPECT_EQ(cameraFile().at("library_folder"), DefaultsValue(chosen));
+    EXPECT_EQ(run("get library_folder").out, chosen + "\n");
+    EXPECT_NE(run("list").out.find("    value: " + chosen + "\n"), std::string::npos);
+
+    // Refused values leave the chosen folder as it was.
+    fs::create_directories(home / "store");
+    std::ofstream(home / "store/file") << "x";
+    const std::pair<std::string, std::string> refused[] = {
+        {"Pictures", "\"Pictures\" is not an absolute path"},
+        {"'" + (home / "store/file").string() + "'", "store/file exists and is not a folder"},
+        {"/proc/halidex", "cannot write into /proc: "},
+    };
+    for (const auto& [value, reason] : refused) {
+        Result result = run("set library_folder " + value);
+        EXPECT_EQ(result.status, 2) << value;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("nothing was changed"), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(cameraFile().at("library_folder"), DefaultsValue(chosen));
+
+    // Back to the standard place, by reset or by an empty value: nothing stored.
+    Result reset = run("reset library_folder");
+    ASSERT_EQ(reset.status, 0) << reset.err;
+    EXPECT_EQ(reset.out, "library_folder = " + standard + " (the standard place), the default\n");
+    EXPECT_EQ(cameraFile().count("library_folder"), 0u);
+    EXPECT_EQ(run("get library_folder").out, standard + "\n");
+    ASSERT_EQ(run("set library_folder '" + chosen + "'").status, 0);
+    ASSERT_EQ(run("set library_folder ''").status, 0);
+    EXPECT_EQ(cameraFile().count("library_folder"), 0u);
+
+    // reset serves every preference.
+    ASSERT_EQ(run("set shutter_preference 2").status, 0);
+    EXPECT_EQ(run("reset shutter_preference").out,
+              "shutter_preference = 0 (On release), the default\n");
+    EXPECT_EQ(cameraFile().count("shutter_preference"), 0u);
+    EXPECT_EQ(run("reset nothing").status, 2);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <cstdlib>
 #include <filesystem>
@@ -72,6 +75,37 @@ TEST_F(SettingsWindow, ControlsShowTheStoredValuesAndSaveEveryChange) {
     EXPECT_EQ(camera.objectForKey("savetoalbum_preference").has_value(), true);
     EXPECT_FALSE(camera.boolForKey("savetoalbum_preference"));
     EXPECT_EQ(camera.integerForKey("shutter_preference"), shutter->currentData().toLongLong());
+}
+
+TEST_F(SettingsWindow, TheFolderLineSavesUsableFoldersOnlyAndGoesBackToTheStandardPlace) {
+    UserDefaults store("halidex");
+    bundle_.preferences.back().standardPlace = (home_ / "Pictures/Halidex Camera").string();
+    auto window = settings::makeSettingsWindow(bundle_, store);
+    auto* line = window->findChild<QLineEdit*>("library_folder");
+    auto* standard = window->findChild<QPushButton*>("library_folder_standard");
+    auto* problem = window->findChild<QLabel*>("library_folder_problem");
+    ASSERT_TRUE(line && standard && problem);
+    EXPECT_TRUE(line->text().isEmpty());
+    EXPECT_EQ(line->placeholderText().toStdString(), (home_ / "Pictures/Halidex Camera").string());
+
+    const std::string chosen = (home_ / "Camera").string();
+    line->setText(QString::fromStdString(chosen + "/"));
+    emit line->editingFinished();
+    EXPECT_EQ(line->text().toStdString(), chosen);
+    EXPECT_TRUE(problem->isHidden());
+    EXPECT_EQ(UserDefaults("halidex").stringForKey("library_folder"), chosen);
+
+    line->setText("relative/folder");
+    emit line->editingFinished();
+    EXPECT_FALSE(problem->isHidden());
+    EXPECT_NE(problem->text().toStdString().find("is not an absolute path"), std::string::npos);
+    EXPECT_EQ(line->text().toStdString(), chosen);  // the saved folder shows again
+    EXPECT_EQ(UserDefaults("halidex").stringForKey("library_folder"), chosen);
+
+    standard->click();
+    EXPECT_TRUE(line->text().isEmpty());
+    EXPECT_TRUE(problem->isHidden());
+    EXPECT_FALSE(UserDefaults("halidex").objectExists("library_folder"));
 }
 
 }  // namespace
