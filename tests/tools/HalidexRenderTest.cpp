@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
 #include "tests/platform/image/TestImages.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
@@ -25,23 +24,11 @@ using namespace hx;
 
 const std::string kTool = std::string(HX_TEST_BINARY_DIR) + "/tools/halidex-render/halidex-render";
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = testsupport::CommandResult;
 
 // `before` is shell text run first in the same subshell (a folder to change to, a limit).
 Result run(const std::string& arguments, const std::string& before = "") {
-    Result result;
-    std::string command = "(" + before + kTool + " " + arguments + ") 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> chunk;
-    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-        result.output.append(chunk.data(), n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return testsupport::runCommand("(" + before + kTool + " " + arguments + ") 2>&1");
 }
 
 class HalidexRender : public ::testing::Test {

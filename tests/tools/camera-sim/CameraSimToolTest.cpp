@@ -2,11 +2,8 @@
 // bad input.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,15 +13,13 @@
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = hx::testsupport::CommandResult;
 
 class CameraSim : public ::testing::Test {
   protected:
@@ -41,18 +36,11 @@ class CameraSim : public ::testing::Test {
     std::string path(const std::string& name) const { return (folder / name).string(); }
 
     Result run(const std::string& arguments) const {
-        Result result;
-        const std::string command =
-            "env -u HALIDEX_DEVICE -u HALIDEX_CAMERA_SCENE HALIDEX_HOME=" + folder.string() + " " +
-            HX_CAMERA_SIM_TOOL + " " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            result.output.append(chunk.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return hx::testsupport::runCommand(
+            std::string(HX_CAMERA_SIM_TOOL) + " " + arguments + " 2>&1",
+            {{"HALIDEX_DEVICE", std::nullopt},
+             {"HALIDEX_CAMERA_SCENE", std::nullopt},
+             {"HALIDEX_HOME", folder.string()}});
     }
 
     static std::vector<std::string> lines(const std::string& text) {

@@ -8,9 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -24,6 +22,8 @@
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
+#include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
@@ -131,19 +131,12 @@ class HalidexLibraryRepair : public ::testing::Test {
 
     // The sqlite3 tool's output for a statement; a missing tool fails under CI.
     std::optional<std::string> sql(const std::string& file, const std::string& statement) {
-        if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) {
-            const char* ci = std::getenv("CI");
-            if (ci && std::string(ci) == "true") ADD_FAILURE() << "sqlite3 is not installed";
+        if (!hx::testsupport::toolInstalled("sqlite3")) {
+            if (hx::testsupport::runningUnderCI()) ADD_FAILURE() << "sqlite3 is not installed";
             return std::nullopt;
         }
-        std::string command = "sqlite3 '" + file + "' \"" + statement + "\" 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return std::nullopt;
-        std::string output;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            output.append(chunk.data(), n);
-        pclose(pipe);
+        std::string output =
+            hx::testsupport::runCommand("sqlite3 '" + file + "' \"" + statement + "\" 2>&1").output;
         while (!output.empty() && output.back() == '\n') output.pop_back();
         return output;
     }
