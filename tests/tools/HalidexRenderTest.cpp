@@ -16,6 +16,7 @@
 #include "platform/image/png/PngCodec.h"
 #include "tests/platform/image/TestImages.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
@@ -34,18 +35,14 @@ Result run(const std::string& arguments, const std::string& before = "") {
 class HalidexRender : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("halidex-render-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
         std::vector<uint8_t> rgb(100 * 60 * 3);
         for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 % 256);
         auto picture = image::Image::adopt(image::PixelFormat::RGB8, 100, 60, std::move(rgb));
         ASSERT_TRUE(image::writePng(*picture, path("in.png")));
     }
-    void TearDown() override { fs::remove_all(folder); }
-    std::string path(const std::string& name) const { return (folder / name).string(); }
-    fs::path folder;
+    std::string path(const std::string& name) const { return temporary.file(name); }
+    testsupport::TemporaryFolder temporary{"halidex-render"};
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(HalidexRender, MonochromeFilmWritesGreyColourFilmWritesRgb) {

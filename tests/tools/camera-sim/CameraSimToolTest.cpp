@@ -2,7 +2,6 @@
 // bad input.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
@@ -24,16 +24,10 @@ using Result = hx::testsupport::CommandResult;
 class CameraSim : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("camera-sim-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
         // A phone with small cameras keeps the stills quick to write.
         std::ofstream(path("small.profile")) << "cameras = wide:1024x768 telephoto front:640x480\n";
     }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string path(const std::string& name) const { return temporary.file(name); }
 
     Result run(const std::string& arguments) const {
         return hx::testsupport::runCommand(
@@ -50,7 +44,8 @@ class CameraSim : public ::testing::Test {
         return result;
     }
 
-    fs::path folder;
+    hx::testsupport::TemporaryFolder temporary{"camera-sim"};
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(CameraSim, ListsEachCameraOnOneLine) {

@@ -2,7 +2,6 @@
 // HALIDEX_HOME.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,8 @@
 #include "platform/defaults/DefaultsFile.h"
 #include "platform/defaults/UserDefaults.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
@@ -24,22 +25,7 @@ using Result = hx::testsupport::SeparateOutputs;
 
 class HalidexSettings : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("HALIDEX_HOME")) savedHome_ = old;
-        home = fs::temp_directory_path() /
-               ("hx-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home);
-        fs::create_directories(home);
-        ::setenv("HALIDEX_HOME", home.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedHome_)
-            ::setenv("HALIDEX_HOME", savedHome_->c_str(), 1);
-        else
-            ::unsetenv("HALIDEX_HOME");
-        fs::remove_all(home);
-    }
+    void SetUp() override { environment_.set("HALIDEX_HOME", home.c_str()); }
 
     // Runs the tool without a display unless one is given.
     Result run(const std::string& arguments, const std::string& display = "") {
@@ -56,10 +42,11 @@ class HalidexSettings : public ::testing::Test {
         return contents.entries;
     }
 
-    fs::path home;
+    hx::testsupport::TemporaryFolder temporary_{"hx-settings"};
+    const fs::path home = temporary_.path();
 
   private:
-    std::optional<std::string> savedHome_;
+    hx::testing::ScopedEnvironment environment_;
 };
 
 TEST_F(HalidexSettings, ListShowsEveryPreferenceWithItsValueAndChoices) {
