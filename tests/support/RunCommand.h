@@ -64,6 +64,14 @@ inline CommandResult collect(const std::string& shellText) {
 
 }  // namespace detail
 
+// The lines of what a command printed, without their line ends.
+inline std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 // Runs `command` through /bin/sh with this process's environment changed by `environment`;
 // add " 2>&1" to collect standard error too.
 inline CommandResult runCommand(const std::string& command,

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +19,9 @@ TEST(RunCommand, CollectsOutputAndExitStatus) {
     EXPECT_EQ(result.status, 3);
     EXPECT_EQ(result.output, "one\ntwo");
     EXPECT_EQ(runCommand("kill -9 $$").status, -1);  // died of a signal
+    EXPECT_EQ(linesOf(result.output), (std::vector<std::string>{"one", "two"}));
+    EXPECT_EQ(linesOf("a\n\nb\n"), (std::vector<std::string>{"a", "", "b"}));
+    EXPECT_TRUE(linesOf("").empty());
 }
 
 TEST(RunCommand, KeepsStandardErrorApartAndRemovesItsFile) {

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using Result = hx::testsupport::CommandResult;
+using hx::testsupport::linesOf;
 
 class CameraSim : public ::testing::Test {
   protected:
@@ -37,13 +37,6 @@ class CameraSim : public ::testing::Test {
              {"HALIDEX_HOME", folder.string()}});
     }
 
-    static std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> result;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) result.push_back(line);
-        return result;
-    }
-
     hx::testsupport::TemporaryFolder temporary{"camera-sim"};
     const fs::path folder = temporary.path();
 };
@@ -51,7 +44,7 @@ class CameraSim : public ::testing::Test {
 TEST_F(CameraSim, ListsEachCameraOnOneLine) {
     Result phone = run("--list");
     ASSERT_EQ(phone.status, 0) << phone.output;
-    const std::vector<std::string> cameras = lines(phone.output);
+    const std::vector<std::string> cameras = linesOf(phone.output);
     ASSERT_EQ(cameras.size(), 5u) << phone.output;
     EXPECT_EQ(cameras[0],
               "AVCaptureDeviceTypeBuiltInUltraWideCamera position 1 formats 640x480 1280x960 "
@@ -64,7 +57,7 @@ TEST_F(CameraSim, ListsEachCameraOnOneLine) {
 
     Result small = run("--list --device small-phone");
     ASSERT_EQ(small.status, 0) << small.output;
-    EXPECT_EQ(lines(small.output).size(), 2u);
+    EXPECT_EQ(linesOf(small.output).size(), 2u);
 
     std::ofstream(path("none.profile")) << "cameras = none\n";
     Result none = run("--list --device " + path("none.profile"));

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -28,15 +27,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using hx::testsupport::linesOf;
 using namespace hx::photos;
 using hx::photos::testing::makePicture;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 std::string firstField(const std::string& line) {
     return line.substr(0, line.find('\t'));

@@ -23,15 +23,9 @@ using namespace hx::photos;
 using hx::photos::testing::makePicture;
 using hx::photos::testing::waitUntil;
 
+using hx::testsupport::linesOf;
 using hx::testsupport::shellQuoted;
 using Result = hx::testsupport::SeparateOutputs;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 std::vector<std::string> fieldsOf(const std::string& line) {
     std::vector<std::string> fields;
