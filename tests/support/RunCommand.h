@@ -1,7 +1,8 @@
 #pragma once
-// Runs a shell command line as a user would type it and collects what it prints. Every test
-// that runs a program (our tools, or a checker such as exiftool, sqlite3, heif-info) goes
-// through these functions.
+// Runs a shell command line as a user would type it, waits for it and collects what it prints.
+// Tests that run a program to its end (our tools, or a checker such as exiftool, sqlite3,
+// heif-info) go through these functions; a test that signals a program or works beside it while
+// it runs starts it itself.
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,8 +73,8 @@ inline std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-// Runs `command` through /bin/sh with this process's environment changed by `environment`;
-// add " 2>&1" to collect standard error too.
+// Runs `command` through /bin/sh with `environment` applied to the child alone (this process
+// keeps its own); add " 2>&1" to collect standard error too.
 inline CommandResult runCommand(const std::string& command,
                                 const EnvironmentChanges& environment = {}) {
     return detail::collect(detail::environmentPrefix(environment) + command);
