@@ -3,7 +3,6 @@
 // the file named; films that do not need it still render.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -12,6 +11,7 @@
 #include "platform/image/Image.h"
 #include "platform/image/png/PngCodec.h"
 #include "tests/support/RunCommand.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
@@ -26,27 +26,20 @@ using testsupport::runCommand;
 class HalidexRenderResources : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("halidex-render-resources-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         fs::copy(HX_TEST_RESOURCES_DIR, folder / "resources", fs::copy_options::recursive);
         std::vector<uint8_t> rgb(64 * 48 * 3);
         for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 13 % 256);
         auto picture = image::Image::adopt(image::PixelFormat::RGB8, 64, 48, std::move(rgb));
         ASSERT_TRUE(image::writePng(*picture, path("in.png")));
     }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string path(const std::string& name) const { return temporary.file(name); }
     fs::path lookup(const std::string& name) const { return folder / "resources/lookup" / name; }
 
     // Renders in.png through `film` with the damaged copy as the resource folder.
     CommandResult render(int film, const std::string& output) {
-        return runCommand("HALIDEX_RESOURCES='" + (folder / "resources").string() + "' " + kTool +
-                          " --film " + std::to_string(film) + " " + path("in.png") + " " +
-                          path(output) + " 2>&1");
+        return runCommand(kTool + " --film " + std::to_string(film) + " " + path("in.png") + " " +
+                              path(output) + " 2>&1",
+                          {{"HALIDEX_RESOURCES", (folder / "resources").string()}});
     }
 
     void expectRefused(int film, const std::string& lookupName) {
@@ -58,7 +51,8 @@ class HalidexRenderResources : public ::testing::Test {
         EXPECT_FALSE(fs::exists(path("out.png"))) << "a picture without its film's look";
     }
 
-    fs::path folder;
+    testsupport::TemporaryFolder temporary{"halidex-render-resources"};
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(HalidexRenderResources, MissingLookupRefusesItsFilmOnly) {

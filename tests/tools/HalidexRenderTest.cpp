@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +15,8 @@
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
 #include "tests/platform/image/TestImages.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
@@ -25,40 +25,24 @@ using namespace hx;
 
 const std::string kTool = std::string(HX_TEST_BINARY_DIR) + "/tools/halidex-render/halidex-render";
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = testsupport::CommandResult;
 
 // `before` is shell text run first in the same subshell (a folder to change to, a limit).
 Result run(const std::string& arguments, const std::string& before = "") {
-    Result result;
-    std::string command = "(" + before + kTool + " " + arguments + ") 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> chunk;
-    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-        result.output.append(chunk.data(), n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return testsupport::runCommand("(" + before + kTool + " " + arguments + ") 2>&1");
 }
 
 class HalidexRender : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("halidex-render-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
         std::vector<uint8_t> rgb(100 * 60 * 3);
         for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7 % 256);
         auto picture = image::Image::adopt(image::PixelFormat::RGB8, 100, 60, std::move(rgb));
         ASSERT_TRUE(image::writePng(*picture, path("in.png")));
     }
-    void TearDown() override { fs::remove_all(folder); }
-    std::string path(const std::string& name) const { return (folder / name).string(); }
-    fs::path folder;
+    std::string path(const std::string& name) const { return temporary.file(name); }
+    testsupport::TemporaryFolder temporary{"halidex-render"};
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(HalidexRender, MonochromeFilmWritesGreyColourFilmWritesRgb) {

@@ -85,26 +85,6 @@ std::vector<uint8_t> pixelAt(const Image& image, int x, int y) {
     return ::testing::AssertionSuccess();
 }
 
-TemporaryFolder::TemporaryFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "hx-image-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TemporaryFolder::~TemporaryFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> TemporaryFolder::entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
-
 namespace {
 
 void appendToVector(png_structp png, png_bytep data, size_t length) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../../support/TemporaryFolder.h"
 #include "platform/image/Image.h"
 
 namespace hx::image::test {
@@ -25,21 +26,7 @@ std::vector<uint8_t> pixelAt(const Image& image, int x, int y);
 // Same format, size and pixel bytes (padding ignored). Describes the first difference.
 ::testing::AssertionResult samePixels(const Image& expected, const Image& actual);
 
-// A fresh folder under the temporary folder, removed with everything in it at the end.
-class TemporaryFolder {
-  public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::vector<std::string> entries() const;
-
-  private:
-    std::filesystem::path path_;
-};
+using TemporaryFolder = testsupport::TemporaryFolder;
 
 // A PNG written directly with libpng, for the kinds our own encoder never produces.
 struct PngLayout {

@@ -2,73 +2,49 @@
 // bad input.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string output;
-};
+using Result = hx::testsupport::CommandResult;
+using hx::testsupport::linesOf;
 
 class CameraSim : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("camera-sim-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
         // A phone with small cameras keeps the stills quick to write.
         std::ofstream(path("small.profile")) << "cameras = wide:1024x768 telephoto front:640x480\n";
     }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string path(const std::string& name) const { return temporary.file(name); }
 
     Result run(const std::string& arguments) const {
-        Result result;
-        const std::string command =
-            "env -u HALIDEX_DEVICE -u HALIDEX_CAMERA_SCENE HALIDEX_HOME=" + folder.string() + " " +
-            HX_CAMERA_SIM_TOOL + " " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            result.output.append(chunk.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return hx::testsupport::runCommand(
+            std::string(HX_CAMERA_SIM_TOOL) + " " + arguments + " 2>&1",
+            {{"HALIDEX_DEVICE", std::nullopt},
+             {"HALIDEX_CAMERA_SCENE", std::nullopt},
+             {"HALIDEX_HOME", folder.string()}});
     }
 
-    static std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> result;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) result.push_back(line);
-        return result;
-    }
-
-    fs::path folder;
+    hx::testsupport::TemporaryFolder temporary{"camera-sim"};
+    const fs::path folder = temporary.path();
 };
 
 TEST_F(CameraSim, ListsEachCameraOnOneLine) {
     Result phone = run("--list");
     ASSERT_EQ(phone.status, 0) << phone.output;
-    const std::vector<std::string> cameras = lines(phone.output);
+    const std::vector<std::string> cameras = linesOf(phone.output);
     ASSERT_EQ(cameras.size(), 5u) << phone.output;
     EXPECT_EQ(cameras[0],
               "AVCaptureDeviceTypeBuiltInUltraWideCamera position 1 formats 640x480 1280x960 "
@@ -81,7 +57,7 @@ TEST_F(CameraSim, ListsEachCameraOnOneLine) {
 
     Result small = run("--list --device small-phone");
     ASSERT_EQ(small.status, 0) << small.output;
-    EXPECT_EQ(lines(small.output).size(), 2u);
+    EXPECT_EQ(linesOf(small.output).size(), 2u);
 
     std::ofstream(path("none.profile")) << "cameras = none\n";
     Result none = run("--list --device " + path("none.profile"));

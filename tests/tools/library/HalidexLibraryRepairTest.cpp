@@ -8,14 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -24,19 +21,15 @@
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
+#include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using hx::testsupport::linesOf;
 using namespace hx::photos;
 using hx::photos::testing::makePicture;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 std::string firstField(const std::string& line) {
     return line.substr(0, line.find('\t'));
@@ -131,19 +124,12 @@ class HalidexLibraryRepair : public ::testing::Test {
 
     // The sqlite3 tool's output for a statement; a missing tool fails under CI.
     std::optional<std::string> sql(const std::string& file, const std::string& statement) {
-        if (std::system("command -v sqlite3 >/dev/null 2>&1") != 0) {
-            const char* ci = std::getenv("CI");
-            if (ci && std::string(ci) == "true") ADD_FAILURE() << "sqlite3 is not installed";
+        if (!hx::testsupport::toolInstalled("sqlite3")) {
+            if (hx::testsupport::runningUnderCI()) ADD_FAILURE() << "sqlite3 is not installed";
             return std::nullopt;
         }
-        std::string command = "sqlite3 '" + file + "' \"" + statement + "\" 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return std::nullopt;
-        std::string output;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            output.append(chunk.data(), n);
-        pclose(pipe);
+        std::string output =
+            hx::testsupport::runCommand("sqlite3 '" + file + "' \"" + statement + "\" 2>&1").output;
         while (!output.empty() && output.back() == '\n') output.pop_back();
         return output;
     }

@@ -2,11 +2,8 @@
 // and exiftool as independent checks of what it wrote, when they are installed.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -16,6 +13,8 @@
 #include "platform/photos/Photos.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
+#include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
@@ -24,18 +23,9 @@ using namespace hx::photos;
 using hx::photos::testing::makePicture;
 using hx::photos::testing::waitUntil;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using hx::testsupport::linesOf;
+using hx::testsupport::shellQuoted;
+using Result = hx::testsupport::SeparateOutputs;
 
 std::vector<std::string> fieldsOf(const std::string& line) {
     std::vector<std::string> fields;
@@ -45,23 +35,10 @@ std::vector<std::string> fieldsOf(const std::string& line) {
     return fields;
 }
 
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
 // Output of a shell command, or nothing when the program is not installed.
 std::optional<std::string> checker(const std::string& program, const std::string& arguments) {
-    if (std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) != 0) {
-        return std::nullopt;
-    }
-    FILE* pipe = popen((program + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return std::nullopt;
-    std::string output;
-    std::array<char, 4096> chunk;
-    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), n);
-    pclose(pipe);
+    if (!hx::testsupport::toolInstalled(program)) return std::nullopt;
+    std::string output = hx::testsupport::runCommand(program + " " + arguments + " 2>&1").output;
     while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
 }
@@ -83,21 +60,8 @@ class HalidexLibrary : public ::testing::Test {
     }
 
     Result run(const std::string& arguments) {
-        std::string errFile = home_ + "/stderr.txt";
-        std::string command = std::string(HX_LIBRARY_TOOL) + " " + arguments + " 2>" + errFile;
-        Result result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) {
-            result.out.append(chunk.data(), n);
-        }
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::vector<uint8_t> err;
-        hx::image::readFileContents(errFile, err, nullptr);
-        result.err.assign(err.begin(), err.end());
-        return result;
+        return hx::testsupport::runCommandSeparately(std::string(HX_LIBRARY_TOOL) + " " +
+                                                     arguments);
     }
 
     std::string writeFile(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -484,18 +448,11 @@ TEST_F(HalidexLibrary, ExportRefusesNamesFromADamagedDatabase) {
     EXPECT_TRUE(fs::exists(out + "/copy.jpg"));
 }
 
-// The folder for new photos chosen with halidex-settings, as the user does it.
+// The folder for new photos chosen with halidex-settings, as the user does it; standard error
+// goes with standard output into `out`.
 Result setFolder(const std::string& value) {
-    std::string command = std::string(HX_SETTINGS_TOOL) + " set library_folder " + value;
-    Result result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> chunk;
-    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-        result.out.append(chunk.data(), n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return hx::testsupport::runCommandSeparately(std::string(HX_SETTINGS_TOOL) +
+                                                 " set library_folder " + value + " 2>&1");
 }
 
 std::vector<std::string> filesUnder(const std::string& root) {

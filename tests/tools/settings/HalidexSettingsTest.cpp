@@ -2,70 +2,38 @@
 // HALIDEX_HOME.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "platform/defaults/DefaultsFile.h"
 #include "platform/defaults/UserDefaults.h"
+#include "tests/support/RunCommand.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using hx::DefaultsValue;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = hx::testsupport::SeparateOutputs;
 
 class HalidexSettings : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* old = std::getenv("HALIDEX_HOME")) savedHome_ = old;
-        home = fs::temp_directory_path() /
-               ("hx-settings-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home);
-        fs::create_directories(home);
-        ::setenv("HALIDEX_HOME", home.c_str(), 1);
-    }
-    void TearDown() override {
-        if (savedHome_)
-            ::setenv("HALIDEX_HOME", savedHome_->c_str(), 1);
-        else
-            ::unsetenv("HALIDEX_HOME");
-        fs::remove_all(home);
-    }
+    void SetUp() override { environment_.set("HALIDEX_HOME", home.c_str()); }
 
     // Runs the tool without a display unless one is given.
     Result run(const std::string& arguments, const std::string& display = "") {
-        std::string errFile = (home / "stderr.txt").string();
-        std::string command = "env -u WAYLAND_DISPLAY " +
-                              (display.empty() ? std::string("-u DISPLAY") : "DISPLAY=" + display) +
-                              " " + HX_SETTINGS_TOOL + " " + arguments + " 2>" + errFile;
-        Result result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return result;
-        std::array<char, 4096> chunk;
-        while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe))
-            result.out.append(chunk.data(), n);
-        int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(errFile);
-        std::ostringstream text;
-        text << err.rdbuf();
-        result.err = text.str();
-        return result;
+        std::optional<std::string> shownOn;
+        if (!display.empty()) shownOn = display;
+        return hx::testsupport::runCommandSeparately(
+            std::string(HX_SETTINGS_TOOL) + " " + arguments,
+            {{"WAYLAND_DISPLAY", std::nullopt}, {"DISPLAY", shownOn}});
     }
 
     hx::defaults::Entries cameraFile() {
@@ -74,10 +42,11 @@ class HalidexSettings : public ::testing::Test {
         return contents.entries;
     }
 
-    fs::path home;
+    hx::testsupport::TemporaryFolder temporary_{"hx-settings"};
+    const fs::path home = temporary_.path();
 
   private:
-    std::optional<std::string> savedHome_;
+    hx::testing::ScopedEnvironment environment_;
 };
 
 TEST_F(HalidexSettings, ListShowsEveryPreferenceWithItsValueAndChoices) {

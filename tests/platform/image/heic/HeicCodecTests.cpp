@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -18,12 +17,14 @@
 #include "platform/image/heic/HeifOrientation.h"
 #include "platform/image/png/PngCodec.h"
 #include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace hx::image {
 namespace {
 
 using test::pixelAt;
 using test::TemporaryFolder;
+using testsupport::runCommand;
 using Bytes = std::vector<uint8_t>;
 
 // Smooth gradients and a soft disc: lossy coding keeps such content close to the original.
@@ -102,17 +103,6 @@ ImageRef decode(const Bytes& file, int maxPixelSize = 0) {
     ImageRef image = decodeHeic(file.data(), file.size(), maxPixelSize, &error);
     EXPECT_TRUE(image) << error;
     return image;
-}
-
-// Runs a command line; its standard output and error together.
-std::string run(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
 }
 
 // An Exif block made by hand: little-endian TIFF header, IFD0 with Make and Orientation 1.
@@ -305,13 +295,15 @@ TEST_P(HeicOrientation, ReadersApplyTheTransform) {
     const Bytes file = encode(*stored, options());
     TemporaryFolder folder;
     test::writeBytes(folder.file("photo.heic"), file);
-    const std::string boxes = run("heif-info -d " + folder.file("photo.heic"));
+    const std::string boxes =
+        runCommand("heif-info -d " + folder.file("photo.heic") + " 2>&1").output;
     const std::vector<heif::TransformStep> steps = heif::transformStepsForOrientation(orientation);
     const bool rotates = !steps.empty() && steps[0].kind == heif::TransformStep::Kind::Rotation;
     const bool mirrors = !steps.empty() && steps.back().kind == heif::TransformStep::Kind::Mirror;
     EXPECT_EQ(boxes.find("Box: irot") != std::string::npos, rotates) << boxes;
     EXPECT_EQ(boxes.find("Box: imir") != std::string::npos, mirrors) << boxes;
-    run("heif-convert " + folder.file("photo.heic") + " " + folder.file("shown.png"));
+    runCommand("heif-convert " + folder.file("photo.heic") + " " + folder.file("shown.png") +
+               " 2>&1");
     std::string error;
     const ImageRef shown = readPng(folder.file("shown.png"), &error);
     ASSERT_TRUE(shown) << error;
@@ -333,8 +325,9 @@ TEST(HeicExif, ExiftoolReadsTheBlockAndTheRotation) {
     TemporaryFolder folder;
     test::writeBytes(folder.file("photo.heic"), file);
     const std::string tags =
-        run("exiftool -s -n -Make -Orientation -Rotation -ImageWidth -ImageHeight " +
-            folder.file("photo.heic"));
+        runCommand("exiftool -s -n -Make -Orientation -Rotation -ImageWidth -ImageHeight " +
+                   folder.file("photo.heic") + " 2>&1")
+            .output;
     EXPECT_NE(tags.find("Make                            : Halidex"), std::string::npos) << tags;
     // The Exif orientation stays 1; the turn lives in the file's rotation property.
     EXPECT_NE(tags.find("Orientation                     : 1"), std::string::npos) << tags;

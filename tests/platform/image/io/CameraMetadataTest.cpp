@@ -3,18 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
 
 #include "../TestImages.h"
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageDestination.h"
 #include "platform/image/io/ImageSource.h"
+#include "tests/support/RunCommand.h"
 
 namespace {
 
 using namespace hx::image;
+using hx::testsupport::runCommand;
 using test::TemporaryFolder;
 
 struct Shot {
@@ -74,19 +74,9 @@ PropertyDictionary cameraProperties(int width, int height, const Shot& shot) {
     return properties;
 }
 
-std::string run(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return output;
-    std::array<char, 4096> chunk;
-    while (size_t n = fread(chunk.data(), 1, chunk.size(), pipe)) output.append(chunk.data(), n);
-    pclose(pipe);
-    return output;
-}
-
 // exiftool's value of one tag ("-n": numbers as numbers, no units), or "" when absent.
 std::string exiftool(const std::string& path, const std::string& tag) {
-    std::string value = run("exiftool -s3 -n -" + tag + " '" + path + "'");
+    std::string value = runCommand("exiftool -s3 -n -" + tag + " '" + path + "' 2>&1").output;
     while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
     return value;
 }
@@ -194,7 +184,7 @@ TEST_F(CameraMetadata, GreyTiffForTiffinfoAndExiftool) {
     const std::string path = folder.file("grey.tif");
     ASSERT_TRUE(write(path, kUTTypeTIFF, picture(PixelFormat::Grey8, 40, 30),
                       cameraProperties(40, 30, {})));
-    std::string info = run("tiffinfo '" + path + "'");
+    std::string info = runCommand("tiffinfo '" + path + "' 2>&1").output;
     EXPECT_NE(info.find("Image Width: 40 Image Length: 30"), std::string::npos) << info;
     EXPECT_NE(info.find("Bits/Sample: 8"), std::string::npos) << info;
     EXPECT_NE(info.find("min-is-black"), std::string::npos) << info;
@@ -213,7 +203,7 @@ TEST_F(CameraMetadata, ColourHeicTurnsThroughItsTransform) {
     const std::string path = folder.file("colour.heic");
     ASSERT_TRUE(write(path, kUTTypeHEIC, picture(PixelFormat::BGRA8, 64, 48),
                       cameraProperties(64, 48, {})));
-    std::string info = run("heif-info '" + path + "'");
+    std::string info = runCommand("heif-info '" + path + "' 2>&1").output;
     // heif-info reports the picture as displayed: the quarter turn of orientation 6 applied.
     EXPECT_NE(info.find("48x64"), std::string::npos) << info;
     EXPECT_NE(info.find("Exif"), std::string::npos) << info;
@@ -239,7 +229,8 @@ TEST_F(CameraMetadata, ValidatorFindsNothingToWarnAbout) {
         const std::string path = folder.file(name);
         ASSERT_TRUE(
             write(path, type, picture(PixelFormat::RGB8, 48, 32), cameraProperties(48, 32, {})));
-        std::string report = run("exiftool -validate -warning -a '" + path + "'");
+        std::string report =
+            runCommand("exiftool -validate -warning -a '" + path + "' 2>&1").output;
         EXPECT_NE(report.find("Validate                        : OK"), std::string::npos)
             << name << "\n"
             << report;

@@ -1,36 +1,10 @@
 #include "CodecTestSupport.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <sstream>
 
 namespace hx::image::test {
-
-std::string runCommand(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        if (status != nullptr) *status = -1;
-        return output;
-    }
-    char buffer[4096];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
-    const int result = ::pclose(pipe);
-    if (status != nullptr) *status = result;
-    return output;
-}
-
-bool haveTool(const std::string& name) {
-    int status = 0;
-    runCommand("command -v " + name + " >/dev/null 2>&1", &status);
-    return status == 0;
-}
-
-std::string quoted(const std::string& path) {
-    return "'" + path + "'";
-}
 
 ImageRef makeSmoothPicture(PixelFormat format, int width, int height, size_t bytesPerRow) {
     const size_t pixelBytes = bytesPerPixel(format);

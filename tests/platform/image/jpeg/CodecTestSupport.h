@@ -8,12 +8,6 @@
 
 namespace hx::image::test {
 
-// Runs a shell command and returns what it printed on stdout; `status` gets its exit status.
-std::string runCommand(const std::string& command, int* status = nullptr);
-// Whether a program is on the PATH; tests of other tools' views skip with a reason otherwise.
-bool haveTool(const std::string& name);
-std::string quoted(const std::string& path);
-
 // A picture of soft gradients and shapes, the kind JPEG is made for, in any format (opaque).
 ImageRef makeSmoothPicture(PixelFormat format, int width, int height, size_t bytesPerRow = 0);
 

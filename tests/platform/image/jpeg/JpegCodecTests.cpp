@@ -17,11 +17,14 @@
 #include "platform/image/BitmapContext.h"
 #include "platform/image/PixelConversion.h"
 #include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace hx::image {
 namespace {
 
 using namespace test;
+using testsupport::runCommand;
+using testsupport::shellQuoted;
 using Bytes = std::vector<uint8_t>;
 
 Bytes encode(const Image& image, double quality = 0.9, const Bytes& exif = {}) {
@@ -48,13 +51,13 @@ class JpegFiles : public ::testing::Test {
     }
     // djpeg's decoding, which uses the same settings as a full decode of ours.
     ImageRef djpeg(const std::string& path) {
-        if (!haveTool("djpeg")) return nullptr;
+        if (!testsupport::toolInstalled("djpeg")) return nullptr;
         const std::string out = path + ".pnm";
-        runCommand("djpeg -pnm -outfile " + quoted(out) + " " + quoted(path));
+        runCommand("djpeg -pnm -outfile " + shellQuoted(out) + " " + shellQuoted(path));
         return parsePnm(readBytes(out));
     }
     std::string exiftool(const std::string& path) {
-        return runCommand("exiftool -j " + quoted(path) + " 2>&1");
+        return runCommand("exiftool -j " + shellQuoted(path) + " 2>&1").output;
     }
     void SetUp() override { HX_REQUIRE_TOOLS("djpeg", "cjpeg", "exiftool"); }
     TemporaryFolder folder;
@@ -114,7 +117,7 @@ TEST_F(JpegFiles, QualityMatchesTheReferenceEncoderScale) {
         SCOPED_TRACE(quality);
         const std::string reference = folder.file("reference.jpg");
         runCommand("cjpeg -baseline -quality " + std::to_string(scale) + " -outfile " +
-                   quoted(reference) + " " + quoted(source));
+                   shellQuoted(reference) + " " + shellQuoted(source));
         EXPECT_EQ(encode(*rgb, quality), readBytes(reference));
     }
 }
@@ -418,7 +421,7 @@ TEST_F(JpegFiles, ProgressiveFilesDecodeLikeTheReferenceDecoder) {
     const ImageRef rgb = makeSmoothPicture(PixelFormat::RGB8, 123, 77);
     const std::string source = save("source.ppm", makePnm(*rgb));
     const std::string path = folder.file("progressive.jpg");
-    runCommand("cjpeg -progressive -outfile " + quoted(path) + " " + quoted(source));
+    runCommand("cjpeg -progressive -outfile " + shellQuoted(path) + " " + shellQuoted(source));
     const Bytes file = readBytes(path);
     const ImageRef decoded = decode(file);
     ASSERT_TRUE(decoded);
@@ -447,7 +450,7 @@ TEST_F(JpegFiles, BrokenFilesAreRefusedQuietly) {
     const Bytes baseline = encode(*rgb);
     const std::string source = save("source.ppm", makePnm(*rgb));
     const std::string path = folder.file("progressive.jpg");
-    runCommand("cjpeg -progressive -outfile " + quoted(path) + " " + quoted(source));
+    runCommand("cjpeg -progressive -outfile " + shellQuoted(path) + " " + shellQuoted(source));
     const Bytes progressive = readBytes(path);
     ASSERT_FALSE(progressive.empty());
 
@@ -507,8 +510,8 @@ TEST_F(JpegFiles, EndlessProgressiveScansAreCutShort) {
     writeBytes(script, Bytes{'0', ':', '0', '-', '0', ',', '0', ',', '0', ';', '0',
                              ':', '1', '-', '6', '3', ',', '0', ',', '0', ';'});
     const std::string path = folder.file("progressive.jpg");
-    runCommand("cjpeg -scans " + quoted(script) + " -outfile " + quoted(path) + " " +
-               quoted(source));
+    runCommand("cjpeg -scans " + shellQuoted(script) + " -outfile " + shellQuoted(path) + " " +
+               shellQuoted(source));
     const Bytes file = readBytes(path);
     ASSERT_TRUE(decode(file));
     // The last scan with the Huffman table written just before it.

@@ -12,20 +12,13 @@
 
 #include "../TestImages.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/RunCommand.h"
 
 namespace hx::image::metadata::test {
 namespace {
 
-std::string runCommand(const std::string& command) {
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return {};
-    std::string output;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    pclose(pipe);
-    return output;
-}
+using hx::testsupport::runCommand;
+using hx::testsupport::shellQuoted;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
@@ -37,10 +30,6 @@ std::vector<std::string> lines(const std::string& text) {
         start = end + 1;
     }
     return result;
-}
-
-std::string quoted(const std::string& path) {
-    return "'" + path + "'";
 }
 
 }  // namespace
@@ -208,7 +197,8 @@ PropertyDictionary expectedAfterReading(PropertyDictionary properties, FileKind 
 
 std::map<std::string, std::string> exiftoolTags(const std::string& path) {
     std::map<std::string, std::string> tags;
-    for (const std::string& line : lines(runCommand("exiftool -args -n -G1 -a " + quoted(path)))) {
+    for (const std::string& line :
+         lines(runCommand("exiftool -args -n -G1 -a " + shellQuoted(path)).output)) {
         // "-Group:Tag=value"
         const size_t equals = line.find('=');
         if (line.empty() || line[0] != '-' || equals == std::string::npos) continue;
@@ -219,11 +209,11 @@ std::map<std::string, std::string> exiftoolTags(const std::string& path) {
 
 std::map<std::string, ValidationReport> exiftoolValidate(const std::vector<std::string>& paths) {
     std::string command = "exiftool -validate -warning -a -s -G1";
-    for (const std::string& path : paths) command += " " + quoted(path);
+    for (const std::string& path : paths) command += " " + shellQuoted(path);
     std::map<std::string, ValidationReport> reports;
     // With one file exiftool prints no "======== path" header.
     ValidationReport* report = paths.size() == 1 ? &reports[paths.front()] : nullptr;
-    for (const std::string& line : lines(runCommand(command + " 2>&1"))) {
+    for (const std::string& line : lines(runCommand(command + " 2>&1").output)) {
         if (line.rfind("======== ", 0) == 0) {
             report = &reports[line.substr(9)];
             continue;

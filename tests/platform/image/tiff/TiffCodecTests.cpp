@@ -9,11 +9,14 @@
 #include "../jpeg/CodecTestSupport.h"
 #include "platform/image/PixelConversion.h"
 #include "tests/support/RequireTool.h"
+#include "tests/support/RunCommand.h"
 
 namespace hx::image {
 namespace {
 
 using namespace test;
+using testsupport::runCommand;
+using testsupport::shellQuoted;
 using Bytes = std::vector<uint8_t>;
 
 Bytes encode(const Image& image) {
@@ -76,7 +79,7 @@ class TiffFiles : public ::testing::Test {
     Bytes rewritten(const Bytes& file, const std::string& options) {
         const std::string in = save("in.tif", file), out = folder.file("out.tif");
         std::filesystem::remove(out);
-        runCommand("tiffcp " + options + " " + quoted(in) + " " + quoted(out) + " 2>&1");
+        runCommand("tiffcp " + options + " " + shellQuoted(in) + " " + shellQuoted(out) + " 2>&1");
         return readBytes(out);
     }
     TemporaryFolder folder;
@@ -84,7 +87,7 @@ class TiffFiles : public ::testing::Test {
 
 TEST_F(TiffFiles, OtherProgramsReadTheTags) {
     const std::string rgbPath = save("rgb.tif", encode(*makePattern(PixelFormat::RGB8, 4033, 9)));
-    const std::string info = runCommand("tiffinfo " + quoted(rgbPath) + " 2>&1");
+    const std::string info = runCommand("tiffinfo " + shellQuoted(rgbPath) + " 2>&1").output;
     for (const char* expected :
          {"Image Width: 4033 Image Length: 9", "Bits/Sample: 8", "Samples/Pixel: 3",
           "Compression Scheme: None", "Photometric Interpretation: RGB color",
@@ -93,13 +96,13 @@ TEST_F(TiffFiles, OtherProgramsReadTheTags) {
         EXPECT_NE(info.find(expected), std::string::npos) << expected << "\n" << info;
     }
     EXPECT_EQ(info.find("Warning"), std::string::npos) << info;
-    const std::string json = runCommand("exiftool -j " + quoted(rgbPath));
+    const std::string json = runCommand("exiftool -j " + shellQuoted(rgbPath)).output;
     for (const char* expected : {"\"BitsPerSample\": \"8 8 8\"", "\"XResolution\": 72",
                                  "\"YResolution\": 72", "\"ResolutionUnit\": \"inches\""}) {
         EXPECT_NE(json.find(expected), std::string::npos) << expected << "\n" << json;
     }
     const std::string greyPath = save("grey.tif", encode(*makePattern(PixelFormat::Grey8, 5, 5)));
-    const std::string greyInfo = runCommand("tiffinfo " + quoted(greyPath) + " 2>&1");
+    const std::string greyInfo = runCommand("tiffinfo " + shellQuoted(greyPath) + " 2>&1").output;
     EXPECT_NE(greyInfo.find("Photometric Interpretation: min-is-black"), std::string::npos)
         << greyInfo;
 }
