@@ -1,5 +1,7 @@
 #include "platform/runloop/RunLoop.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <limits>
 #include <utility>
@@ -31,6 +33,13 @@ SteadyTime deadlineAfter(double seconds) {
                      std::chrono::duration<double>(seconds));
 }
 
+// The thread the process started on: on Linux its thread id is the process id. Only it claims
+// the main run loop by asking for it; threads of their own that other modules start (a folder
+// watcher, a camera backend) may ask first, before the program or a test has touched the loop.
+bool isInitialThread() {
+    return ::gettid() == ::getpid();
+}
+
 }  // namespace
 
 // ---- The main thread
@@ -42,8 +51,7 @@ RunLoop& RunLoop::main() {
         mainInstance.store(created, std::memory_order_release);
         return created;
     }();
-    if (loop->owner_.load(std::memory_order_acquire) == std::thread::id() &&
-        !detail::isWorkerThread()) {
+    if (loop->owner_.load(std::memory_order_acquire) == std::thread::id() && isInitialThread()) {
         std::thread::id unclaimed;
         loop->owner_.compare_exchange_strong(unclaimed, std::this_thread::get_id());
     }

@@ -4,8 +4,9 @@
 // A program calls run() and stop(); a GUI toolkit pumps it with runOnce(0), using the wake-up
 // handler and nextDueIn() to know when; tests drive it with runUntil() and advance().
 //
-// The main thread is the first thread that asks for RunLoop::main() (threads of this module's
-// own queues never claim it), or the thread that calls bindToCurrentThread().
+// The main thread is the process's initial thread, from the first time it asks for
+// RunLoop::main() (no other thread claims the loop by asking for it), or the thread that calls
+// bindToCurrentThread().
 //
 // Thread safety: post(), postAfter(), cancelPerformRequests(), nextDueIn(), stop(),
 // setWakeUpHandler(), isMainThread() and PendingWork may be used from any thread. runOnce(),

@@ -12,7 +12,6 @@ namespace hx::detail {
 namespace {
 
 thread_local const QueueCore* tlsCurrentQueue = nullptr;
-thread_local bool tlsWorkerThread = false;
 std::atomic<bool> shuttingDown{false};
 
 }  // namespace
@@ -59,14 +58,10 @@ void runGuarded(const std::function<void()>& block, const std::string& queueLabe
 
 void setCurrentQueue(const QueueCore* queue) {
     tlsCurrentQueue = queue;
-    tlsWorkerThread = true;
 }
 
 const QueueCore* currentQueue() {
     return tlsCurrentQueue;
-}
-bool isWorkerThread() {
-    return tlsWorkerThread;
 }
 
 bool isShuttingDown() {

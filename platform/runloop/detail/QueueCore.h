@@ -44,10 +44,9 @@ class QueueCore : public std::enable_shared_from_this<QueueCore> {
 void runTask(const Task& task, const std::string& queueLabel);
 void runGuarded(const std::function<void()>& block, const std::string& queueLabel);
 
-// Threads started by this module run queues; they never claim the main thread.
+// The queue whose blocks the calling thread runs (none for the delayed-dispatch thread).
 void setCurrentQueue(const QueueCore* queue);
 const QueueCore* currentQueue();
-bool isWorkerThread();
 
 // Set at process exit: worker threads stop taking new blocks.
 bool isShuttingDown();

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "tests/platform/photos/PhotosTestSupport.h"
 
@@ -54,19 +57,25 @@ std::vector<std::string> identifiersIn(const std::vector<AssetRef>& assets) {
     return identifiers;
 }
 
+// Observers stay alive until the test has ended and are unregistered from every library still
+// open then, so that a test that stops at a failed assertion leaves nothing to call a dead one.
 class ChangeObservationTest : public LibraryTest {
   protected:
     void TearDown() override {
-        for (auto* observer : registered_) library_->unregisterChangeObserver(observer);
+        for (auto& [library, observer] : registered_) {
+            if (auto open = library.lock()) open->unregisterChangeObserver(observer.get());
+        }
+        registered_.clear();
         LibraryTest::TearDown();
     }
-    std::unique_ptr<RecordingObserver> observe(PhotoLibrary& library) {
-        auto observer = std::make_unique<RecordingObserver>(library);
+    std::shared_ptr<RecordingObserver> observe(PhotoLibrary& library) {
+        auto observer = std::make_shared<RecordingObserver>(library);
         library.registerChangeObserver(observer.get());
-        if (&library == library_.get()) registered_.push_back(observer.get());
+        registered_.emplace_back(library.weak_from_this(), observer);
         return observer;
     }
-    std::vector<PhotoLibraryChangeObserver*> registered_;
+    std::vector<std::pair<std::weak_ptr<PhotoLibrary>, std::shared_ptr<RecordingObserver>>>
+        registered_;
 };
 
 TEST_F(ChangeObservationTest, EveryObserverHearsEachCommitOnceBeforeTheCompletion) {
