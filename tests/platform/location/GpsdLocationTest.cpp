@@ -11,11 +11,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "LocationTestSupport.h"
 #include "platform/location/LocationManager.h"
@@ -68,10 +70,21 @@ class GpsFake {
   public:
     ~GpsFake() { stop(); }
 
+    // gpsfake sometimes hangs in its own clean-up after its gpsd has gone: it gets a few
+    // seconds to finish, then the whole group is killed.
     void stop() {
         if (pid_ <= 0) return;
         ::kill(-pid_, SIGTERM);
         int status = 0;
+        for (int tries = 0; tries < 500; ++tries) {
+            if (::waitpid(pid_, &status, WNOHANG) != 0) {
+                ::kill(-pid_, SIGKILL);  // gpsd, should it outlive gpsfake
+                pid_ = -1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(-pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
         pid_ = -1;
     }
