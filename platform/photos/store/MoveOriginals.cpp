@@ -6,6 +6,7 @@
 #include "platform/image/FileIO.h"
 #include "platform/photos/store/Database.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "platform/photos/store/OriginalNames.h"
 
 namespace hx::photos {
 namespace {
@@ -69,27 +70,11 @@ bool LibraryStore::moveOriginals(const std::function<bool()>& keepGoing,
         } writing{this};
         PendingFiles record(folder_, origin_);
         std::string extension = std::filesystem::path(from).extension().string();
-        std::string kept =
-            isGivenName(item.originalFilename, item.asset)
-                ? std::string()
-                : item.originalFilename.substr(item.originalFilename.find_last_of('/') + 1);
-        auto names = [&](int n) -> std::string {
-            if (!kept.empty() && kept.front() != '.') {
-                if (n == 0) return kept;
-                size_t dot = kept.find_last_of('.');
-                std::string stem =
-                    dot == std::string::npos || dot == 0 ? kept : kept.substr(0, dot);
-                return stem + "_" + std::to_string(n) + kept.substr(stem.size());
-            }
-            std::time_t time = std::time_t(item.creationDate);
-            std::tm local{};
-            localtime_r(&time, &local);
-            char stamp[40];
-            std::strftime(stamp, sizeof stamp, "HLDX_%Y%m%d_%H%M%S_", &local);
-            char counter[16];
-            std::snprintf(counter, sizeof counter, "%03d", n);
-            return stamp + std::string(counter) + extension;
-        };
+        if (!extension.empty()) extension.erase(0, 1);
+        const auto names = originalNamesFor(isGivenName(item.originalFilename, item.asset)
+                                                ? std::string()
+                                                : keptName(item.originalFilename),
+                                            item.creationDate, extension);
         auto to = files_.writeToCameraFolder(item.creationDate, names, bytes, record, &message);
         if (!to) return fail("cannot move " + item.asset + ": " + message);
 

@@ -1,6 +1,5 @@
 // LibraryStore::commit: one change batch, files first, then one database transaction.
 
-#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "platform/photos/store/ImageFileInfo.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
+#include "platform/photos/store/OriginalNames.h"
 
 namespace hx::photos {
 namespace {
@@ -23,42 +23,6 @@ struct PreparedAsset {
     std::string path;
     std::string storedPath;  // what the row records of where the file lies; empty: by its name
 };
-
-// The name an imported file keeps when it is a plain file name; empty otherwise.
-std::string keptName(const std::string& originalFilename) {
-    std::string name = originalFilename.substr(originalFilename.find_last_of('/') + 1);
-    if (name.empty() || name.front() == '.' || name.size() > 200) return {};
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7f) return {};
-    }
-    return name;
-}
-
-// The n-th name to try for a new original: the imported file's own name, then numbered
-// ("IMG_1.jpg", "IMG_2.jpg"); or HLDX_YYYYMMDD_HHMMSS_NNN.ext from the capture date.
-std::function<std::string(int)> namesFor(const std::string& kept, double date,
-                                         const std::string& extension) {
-    if (!kept.empty()) {
-        return [kept](int n) {
-            if (n == 0) return kept;
-            size_t dot = kept.find_last_of('.');
-            std::string stem = dot == std::string::npos || dot == 0 ? kept : kept.substr(0, dot);
-            std::string suffix = stem.size() == kept.size() ? "" : kept.substr(stem.size());
-            return stem + "_" + std::to_string(n) + suffix;
-        };
-    }
-    std::time_t time = std::time_t(date);
-    std::tm local{};
-    localtime_r(&time, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "HLDX_%Y%m%d_%H%M%S_", &local);
-    std::string prefix = stamp;
-    return [prefix, extension](int n) {
-        char counter[16];
-        std::snprintf(counter, sizeof counter, "%03d", n);
-        return prefix + counter + "." + extension;
-    };
-}
 
 struct PreparedEdit {
     const AssetEdit* request;
@@ -406,11 +370,11 @@ CommitOutcome LibraryStore::commit(const ChangeBatch& batch) {
             // change commits.
             if (!pending) pending.emplace(folder_, origin_);
             double date = asset.info.dateTaken.value_or(currentDate());
-            auto path =
-                files_.writeToCameraFolder(date,
-                                           namesFor(keptName(asset.request->originalFilename), date,
-                                                    extensionForType(asset.info.typeIdentifier)),
-                                           *asset.request->bytes, *pending, &message);
+            auto path = files_.writeToCameraFolder(
+                date,
+                originalNamesFor(keptName(asset.request->originalFilename), date,
+                                 extensionForType(asset.info.typeIdentifier)),
+                *asset.request->bytes, *pending, &message);
             if (!path) {
                 removeWritten();
                 return failure(CommitFailure::Storage, message);
