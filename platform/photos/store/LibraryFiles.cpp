@@ -212,18 +212,19 @@ std::optional<std::string> LibraryFiles::writeToCameraFolder(
     }
     ::close(fd);
     // A hard link claims the name only when it is free: two writers, or a file of the user's,
-    // never lose a file to each other.
+    // never lose a file to each other. Each name is recorded with the file's identity before
+    // the link, so a writer killed right after it leaves nothing the sweep does not know;
+    // a name that turns out to be taken holds another file, which the sweep leaves alone.
     for (int n = 0; n < 10000; ++n) {
         std::string path = folder + "/" + nameFor(n);
+        if (!pending.recordNamed(path, status.st_dev, status.st_ino)) {
+            int code = errno;
+            ::unlink(temporary.c_str());
+            return fail("cannot record " + path, code);
+        }
         if (::link(temporary.c_str(), path.c_str()) == 0) {
-            bool recorded = pending.recordNamed(path, status.st_dev, status.st_ino);
             ::unlink(temporary.c_str());
             syncFolder(folder);
-            if (!recorded) {
-                int code = errno;
-                ::unlink(path.c_str());
-                return fail("cannot record " + path, code);
-            }
             return path;
         }
         if (errno != EEXIST) {
