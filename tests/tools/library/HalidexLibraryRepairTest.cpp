@@ -52,16 +52,20 @@ class Running {
         for (auto& argument : all) argv.push_back(argument.data());
         argv.push_back(nullptr);
         std::string out = outputs + ".out", err = outputs + ".err";
+        // Opened before the fork: a signal that ends the child before it could open them must
+        // not leave an earlier run's output to be read as this one's.
+        int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         pid_ = fork();
         if (pid_ == 0) {
-            int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(o, STDOUT_FILENO);
             dup2(e, STDERR_FILENO);
             setenv("HALIDEX_HOME", home.c_str(), 1);
             execv(argv[0], argv.data());
             _exit(127);
         }
+        if (o >= 0) ::close(o);
+        if (e >= 0) ::close(e);
     }
     ~Running() {
         if (pid_ > 0) {
