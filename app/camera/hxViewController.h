@@ -1,0 +1,281 @@
+#pragma once
+// The camera screen: live viewfinder through the current film, the capture session, the
+// settings working copy, and every control of the screen. One controller by design; its
+// definitions are split by concern:
+//
+//   app/camera/hxViewController.cpp            creation, start-up order (viewDidLoad)
+//   app/camera/hxViewController+Lifecycle.cpp  appearing, background and foreground, quick
+//                                              actions, permission checks
+//   app/camera/hxViewController+Settings.cpp   loadSettings/saveSettings, settings panel
+//   app/camera/hxViewController+Layout.cpp     geometry, views, rotation, accelerometer
+//   app/camera/hxViewController+Preview.cpp    live preview renderer
+//   app/capture/hxViewController+Session.cpp   devices, session, photo size, audio
+//
+// Threads: main thread only, except where a method says otherwise.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/camera/hxLensSelect.h"
+#include "app/camera/hxOverlayView.h"
+#include "core/film/FilmRenderer.h"
+#include "core/film/RenderContract.h"
+#include "platform/capture/CaptureDevice.h"
+#include "platform/capture/CaptureEventInteraction.h"
+#include "platform/capture/CaptureInput.h"
+#include "platform/capture/CapturePhotoOutput.h"
+#include "platform/capture/CaptureSession.h"
+#include "platform/capture/CaptureVideoDataOutput.h"
+#include "platform/gpu/Device.h"
+#include "platform/gpu/RenderPass.h"
+#include "platform/motion/MotionManager.h"
+#include "platform/runloop/Semaphore.h"
+#include "platform/ui/controllers/UIViewController.h"
+#include "platform/ui/controls/UIActivityIndicatorView.h"
+#include "platform/ui/controls/UIButton.h"
+#include "platform/ui/controls/UIImageView.h"
+#include "platform/ui/controls/UILabel.h"
+#include "platform/ui/controls/UISlider.h"
+#include "platform/ui/scroll/UICollectionView.h"
+#include "platform/ui/view/MTKView.h"
+
+namespace hx {
+class UINavigationController;
+}
+
+namespace hx::app {
+
+// Capture positions and the lens codes of the back camera.
+inline constexpr int64_t kPositionBack = 1;
+inline constexpr int64_t kPositionFront = 2;
+inline constexpr int32_t kLensUltraWide = 0;
+inline constexpr int32_t kLensWide = 1;
+inline constexpr int32_t kLensTele = 2;
+inline constexpr int32_t kLensMulti = 100;
+
+class hxViewController : public UIViewController,
+                         public MTKViewDelegate,
+                         public capture::CaptureVideoDataOutputSampleBufferDelegate,
+                         public hxLensSelectDelegate {
+  public:
+    hxViewController();
+    ~hxViewController() override;
+
+    // ---- screen (hxViewController.cpp, +Lifecycle)
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void viewWillDisappear(bool animated) override;
+    bool prefersStatusBarHidden() const override { return true; }
+    UIInterfaceOrientationMask supportedInterfaceOrientations() const override;
+
+    // ---- lifecycle, quick actions, permissions (+Lifecycle)
+    void goBackground();
+    void goForeground();
+    void storeCurrentState(int64_t state);
+    // 1 take a photo with the back camera, 2 take a selfie with the front camera.
+    void shortCutAction(int64_t action);
+    bool checkCameraPerm();
+    bool checkCL();
+
+    // ---- settings store (+Settings)
+    void loadSettings();
+    void saveSettings();
+    void settingAction(UIControl* sender);
+    void closeSetting(UIControl* sender);
+    void tiffAction(UIControl* sender);
+    void heicAction(UIControl* sender);
+    void geoTagAction(UIControl* sender);
+    void gridAction(UIControl* sender);
+    void setGridSetting(bool grid);
+
+    // ---- camera session (app/capture/+Session)
+    void checkCamera();
+    capture::CaptureDeviceRef cameraWithPosition(int64_t position, int32_t lens);
+    void setupCamera();
+    void setupFormat(int64_t position);
+    void setupFirstTime();
+    void changeCameraWithPosition(int64_t position, int32_t lens);
+    void switchCameraTapped(UIControl* sender);
+    void setupAudio();
+
+    // ---- live preview (+Preview)
+    void setupView();
+    void captureOutputDidOutputSampleBuffer(capture::CaptureOutput& output,
+                                            const capture::SampleBufferRef& sampleBuffer,
+                                            capture::CaptureConnection& connection) override;
+    void drawInMTKView(MTKView& view) override;
+    void mtkView(MTKView& view, CGSize drawableSizeWillChange) override {}
+    CGPoint checkBounds(CGPoint point) const;
+
+    // ---- film (the renderer keeps the film state and the full-resolution render)
+    void changeToneCurve(int32_t film);
+    void setupOfflineWidth(int32_t width, int32_t height);
+    film::hxFilmRenderer& filmRenderer() { return *renderer_; }
+
+    // ---- layout and rotation (+Layout)
+    void doRotateUI(int64_t orientation);
+    void setupCoreMotion();
+    // The accelerometer rule: the orientation a sample turns the controls to, or nothing.
+    void judgeAcceleration(double x, double y);
+
+    // ---- controls whose behaviour belongs to the camera controls
+    void setFilmButton(int32_t film);
+    void setEvButton(float ev);
+    void exposureUI(bool show);
+    void applyFlash(int32_t flash);
+    void touchReset();
+    void setShutter(int32_t shutterType);
+    void setVolumeNotification();
+
+    // hxLensSelectDelegate
+    void presetSelect(hxLensSelect& selector, int32_t finishedSelect) override;
+
+    // ---- for the shell (script driving, tests)
+    // True while a capture is rendering or a save is pending.
+    bool isBusy() const { return _process || _processcounter.load() > 0; }
+    // The visible view held under that field name ("_settingButton"); null when none.
+    std::shared_ptr<UIView> viewForField(const std::string& field) const;
+    // Frames drawn by the preview, and camera frames that arrived while a draw was in flight.
+    uint64_t previewFramesDrawn() const { return previewFramesDrawn_; }
+    uint64_t previewFramesDropped() const { return previewFramesDropped_; }
+    const capture::CaptureSessionRef& session() const { return _session; }
+    // The photo-library permission as the last activation found it.
+    bool photoLibraryAllowed() const { return _privPhoto; }
+
+    // ---- settings working copy (loaded and saved together)
+    int32_t _currentFrame = 1;
+    int32_t _currentFilm = 0;
+    int32_t _currentFlash = 0;
+    float _currentEV = 0;
+    bool _filmpack1 = false;
+    bool _geoTag = false;
+    bool _tiff = false;
+    bool _heic = false;
+    bool _grid = false;
+    int32_t _currentLens = kLensWide;
+    int32_t _shutterType = 0;
+    float _autoreviewTime = 0.5f;
+    bool _savetoalbum = true;
+    std::string _savedVersion;
+
+    // ---- lifecycle flags
+    bool _drawGL = true;
+    bool _inBack = false;
+    bool _firstPass = true;
+    bool _privCamera = false;
+    bool _privPhoto = false;
+
+    // ---- capture session and device capabilities
+    capture::CaptureSessionRef _session;
+    capture::CaptureDeviceRef _device;
+    capture::CaptureDeviceInputRef _input;
+    capture::CaptureVideoDataOutputRef _videoDataOutput;
+    capture::CapturePhotoOutputRef _photoOutput;
+    int64_t _currentCameraPosition = kPositionBack;
+    int32_t _lensSet = 0;
+    int32_t _photoWidth = 0, _photoHeight = 0;
+    bool _onlyBW = false;
+    bool _hasFlash = false;
+    bool _hasLowLightBoost = false;
+    bool _hasSpotFocus = false;
+    bool _hasSpotExposure = false;
+    bool _hasCustomExposure = false;
+    float _minEV = -3, _maxEV = 3;
+    float _maxZoom = 1, _currentZoom = 1, _prevZoom = 1;
+    int32_t _afStatus = 0, _aeStatus = 3;
+    std::string _deviceID;
+    std::string _deviceName;
+
+    // ---- capture flow state
+    bool _process = false;                // a photo is being rendered
+    std::atomic<int> _processcounter{0};  // saves pending
+
+    // ---- live preview renderer
+    gpu::DeviceRef metaldevice;
+    gpu::CommandQueueRef commandQueue;
+    std::shared_ptr<MTKView> metalView;
+    gpu::RenderPipelineStateRef renderPipelineState, renderColorPipelineState,
+        preRenderPipelineState;
+    gpu::TextureRef preTexture;
+    gpu::RenderPassDescriptor prePassDescriptor;
+    gpu::TextureRef texture;
+    std::shared_ptr<Semaphore> semaphore;
+
+    // ---- geometry (points)
+    float _screenWidth = 0, _screenHeight = 0;
+    float _previewWidth = 0, _previewHeight = 0;
+    float _uiScale = 1;
+    float _topSubSpace = 0, _bottomSpace = 0, _topSpace = 0;
+    bool _iPad = false;
+    bool _Wide = false;
+
+    // ---- orientation and motion
+    int64_t _beforeOrientation = -1;
+    int64_t _tempOrientation = 3;
+    std::unique_ptr<MotionManager> _cmmanager;
+
+    // ---- views of the screen
+    std::shared_ptr<hxOverlayView> _overlayView;
+    std::shared_ptr<UIImageView> _resultView;
+    std::shared_ptr<UIImageView> _backimage;
+    std::shared_ptr<UIButton> _shutterButton;
+    std::shared_ptr<UIButton> _filmButton;
+    std::shared_ptr<UIButton> _pvButton;
+    std::shared_ptr<UIImageView> _pvButtonImage;
+    std::shared_ptr<UISlider> _formatSlider;
+    std::shared_ptr<UISlider> _flashSlider;
+    std::shared_ptr<UIButton> _evButton;
+    std::shared_ptr<UIButton> _helpButton;
+    std::shared_ptr<UICollectionView> _filmCollectionView;
+    std::shared_ptr<hxLensSelect> _lensSelect;
+    std::shared_ptr<UILabel> _focalLabel;
+    std::shared_ptr<UIButton> _changeCameraButton;
+    std::shared_ptr<UIButton> _settingButton;
+    std::shared_ptr<UIImageView> _evBase;
+    std::shared_ptr<UISlider> _evSlider;
+    std::shared_ptr<UIImageView> _afImage, _aeImage;
+    std::shared_ptr<UIView> _hud;
+    std::shared_ptr<UIActivityIndicatorView> _indicator;
+    std::shared_ptr<UIView> _volumeView;
+    capture::CaptureEventInteractionRef _captureInteraction;
+
+    // ---- settings panel
+    std::shared_ptr<UIImageView> _settingView;
+    std::shared_ptr<UIButton> _gridButton, _heicButton, _tiffButton, _geoTagButton,
+        _settingCloseButton;
+
+    // ---- browsing
+    std::shared_ptr<UINavigationController> _nav;
+
+  private:
+    // +Layout
+    // Geometry fields and the device class flags from the screen and the window's insets.
+    void computeGeometry();
+    // Creates and places every view of the screen (start-up step 11), wires the controls whose
+    // actions exist, and sets the overlay from the settings.
+    void createViews();
+    // Adds the views to the bar and the main view, brings the controls to the front, hides the
+    // EV button without custom exposure, creates the hud (start-up step 16).
+    void arrangeViews();
+    void buildSettingPanel();
+    // +Session
+    void configureDevice(bool firstSetup);
+    void attachOutputs();
+    void removeDeviceObservers();
+    // +Preview
+    void drawPreviewFrame(MTKView& view);
+    // +Lifecycle
+    void presentAlert(const char* messageKey, const char* closeKey, const char* openKey);
+    void removeTemporaryFiles();
+
+    std::unique_ptr<film::hxFilmRenderer> renderer_;
+    // A new camera frame or film since the last draw; the preview draws only then.
+    bool previewDirty_ = true;
+    uint64_t previewFramesDrawn_ = 0;
+    uint64_t previewFramesDropped_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace hx::app
