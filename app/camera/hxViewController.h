@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,7 @@
 #include "core/film/FilmRenderer.h"
 #include "core/film/RenderContract.h"
 #include "platform/capture/CaptureDevice.h"
+#include "platform/defaults/DefaultsValue.h"
 #include "platform/capture/CaptureEventInteraction.h"
 #include "platform/capture/CaptureInput.h"
 #include "platform/capture/CapturePhotoOutput.h"
@@ -89,6 +91,10 @@ class hxViewController : public UIViewController,
     void geoTagAction(UIControl* sender);
     void gridAction(UIControl* sender);
     void setGridSetting(bool grid);
+
+    // ---- location tagging (app/capture/+Location)
+    void startLocation();
+    void stopLocation();
 
     // ---- camera session (app/capture/+Session)
     void checkCamera();
@@ -266,6 +272,9 @@ class hxViewController : public UIViewController,
     void removeDeviceObservers();
     // +Preview
     void drawPreviewFrame(MTKView& view);
+    // +Settings: the values last read from or written to the store, so a save writes only
+    // what changed here and keeps what another program changed meanwhile.
+    std::map<std::string, DefaultsValue> storedSettings_;
     // +Lifecycle
     void presentAlert(const char* messageKey, const char* closeKey, const char* openKey);
     void removeTemporaryFiles();

@@ -46,6 +46,10 @@ std::string configDirectory() {
     return place("config", "XDG_CONFIG_HOME", ".config");
 }
 
+std::string cacheDirectory() {
+    return place("cache", "XDG_CACHE_HOME", ".cache");
+}
+
 std::string runtimeDirectory() {
     if (std::string root = environment("HALIDEX_HOME"); !root.empty())
         return (fs::path(root) / "runtime").string();

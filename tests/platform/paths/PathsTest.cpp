@@ -22,6 +22,7 @@ TEST(Paths, HalidexHomeMovesEverythingUnderOneFolder) {
     env.set("XDG_DATA_HOME", "/elsewhere");
     EXPECT_EQ(hx::paths::dataDirectory(), "/tmp/hx-home/data");
     EXPECT_EQ(hx::paths::configDirectory(), "/tmp/hx-home/config");
+    EXPECT_EQ(hx::paths::cacheDirectory(), "/tmp/hx-home/cache");
     EXPECT_EQ(hx::paths::runtimeDirectory(), "/tmp/hx-home/runtime");
     EXPECT_EQ(hx::paths::temporaryDirectory(), "/tmp/hx-home/tmp");
 }
@@ -38,6 +39,10 @@ TEST(Paths, XdgFoldersAndTheirFallbacks) {
     EXPECT_EQ(hx::paths::runtimeDirectory(), "/run/user/1000/halidex");
     env.set("XDG_DATA_HOME", nullptr);
     EXPECT_EQ(hx::paths::dataDirectory(), "/home/someone/.local/share/halidex");
+    env.set("XDG_CACHE_HOME", nullptr);
+    EXPECT_EQ(hx::paths::cacheDirectory(), "/home/someone/.cache/halidex");
+    env.set("XDG_CACHE_HOME", "/cache");
+    EXPECT_EQ(hx::paths::cacheDirectory(), "/cache/halidex");
 }
 
 TEST(Paths, EnsureDirectoryMakesPrivateFolders) {

@@ -1,0 +1,7 @@
+// Placeholder until location tagging lands.
+#include "app/camera/hxViewController.h"
+
+namespace hx::app {
+void hxViewController::startLocation() {}
+void hxViewController::stopLocation() {}
+}  // namespace hx::app
