@@ -39,22 +39,13 @@ constexpr std::int64_t kLenses[] = {0, 1, 2, 100};
 // are 1/3, "0.3" is not.
 constexpr double kThirdTolerance = 0.005;
 
+// clang-format off
 constexpr CameraKey kCameraKeys[] = {
     {KEY_FRAMEMODE, "Frame mode", CameraKey::Kind::Integer, 1, 4, {}, "a frame mode 1 to 4"},
     {KEY_FILMTYPE, "Film", CameraKey::Kind::Integer, 0, 12, {}, "a film 0 to 12"},
-    {KEY_FLASH,
-     "Flash",
-     CameraKey::Kind::Integer,
-     0,
-     2,
-     {},
+    {KEY_FLASH, "Flash", CameraKey::Kind::Integer, 0, 2, {},
      "a flash setting 0 to 2 (0 off, 1 automatic, 2 on)"},
-    {KEY_EV,
-     "Exposure compensation",
-     CameraKey::Kind::ThirdStops,
-     -8,
-     8,
-     {},
+    {KEY_EV, "Exposure compensation", CameraKey::Kind::ThirdStops, -8, 8, {},
      "a multiple of 1/3 stop from -8 to 8 (such as -2/3, 0.333 or 1)"},
     {KEY_FILMPACK1, "Film pack flag", CameraKey::Kind::Boolean, 0, 0, {}, "yes or no"},
     {KEY_GEOTAG, "Location in new photos", CameraKey::Kind::Boolean, 0, 0, {}, "yes or no"},
@@ -63,14 +54,10 @@ constexpr CameraKey kCameraKeys[] = {
     {KEY_GRID, "Viewfinder grid", CameraKey::Kind::Boolean, 0, 0, {}, "yes or no"},
     {KEY_LENS, "Lens", CameraKey::Kind::Integer, 0, 100, kLenses,
      "a lens 0, 1, 2 or 100 (ultra-wide, wide, telephoto, multi-lens)"},
-    {KEY_VERSION,
-     "Version that last saved the settings",
-     CameraKey::Kind::String,
-     0,
-     0,
-     {},
+    {KEY_VERSION, "Version that last saved the settings", CameraKey::Kind::String, 0, 0, {},
      "any text"},
 };
+// clang-format on
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
