@@ -1,12 +1,20 @@
 // halidex-settings: the system's settings screen for the camera's preferences. It edits the
 // camera's own user defaults, the store the camera reads each time it comes to the foreground.
+// Besides the preferences of the settings bundle it reaches the camera's own keys (KEY_FILMTYPE
+// and the others, typed and checked against their allowed values), so that scripts and tests
+// can prepare the camera.
 //
 //   halidex-settings                  the settings window (a list when there is no display)
-//   halidex-settings list             every preference: key, title, value, allowed values
+//   halidex-settings list [--all]     every preference: key, title, value, allowed values;
+//                                     with --all the camera's own keys as well
 //   halidex-settings get KEY          the value, as set would take it
 //   halidex-settings set KEY VALUE    a value from the preference's choices; for a folder, an
-//                                     absolute path, or "" for the standard place
+//                                     absolute path, or "" for the standard place; for a
+//                                     camera key, a value of its type and range
 //   halidex-settings reset KEY        back to the default (the stored value removed)
+//
+// Every write goes through the store's per-key merge, so the camera saving its settings at the
+// same time loses nothing, and neither does the tool.
 //
 // Exit status: 0 done, 1 the bundle or the store cannot be read or written, 2 bad usage, an
 // unknown key, a value outside the choices or a folder that cannot be used.
@@ -16,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/camera/CameraSettingsKeys.h"
 #include "platform/bundle/Bundle.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/photos/store/PicturesFolder.h"
@@ -24,6 +33,7 @@
 
 namespace {
 
+using hx::app::CameraKey;
 using hx::settings::Preference;
 using hx::settings::SettingsBundle;
 
@@ -32,7 +42,7 @@ constexpr const char* kCameraStore = "halidex";
 constexpr const char* kBundleResource = "SettingsBundle.ini";
 
 constexpr const char* kUsage =
-    "usage: halidex-settings [list | get KEY | set KEY VALUE | reset KEY]\n"
+    "usage: halidex-settings [list [--all] | get KEY | set KEY VALUE | reset KEY]\n"
     "  with no command, shows the settings (in a window where there is a display)\n";
 
 int usageError() {
@@ -45,6 +55,26 @@ std::pair<hx::DefaultsValue, bool> currentValue(hx::UserDefaults& store,
                                                 const Preference& preference) {
     if (auto stored = store.objectForKey(preference.key)) return {*stored, false};
     return {preference.defaultValue, true};
+}
+
+// The stored value, else the camera's registered default; whether it is the default.
+std::pair<hx::DefaultsValue, bool> currentValue(hx::UserDefaults& store, const CameraKey& key) {
+    if (auto stored = store.objectForKey(key.key)) return {*stored, false};
+    return {hx::app::cameraRegisteredDefaults().at(key.key), true};
+}
+
+void listCameraKeys(hx::UserDefaults& store) {
+    for (const CameraKey& key : hx::app::cameraKeys()) {
+        auto [value, isDefault] = currentValue(store, key);
+        std::string text = hx::app::formatCameraValue(key, value);
+        // A value written by other means may lie outside what the key allows.
+        bool allowed = hx::app::parseCameraValue(key, text, nullptr).has_value();
+        if (key.kind == CameraKey::Kind::String) text = "\"" + text + "\"";
+        std::printf("%s: %s\n", key.key, key.title);
+        std::printf("    value: %s%s%s\n", text.c_str(), allowed ? "" : " (not allowed)",
+                    isDefault ? ", the default" : "");
+        std::printf("    allowed: %s\n", key.domain);
+    }
 }
 
 void list(hx::UserDefaults& store, const SettingsBundle& bundle) {
@@ -66,16 +96,53 @@ void list(hx::UserDefaults& store, const SettingsBundle& bundle) {
     }
 }
 
-const Preference* findOrComplain(const SettingsBundle& bundle, const std::string& key) {
-    const Preference* preference = bundle.find(key);
-    if (!preference) {
+// A preference of the bundle or one of the camera's own keys; both empty for an unknown key,
+// with the known keys listed on stderr.
+struct Found {
+    const Preference* preference = nullptr;
+    const CameraKey* cameraKey = nullptr;
+};
+
+Found findOrComplain(const SettingsBundle& bundle, const std::string& key) {
+    Found found{bundle.find(key), hx::app::findCameraKey(key)};
+    if (!found.preference && !found.cameraKey) {
         std::string known;
         for (const Preference& each : bundle.preferences) known += " " + each.key;
+        for (const CameraKey& each : hx::app::cameraKeys()) known += std::string(" ") + each.key;
         std::fprintf(stderr,
                      "halidex-settings: unknown preference \"%s\"; the preferences are:%s\n",
                      key.c_str(), known.c_str());
     }
-    return preference;
+    return found;
+}
+
+bool saved(hx::UserDefaults& store) {
+    if (store.synchronize()) return true;
+    std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
+    return false;
+}
+
+int setCameraKey(hx::UserDefaults& store, const CameraKey& key, const std::string& text) {
+    std::string error;
+    auto value = hx::app::parseCameraValue(key, text, &error);
+    if (!value) {
+        std::fprintf(stderr, "halidex-settings: %s; nothing was changed\n", error.c_str());
+        return 2;
+    }
+    store.setObject(*value, key.key);
+    std::string changes = std::string(key.key) + " = " + hx::app::formatCameraValue(key, *value);
+    // TIFF and HEIC output exclude each other, as the camera's own toggles keep them.
+    const std::string name = key.key;
+    if ((name == hx::app::KEY_TIFF || name == hx::app::KEY_HEIC) && value->boolValue()) {
+        const char* other = name == hx::app::KEY_TIFF ? hx::app::KEY_HEIC : hx::app::KEY_TIFF;
+        if (store.boolForKey(other)) {
+            store.setBool(false, other);
+            changes += std::string("\n") + other + " = no (TIFF and HEIC exclude each other)";
+        }
+    }
+    if (!saved(store)) return 1;
+    std::printf("%s\n", changes.c_str());
+    return 0;
 }
 
 bool displayPresent() {
@@ -126,18 +193,26 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::string& command = args[0];
-    if (command == "list" && args.size() == 1) {
+    if (command == "list" && (args.size() == 1 || (args.size() == 2 && args[1] == "--all"))) {
         list(store, *bundle);
+        if (args.size() == 2) listCameraKeys(store);
         return 0;
     }
     if (command == "get" && args.size() == 2) {
-        const Preference* preference = findOrComplain(*bundle, args[1]);
+        auto [preference, cameraKey] = findOrComplain(*bundle, args[1]);
+        if (cameraKey) {
+            std::printf("%s\n", hx::app::formatCameraValue(*cameraKey,
+                                                           currentValue(store, *cameraKey).first)
+                                    .c_str());
+            return 0;
+        }
         if (!preference) return 2;
         std::printf("%s\n", preference->text(currentValue(store, *preference).first).c_str());
         return 0;
     }
     if (command == "set" && args.size() == 3) {
-        const Preference* preference = findOrComplain(*bundle, args[1]);
+        auto [preference, cameraKey] = findOrComplain(*bundle, args[1]);
+        if (cameraKey) return setCameraKey(store, *cameraKey, args[2]);
         if (!preference) return 2;
         auto value = preference->valueFromText(args[2], &error);
         if (!value) {
@@ -157,7 +232,16 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "reset" && args.size() == 2) {
-        const Preference* preference = findOrComplain(*bundle, args[1]);
+        auto [preference, cameraKey] = findOrComplain(*bundle, args[1]);
+        if (cameraKey) {
+            store.removeObjectForKey(cameraKey->key);
+            if (!saved(store)) return 1;
+            std::printf("%s = %s, the default\n", cameraKey->key,
+                        hx::app::formatCameraValue(
+                            *cameraKey, hx::app::cameraRegisteredDefaults().at(cameraKey->key))
+                            .c_str());
+            return 0;
+        }
         if (!preference) return 2;
         store.removeObjectForKey(preference->key);
         if (!store.synchronize()) {
