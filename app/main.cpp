@@ -1,0 +1,169 @@
+// halidex: the camera application.
+//
+//   halidex [--device PROFILE] [--headless] [--script FILE|-] [--action takephoto|takeselfie]
+//
+// One camera per user: a launch while another runs hands its quick action (or a request to come
+// forward) to the running one and ends. With a display the camera opens in a window; with
+// --headless it runs without one (the screen is still drawn for screenshots), on a clock of its
+// own while a script drives it, else in real time until it is interrupted.
+//
+// Exit status: 0 done, 1 failure (no display, a failed wait-idle, a picture that cannot be
+// written, the running camera cannot be reached), 2 bad usage or a bad script line.
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "app/CameraScriptTarget.h"
+#include "app/camera/hxAppDelegate.h"
+#include "app/shell/CameraScript.h"
+#include "app/shell/CommandLine.h"
+#include "app/shell/ScriptRunner.h"
+#include "app/shell/SingleInstance.h"
+#include "platform/capture/CaptureEventInteraction.h"
+#include "platform/device/DeviceProfile.h"
+#include "platform/motion/simulated/SimulatedAccelerometer.h"
+#include "platform/runloop/Clock.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/ui/host/HeadlessHost.h"
+#include "platform/ui/host/QtApplication.h"
+#include "platform/ui/host/QtWindowHost.h"
+#include "platform/ui/window/UIApplication.h"
+
+namespace {
+
+using namespace hx;
+using namespace hx::app;
+
+int fail(int status, const std::string& message) {
+    std::fprintf(stderr, "halidex: %s\n", message.c_str());
+    return status;
+}
+
+// SIGINT and SIGTERM end the run loop from the main thread: they are blocked everywhere and
+// taken by a thread of their own, which asks the main run loop to stop.
+void stopOnSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    std::thread([signals] {
+        int taken = 0;
+        if (sigwait(&signals, &taken) == 0) {
+            RunLoop::main().post([] { RunLoop::main().stop(); });
+        }
+    }).detach();
+}
+
+// Requests from later launches: a quick action, or a plain launch asking to come forward.
+void handleRequest(const std::string& request) {
+    constexpr std::string_view kAction = "action ";
+    if (request.rfind(kAction, 0) == 0) performQuickAction(request.substr(kAction.size()));
+}
+
+int runHeadless(const std::shared_ptr<hxAppDelegate>& delegate,
+                const std::optional<CameraScript>& script) {
+    HeadlessHost host(delegate->window());
+    if (!script) {
+        RunLoop::main().run();
+        return 0;
+    }
+    ScriptOutcome result;
+    auto runner = ScriptRunner::make(*script, delegate->window(),
+                                     std::make_shared<CameraScriptTarget>(delegate),
+                                     ScriptClock::Manual);
+    runner->start([&](const ScriptOutcome& outcome) { result = outcome; });
+    if (!result.message.empty()) std::fprintf(stderr, "halidex: %s\n", result.message.c_str());
+    return result.exitStatus;
+}
+
+int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
+              const std::optional<CameraScript>& script) {
+    QtWindowHost host(delegate->window());
+    host.setTiltHandler([](double x, double y) {
+        SimulatedMotion::setAcceleration({x, y, 0});
+    });
+    host.setCaptureButtonHandler([](bool pressed) {
+        capture::CaptureEventInteraction::deliverHardwareButtonPhase(
+            pressed ? capture::AVCaptureEventPhaseBegan : capture::AVCaptureEventPhaseEnded);
+    });
+    host.show();
+    int status = 0;
+    std::shared_ptr<ScriptRunner> runner;
+    if (script) {
+        runner = ScriptRunner::make(*script, delegate->window(),
+                                    std::make_shared<CameraScriptTarget>(delegate),
+                                    ScriptClock::Real);
+        runner->start([&](const ScriptOutcome& outcome) {
+            if (!outcome.message.empty())
+                std::fprintf(stderr, "halidex: %s\n", outcome.message.c_str());
+            if (outcome.endProgram) {
+                status = outcome.exitStatus;
+                host.quit();
+            }
+        });
+    }
+    const int code = host.exec();
+    return status != 0 ? status : code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    auto parsed = parseCommandLine(argc, argv);
+    if (parsed.exitStatus) {
+        std::fputs(parsed.text.c_str(), *parsed.exitStatus == 0 ? stdout : stderr);
+        return *parsed.exitStatus;
+    }
+    const CommandLineOptions& options = parsed.options;
+    if (!options.device.empty()) {
+        std::string error;
+        if (!DeviceProfile::select(options.device, &error)) return fail(2, error);
+    }
+    std::optional<CameraScript> script;
+    if (!options.script.empty()) {
+        std::string error;
+        script = CameraScript::load(options.script, &error);
+        if (!script) return fail(2, error);
+    }
+
+    // One camera per user.
+    std::string error;
+    auto instance = SingleInstance::acquire(&error);
+    if (!instance) return fail(1, "cannot tell whether the camera already runs: " + error);
+    if (!instance->isPrimary()) {
+        if (script) return fail(1, "the camera already runs; a script needs a camera of its own");
+        if (!instance->forward(SingleInstance::requestForAction(options.action), &error))
+            return fail(1, "the running camera did not answer: " + error);
+        return 0;
+    }
+
+    if (options.headless) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // A script runs on a clock of its own: the same pictures on every run and machine.
+        if (script) Clock::useManualTime(0);
+    }
+    stopOnSignals();
+    RunLoop::main().bindToCurrentThread();
+    if (!ui::ensureQtApplication()) return fail(1, "Qt cannot start");
+    if (!options.headless && !ui::hasDisplay())
+        return fail(1, "no display; use --headless to run without a window");
+
+    auto delegate = std::make_shared<hxAppDelegate>();
+    auto& application = UIApplication::sharedApplication();
+    application.setDelegate(delegate);
+    application.finishLaunching();
+    instance->setRequestHandler(handleRequest);
+    if (!options.action.empty()) performQuickAction(options.action);
+
+    const int status = options.headless ? runHeadless(delegate, script) : runWindow(delegate, script);
+    application.terminate();
+    return status;
+}
