@@ -28,6 +28,7 @@
 #include "app/shell/SingleInstance.h"
 #include "platform/capture/CaptureEventInteraction.h"
 #include "platform/device/DeviceProfile.h"
+#include "platform/log/Log.h"
 #include "platform/motion/simulated/SimulatedAccelerometer.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
@@ -65,7 +66,10 @@ void stopOnSignals() {
 // Requests from later launches: a quick action, or a plain launch asking to come forward.
 void handleRequest(const std::string& request) {
     constexpr std::string_view kAction = "action ";
-    if (request.rfind(kAction, 0) == 0) performQuickAction(request.substr(kAction.size()));
+    if (request.rfind(kAction, 0) != 0) return;
+    const std::string action = request.substr(kAction.size());
+    hxLog("quick action %s from another launch", action.c_str());
+    performQuickAction(action);
 }
 
 int runHeadless(const std::shared_ptr<hxAppDelegate>& delegate,

@@ -1,0 +1,239 @@
+// The camera program end to end, driven by its script language headless: the camera screen of
+// every device profile against stored pictures, rotation, the settings panel writing the store
+// that halidex-settings reads, bad scripts, permissions, a device without cameras, and a second
+// launch handing its quick action to the running camera.
+//
+// To approve a new look of the camera screen, write the references again and commit them:
+//   HALIDEX_APPROVE_SCREENSHOTS=1 build/tests/app/hx_halidex_program_tests
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/RunCommand.h"
+#include "tests/support/ScreenshotComparison.h"
+#include "tests/support/TemporaryFolder.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using hx::testsupport::CommandResult;
+using hx::testsupport::EnvironmentChanges;
+using hx::testsupport::shellQuoted;
+
+const std::string kHalidex = HX_HALIDEX_PROGRAM;
+const std::string kSettings = HX_SETTINGS_PROGRAM;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class HalidexProgramTest : public ::testing::Test {
+  protected:
+    // Every run gets its own home, so runs never meet as two instances of one user.
+    EnvironmentChanges environment() const {
+        return {{"HALIDEX_HOME", home_.path().string()},
+                {"HALIDEX_CAMERA", "simulated"},
+                {"HALIDEX_MOTION", "simulated"},
+                {"HALIDEX_CAMERA_AUTH", cameraAuth_},
+                {"HALIDEX_PHOTOS_AUTH", "authorized"},
+                {"HALIDEX_LOCATION_AUTH", "denied"},
+                {"HALIDEX_RESOURCES", HX_TEST_RESOURCES_DIR},
+                {"QT_QPA_PLATFORM", "offscreen"}};
+    }
+
+    // Runs halidex headless with the script; status and everything it printed.
+    CommandResult runScript(const std::string& script, const std::vector<std::string>& arguments) {
+        const fs::path file = home_.path() / "script.txt";
+        std::ofstream(file) << script;
+        std::string line = shellQuoted(kHalidex) + " --headless --script " + shellQuoted(file);
+        for (const auto& argument : arguments) line += " " + shellQuoted(argument);
+        return hx::testsupport::runCommand(line + " 2>&1", environment());
+    }
+
+    CommandResult settings(const std::string& arguments) {
+        return hx::testsupport::runCommand(shellQuoted(kSettings) + " " + arguments + " 2>&1",
+                                           environment());
+    }
+
+    // Compares a screenshot with its reference in resources/camera/screenshots/, or writes the
+    // reference when approving.
+    void expectMatchesReference(const fs::path& actualPath, const std::string& name) {
+        const fs::path reference =
+            fs::path(HX_TEST_RESOURCES_DIR) / "camera" / "screenshots" / (name + ".png");
+        if (std::getenv("HALIDEX_APPROVE_SCREENSHOTS")) {
+            fs::create_directories(reference.parent_path());
+            fs::copy_file(actualPath, reference, fs::copy_options::overwrite_existing);
+            return;
+        }
+        QImage expected(QString::fromStdString(reference.string()));
+        ASSERT_FALSE(expected.isNull()) << "no reference " << reference;
+        QImage actual(QString::fromStdString(actualPath.string()));
+        ASSERT_FALSE(actual.isNull()) << actualPath;
+        ASSERT_EQ(actual.size(), expected.size()) << name;
+        auto result = hx::testsupport::compare(actual, expected);
+        const bool matches = result.differingShare <= hx::testsupport::kDifferingShare &&
+                             result.meanDifference <= hx::testsupport::kMeanDifference;
+        const fs::path kept = fs::read_symlink("/proc/self/exe").parent_path() / name;
+        if (!matches) {
+            fs::copy_file(actualPath, kept.string() + ".actual.png",
+                          fs::copy_options::overwrite_existing);
+            result.diff.save(QString::fromStdString(kept.string() + ".diff.png"), "PNG");
+        }
+        EXPECT_TRUE(matches) << name << ": " << result.differingShare * 100
+                             << "% of the pixels differ (mean " << result.meanDifference
+                             << "); see " << kept << ".actual.png and .diff.png";
+    }
+
+    hx::testsupport::TemporaryFolder home_{"hx-halidex"};
+    std::string cameraAuth_ = "authorized";
+};
+
+TEST_F(HalidexProgramTest, TheCameraScreenOfEveryProfileMatchesItsReference) {
+    for (const std::string profile : {"phone", "small-phone", "tablet", "legacy-phone"}) {
+        SCOPED_TRACE(profile);
+        const fs::path picture = home_.path() / (profile + ".png");
+        auto run = runScript("wait 1\nscreenshot " + picture.string() + "\nquit\n",
+                             {"--device", profile});
+        ASSERT_EQ(run.status, 0) << run.output;
+        expectMatchesReference(picture, "halidex-" + profile);
+    }
+}
+
+TEST_F(HalidexProgramTest, TurningTheDeviceTurnsTheControls) {
+    const fs::path picture = home_.path() / "landscape.png";
+    auto run = runScript("tilt landscape-left\nwait 1\nscreenshot " + picture.string() + "\n", {});
+    ASSERT_EQ(run.status, 0) << run.output;
+    expectMatchesReference(picture, "halidex-phone-landscape-left");
+}
+
+TEST_F(HalidexProgramTest, TheSettingsPanelWritesTheStoreTheSettingsToolReads) {
+    // A value the tool set before the camera runs is kept through the camera's own saves.
+    ASSERT_EQ(settings("set KEY_FILMTYPE 3").status, 0);
+    auto run = runScript(
+        "press _settingButton\nwait 0.5\npress _gridButton\npress _heicButton\n"
+        "press _tiffButton\nwait 0.5\npress _settingCloseButton\nwait 0.5\nquit\n",
+        {});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(settings("get KEY_GRID").output.find("yes"), std::string::npos);
+    EXPECT_NE(settings("get KEY_TIFF").output.find("yes"), std::string::npos);
+    EXPECT_NE(settings("get KEY_HEIC").output.find("no"), std::string::npos);
+    EXPECT_NE(settings("get KEY_FILMTYPE").output.find("3"), std::string::npos);
+    EXPECT_NE(settings("get KEY_VERSION").output.find(HALIDEX_BUNDLE_VERSION), std::string::npos);
+}
+
+TEST_F(HalidexProgramTest, ABadScriptLineStopsBeforeAnythingRuns) {
+    const fs::path picture = home_.path() / "never.png";
+    auto run = runScript("screenshot " + picture.string() + "\ntap 10\n", {});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("line 2"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(picture));
+
+    run = runScript("wait 0.1\npress _noSuchButton\n", {});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("line 2"), std::string::npos) << run.output;
+}
+
+TEST_F(HalidexProgramTest, ADeniedCameraShowsItsAlertAndTheScreenStaysUsable) {
+    cameraAuth_ = "denied";
+    const fs::path picture = home_.path() / "denied.png";
+    auto run = runScript("wait 1\nscreenshot " + picture.string() + "\nquit\n", {});
+    ASSERT_EQ(run.status, 0) << run.output;
+    expectMatchesReference(picture, "halidex-phone-camera-denied");
+}
+
+TEST_F(HalidexProgramTest, ADeviceWithoutCamerasStartsAndSaysSo) {
+    const fs::path profile = home_.path() / "no-camera.profile";
+    std::ofstream(profile) << "base = phone\ncameras = none\n";
+    const fs::path picture = home_.path() / "none.png";
+    auto run = runScript("wait 1\ntilt landscape-right\nwait 1\nscreenshot " + picture.string() +
+                             "\nquit\n",
+                         {"--device", profile.string()});
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("no camera"), std::string::npos) << run.output;
+    EXPECT_TRUE(fs::exists(picture));
+}
+
+// Starts halidex headless in real time, its output in a file; the process id.
+pid_t startCamera(const EnvironmentChanges& changes, const fs::path& output) {
+    std::vector<std::string> environmentText;
+    for (char** e = environ; *e; ++e) environmentText.emplace_back(*e);
+    for (const auto& [name, value] : changes) {
+        std::erase_if(environmentText,
+                      [&](const std::string& each) { return each.rfind(name + "=", 0) == 0; });
+        if (value) environmentText.push_back(name + "=" + *value);
+    }
+    std::vector<char*> envp;
+    for (auto& each : environmentText) envp.push_back(each.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> arguments{kHalidex, "--headless"};
+    std::vector<char*> argv;
+    for (auto& each : arguments) argv.push_back(each.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, kHalidex.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Waits (in real time: the other process runs on its own) until the predicate holds.
+template <typename Predicate>
+bool eventually(Predicate predicate, double seconds = 30) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (predicate()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return predicate();
+}
+
+TEST_F(HalidexProgramTest, ASecondLaunchHandsItsQuickActionToTheRunningCamera) {
+    const fs::path output = home_.path() / "primary.log";
+    pid_t primary = startCamera(environment(), output);
+    ASSERT_GT(primary, 0);
+    const fs::path socket = home_.path() / "runtime" / "halidex.sock";
+    ASSERT_TRUE(eventually([&] { return fs::exists(socket); })) << readFile(output);
+
+    auto second = hx::testsupport::runCommand(
+        shellQuoted(kHalidex) + " --headless --action takeselfie 2>&1", environment());
+    EXPECT_EQ(second.status, 0) << second.output;
+    EXPECT_TRUE(eventually([&] {
+        return readFile(output).find("quick action takeselfie") != std::string::npos;
+    })) << readFile(output);
+
+    // A script cannot run beside the running camera: it would need the same camera.
+    auto scripted = runScript("quit\n", {});
+    EXPECT_EQ(scripted.status, 1) << scripted.output;
+
+    ::kill(primary, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(primary, &status, 0), primary);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(output);
+    EXPECT_FALSE(fs::exists(socket));
+}
+
+}  // namespace
