@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/device/UIDevice.h"
+#include "platform/log/Log.h"
 #include "platform/ui/navigation/UINavigationController.h"
 #include "platform/ui/window/UIWindowScene.h"
 #include "platform/widgetkit/WidgetKitHelper.h"
@@ -66,6 +67,10 @@ void hxViewController::viewDidLoad() {
     loadSettings();
     setupAudio();
     if (_privCamera) setupFirstTime();
+    if (_privCamera && !_device)
+        hxLog("no camera found for the back position and lens %d; the screen starts without a "
+              "live preview",
+              _currentLens);
 
     // 11 comes before 10 here: applying the flash and the exposure range reach the sliders and
     // the EV button, which must exist first.
