@@ -224,8 +224,9 @@ class LineParser {
         double value = numberAt(index, what);
         bool tooSmall = allowZero ? value < 0 : value <= 0;
         if (tooSmall || value > kScriptMaxSeconds) {
-            fail(commandName() + ": " + what + " must be " + (allowZero ? "from 0" : "above 0") +
-                 " to 86400, not " + quotedWord(words_[index]));
+            fail(commandName() + ": " + what + " must be " +
+                 (allowZero ? "from 0 to 86400" : "above 0 and at most 86400") + ", not " +
+                 quotedWord(words_[index]));
         }
         return value;
     }

@@ -49,6 +49,13 @@ void pressHardwareKey(HardwareKey key, bool pressed) {
         pressed ? capture::AVCaptureEventPhaseBegan : capture::AVCaptureEventPhaseEnded, button);
 }
 
+// The i-th of n equal parts of `total` seconds, whole nanoseconds chosen so that the parts add
+// up to exactly the total on the clock.
+double slice(double total, int i, int n) {
+    return Clock::toSeconds(Clock::toNanoseconds(total * i / n) -
+                            Clock::toNanoseconds(total * (i - 1) / n));
+}
+
 std::string formatSeconds(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", seconds);
@@ -243,18 +250,18 @@ void ScriptRunner::expand(const ScriptCommand& command) {
             CGPoint from = command.point, to = command.to;
             int steps = std::clamp(static_cast<int>(std::ceil(command.seconds / kDragStepSeconds)),
                                    1, kDragMaxSteps);
-            double each = command.seconds / steps;
-            steps_.push_back([this, from, each] {
+            double total = command.seconds;
+            steps_.push_back([this, from, first = slice(total, 1, steps)] {
                 UIRenderer::layoutTree(*window_);
                 window_->touchDispatcher().fingerDown(kFinger, from);
-                return StepResult{each};
+                return StepResult{first};
             });
             for (int i = 1; i <= steps; ++i) {
                 CGPoint at = lerp(from, to, static_cast<double>(i) / steps);
-                bool last = i == steps;
-                steps_.push_back([this, at, each, last] {
+                double wait = i == steps ? 0 : slice(total, i + 1, steps);
+                steps_.push_back([this, at, wait] {
                     window_->touchDispatcher().fingerMoved(kFinger, at);
-                    return StepResult{last ? 0 : each};
+                    return StepResult{wait};
                 });
             }
             steps_.push_back([this, to] {
