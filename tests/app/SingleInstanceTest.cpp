@@ -91,6 +91,15 @@ class SingleInstanceTest : public ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // Waits (up to 10 s of real time) for a helper to print its first line.
+    bool waitForOutput(const std::string& path) {
+        for (int i = 0; i < 1000; ++i) {
+            if (readFile(path).find('\n') != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // Collects the requests the primary's handler hears, and whether on the main thread.
     void listen(SingleInstance& primary) {
         primary.setRequestHandler([this](const std::string& request) {
@@ -173,14 +182,10 @@ TEST_F(SingleInstanceTest, SecondLaunchForwardsItsActionToThePrimaryOnTheMainThr
 TEST_F(SingleInstanceTest, ARunningPrimaryInAnotherProcessHearsTheRequests) {
     std::string primaryOutput;
     pid_t primary = launch("activate", 3, &primaryOutput);
+    ASSERT_TRUE(waitForOutput(primaryOutput));
+    ASSERT_EQ(readFile(primaryOutput), "primary\n");
     std::string error;
     auto second = SingleInstance::acquireIn(directory, &error);
-    // The helper may not have won yet: whoever is second forwards.
-    for (int i = 0; i < 200 && second && second->isPrimary(); ++i) {
-        second.reset();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        second = SingleInstance::acquireIn(directory, &error);
-    }
     ASSERT_TRUE(second) << error;
     ASSERT_FALSE(second->isPrimary());
     EXPECT_TRUE(second->forward("action takeselfie", &error)) << error;
@@ -205,8 +210,7 @@ TEST_F(SingleInstanceTest, RequestsBeforeAHandlerWaitForIt) {
 TEST_F(SingleInstanceTest, ADeadPrimarysSocketIsReplaced) {
     std::string output;
     pid_t dead = launch("activate", 60, &output);
-    for (int i = 0; i < 1000 && readFile(output).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(waitForOutput(output));
     ASSERT_EQ(readFile(output), "primary\n");
     ::kill(dead, SIGKILL);
     EXPECT_EQ(exitStatus(dead), 128 + SIGKILL);
