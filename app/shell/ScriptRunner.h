@@ -33,7 +33,6 @@
 #include "app/shell/CameraScript.h"
 #include "app/shell/ScriptTarget.h"
 #include "platform/motion/Accelerometer.h"
-#include "platform/runloop/CancelToken.h"
 
 namespace hx {
 class UIWindow;
