@@ -50,14 +50,14 @@ int fail(int status, const std::string& message) {
 // SIGINT and SIGTERM end the run loop from the main thread: they are blocked everywhere and
 // taken by a thread of their own, which asks the main run loop to stop.
 void stopOnSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    std::thread([signals] {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::thread([stopSignals] {
         int taken = 0;
-        if (sigwait(&signals, &taken) == 0) {
+        if (sigwait(&stopSignals, &taken) == 0) {
             RunLoop::main().post([] { RunLoop::main().stop(); });
         }
     }).detach();

@@ -18,6 +18,7 @@
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/animation/ViewAnimation.h"
 #include "platform/ui/events/TouchDispatcher.h"
+#include "platform/ui/host/DesktopPresence.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/host/UIRenderer.h"
 #include "platform/ui/window/UIApplication.h"
@@ -53,6 +54,8 @@ class QtWindowHost::Widget : public QWidget {
                 Qt::QueuedConnection);
         });
         fitToScreen();
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, this,
+                         [this](Qt::ApplicationState) { presenceChanged(); });
     }
 
     ~Widget() override { RunLoop::main().setWakeUpHandler(nullptr); }
@@ -183,27 +186,21 @@ class QtWindowHost::Widget : public QWidget {
     }
 
     bool event(QEvent* event) override {
+        bool handled = QWidget::event(event);
         switch (event->type()) {
-            case QEvent::WindowActivate:
-                if (!isMinimized()) UIApplication::sharedApplication().becomeActive();
-                break;
-            case QEvent::WindowDeactivate:
-                UIApplication::sharedApplication().resignActive();
-                break;
             case QEvent::WindowStateChange:
-                if (isMinimized()) {
-                    UIApplication::sharedApplication().enterBackground();
-                } else {
-                    UIApplication::sharedApplication().enterForeground();
-                }
+            case QEvent::Show:
+            case QEvent::Hide:
+                presenceChanged();
                 break;
             default:
                 break;
         }
-        return QWidget::event(event);
+        return handled;
     }
 
     void closeEvent(QCloseEvent* event) override {
+        closing_ = true;
         UIApplication::sharedApplication().terminate();
         event->accept();
         QCoreApplication::quit();
@@ -218,6 +215,56 @@ class QtWindowHost::Widget : public QWidget {
     CGPoint mirrored(const CGPoint& p) const {
         CGRect b = window_->bounds();
         return {2 * b.midX() - p.x, 2 * b.midY() - p.y};
+    }
+
+    // The window's presence on the desktop now.
+    ui::WindowPresence presence() const {
+        ui::WindowPresence now;
+        now.visible = isVisible();
+        now.minimized = isMinimized();
+        now.focused = isActiveWindow();
+        switch (QGuiApplication::applicationState()) {
+            case Qt::ApplicationSuspended:
+                now.session = ui::DesktopSessionState::Suspended;
+                break;
+            case Qt::ApplicationHidden:
+                now.session = ui::DesktopSessionState::Hidden;
+                break;
+            case Qt::ApplicationInactive:
+                now.session = ui::DesktopSessionState::Inactive;
+                break;
+            case Qt::ApplicationActive:
+                now.session = ui::DesktopSessionState::Active;
+                break;
+        }
+        return now;
+    }
+
+    // Minimising, hiding or the session going away sends the application to the background;
+    // coming back activates it. Focus alone changes nothing.
+    void presenceChanged() {
+        if (closing_) return;
+        ui::WindowPresence now = presence();
+        auto transitions = ui::transitionsFor(presence_, now);
+        presence_ = now;
+        auto& application = UIApplication::sharedApplication();
+        for (ui::LifecycleTransition transition : transitions) {
+            switch (transition) {
+                case ui::LifecycleTransition::ResignActive:
+                    application.resignActive();
+                    break;
+                case ui::LifecycleTransition::EnterBackground:
+                    application.enterBackground();
+                    break;
+                case ui::LifecycleTransition::EnterForeground:
+                    application.enterForeground();
+                    break;
+                case ui::LifecycleTransition::BecomeActive:
+                    application.becomeActive();
+                    break;
+            }
+        }
+        if (!transitions.empty()) pump();
     }
 
     void tilt(double x, double y) {
@@ -241,6 +288,10 @@ class QtWindowHost::Widget : public QWidget {
 
     std::shared_ptr<UIWindow> window_;
     double zoom_ = 1;
+    // The presence last acted on. A window not yet shown counts as present, so that showing it
+    // leaves activation to the application's launch.
+    ui::WindowPresence presence_;
+    bool closing_ = false;
     QTimer pumpTimer_;
     std::shared_ptr<std::atomic<bool>> queued_ = std::make_shared<std::atomic<bool>>(false);
 };

@@ -6,8 +6,10 @@
 // centre goes down too (two-finger taps and pinches); the wheel pinches about the pointer.
 // Keys: volume up, volume down and space press the hardware capture button; arrow keys tilt the
 // simulated accelerometer; B sends the application to the background and F brings it back.
-// Focus out is resign-active, minimising is background, focus in is become-active, through
-// UIApplication (and so the application notifications).
+// Focus alone changes nothing, so the camera keeps running while the user works in another
+// window. Minimising or hiding the window, or the desktop suspending or hiding the program (a
+// locked session), is resign-active then background; restoring it is foreground then
+// become-active (DesktopPresence.h), through UIApplication and so its notifications.
 //
 // Threads: main thread only.
 

@@ -1,7 +1,9 @@
 // The Qt window host on a real display server (Xvfb in the test run): mouse to touches, keys to
-// the capture button and tilt, window activation to the application's state.
+// the capture button and tilt, the window's presence to the application's state.
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -9,6 +11,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/runloop/NotificationCenter.h"
 #include "platform/ui/controls/UIButton.h"
 #include "platform/ui/events/GestureRecognizers.h"
 #include "platform/ui/host/QtWindowHost.h"
@@ -123,14 +126,50 @@ TEST_F(QtWindowHostTest, KeysPressTheCaptureButtonAndTilt) {
     EXPECT_EQ(tilts, (std::vector<std::pair<double, double>>{{-1, 0}}));
 }
 
-TEST_F(QtWindowHostTest, ActivationAndKeysDriveTheApplicationState) {
+TEST_F(QtWindowHostTest, FocusLeavesTheApplicationActive) {
     auto& app = UIApplication::sharedApplication();
+    app.becomeActive();
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(widget, &deactivate);
+    EXPECT_EQ(app.applicationState(), UIApplicationState::Active);
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(widget, &activate);
     EXPECT_EQ(app.applicationState(), UIApplicationState::Active);
-    QEvent deactivate(QEvent::WindowDeactivate);
-    QApplication::sendEvent(widget, &deactivate);
-    EXPECT_EQ(app.applicationState(), UIApplicationState::Inactive);
+}
+
+TEST_F(QtWindowHostTest, HidingAndMinimisingGoToTheBackgroundAndBack) {
+    auto& app = UIApplication::sharedApplication();
+    app.becomeActive();
+    std::vector<std::string> posted;
+    auto& center = NotificationCenter::defaultCenter();
+    std::vector<NotificationCenter::ObserverToken> observers;
+    for (const char* name :
+         {UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
+          UIApplicationWillEnterForegroundNotification, UIApplicationDidBecomeActiveNotification}) {
+        observers.push_back(center.addObserverForName(
+            name, nullptr, nullptr,
+            [&posted, name](const Notification&) { posted.push_back(name); }));
+    }
+    widget->hide();
+    EXPECT_EQ(app.applicationState(), UIApplicationState::Background);
+    widget->show();
+    EXPECT_EQ(app.applicationState(), UIApplicationState::Active);
+    widget->showMinimized();
+    EXPECT_EQ(app.applicationState(), UIApplicationState::Background);
+    widget->showNormal();
+    EXPECT_EQ(app.applicationState(), UIApplicationState::Active);
+    for (auto& observer : observers) center.removeObserver(observer);
+    std::vector<std::string> round = {
+        UIApplicationWillResignActiveNotification, UIApplicationDidEnterBackgroundNotification,
+        UIApplicationWillEnterForegroundNotification, UIApplicationDidBecomeActiveNotification};
+    std::vector<std::string> expected = round;
+    expected.insert(expected.end(), round.begin(), round.end());
+    EXPECT_EQ(posted, expected);
+}
+
+TEST_F(QtWindowHostTest, KeysSendTheApplicationToTheBackgroundAndBack) {
+    auto& app = UIApplication::sharedApplication();
+    app.becomeActive();
     key(QEvent::KeyPress, Qt::Key_B);
     EXPECT_EQ(app.applicationState(), UIApplicationState::Background);
     key(QEvent::KeyPress, Qt::Key_F);
