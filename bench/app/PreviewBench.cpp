@@ -2,7 +2,9 @@
 // the default phone's preview (390 x 520 points at scale 3: a 1170 x 1560 drawable):
 //
 //   BM_PreviewLive/FILM     one second of preview an iteration, on the real clock: frames drawn
-//                           and dropped per second, process CPU per drawn frame, and the share
+//                           and dropped (a refresh skipped while a frame was in flight) per
+//                           second, camera frames delivered and dropped late by the video
+//                           output per second, process CPU per drawn frame, and the share
 //                           of one core the drawing takes over the camera alone (draw_cores,
 //                           draw_cpu_ms_per_frame, against BM_CameraOnly)
 //   BM_CameraOnly           the same second with drawing off: what the simulated camera and the
@@ -101,6 +103,28 @@ void runFor(double seconds) {
     hx::RunLoop::main().runUntil([] { return false; }, seconds);
 }
 
+// Counts the camera's frames on their way to the controller, and those the video output
+// dropped because the main queue had not taken the previous one yet.
+class FrameCounter : public hx::capture::CaptureVideoDataOutputSampleBufferDelegate {
+  public:
+    explicit FrameCounter(hxViewController& screen) : screen_(screen) {}
+    void captureOutputDidOutputSampleBuffer(hx::capture::CaptureOutput& output,
+                                            const hx::capture::SampleBufferRef& sample,
+                                            hx::capture::CaptureConnection& connection) override {
+        ++delivered;
+        screen_.captureOutputDidOutputSampleBuffer(output, sample, connection);
+    }
+    void captureOutputDidDropSampleBuffer(hx::capture::CaptureOutput&,
+                                          const hx::capture::SampleBufferRef&,
+                                          hx::capture::CaptureConnection&) override {
+        ++late;
+    }
+    uint64_t delivered = 0, late = 0;
+
+  private:
+    hxViewController& screen_;
+};
+
 // Cores the camera and the frame delivery take without drawing, from BM_CameraOnly (run first).
 double cameraOnlyCores = 0;
 
@@ -108,12 +132,15 @@ void livePreview(benchmark::State& state, int32_t film, bool draw) {
     Screen screen(film);
     hxViewController& s = *screen.controller;
     s._drawGL = draw;
+    FrameCounter counter(s);
+    s._videoDataOutput->setSampleBufferDelegate(&counter, &hx::DispatchQueue::main());
     s.session()->startRunning();
     runFor(1.0);  // the camera and the first frames settle
-    uint64_t drawn = 0, dropped = 0;
+    uint64_t drawn = 0, dropped = 0, delivered = 0, late = 0;
     double cpu = 0, wall = 0;
     for (auto _ : state) {
         uint64_t drawn0 = s.previewFramesDrawn(), dropped0 = s.previewFramesDropped();
+        uint64_t delivered0 = counter.delivered, late0 = counter.late;
         double cpu0 = processCpuSeconds();
         auto wall0 = std::chrono::steady_clock::now();
         runFor(1.0);
@@ -121,8 +148,13 @@ void livePreview(benchmark::State& state, int32_t film, bool draw) {
         cpu += processCpuSeconds() - cpu0;
         drawn += s.previewFramesDrawn() - drawn0;
         dropped += s.previewFramesDropped() - dropped0;
+        delivered += counter.delivered - delivered0;
+        late += counter.late - late0;
     }
     s.session()->stopRunning();
+    s._videoDataOutput->setSampleBufferDelegate(nullptr, nullptr);
+    state.counters["camera_per_s"] = double(delivered) / wall;
+    state.counters["camera_late_per_s"] = double(late) / wall;
     state.counters["drawn_per_s"] = double(drawn) / wall;
     state.counters["dropped_per_s"] = double(dropped) / wall;
     state.counters["cpu_cores"] = cpu / wall;
