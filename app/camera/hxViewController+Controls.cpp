@@ -46,6 +46,9 @@ void hxViewController::presetSelect(hxLensSelect&, int32_t preset) {
     if (preset == kLensUltraWide || preset == kLensWide || preset == kLensTele ||
         preset == kLensMulti)
         _currentLens = preset;
+    // Saved at once: every activation reloads the settings and would otherwise bring the old
+    // lens back while the new one is in use.
+    saveSettings();
     changeCameraWithPosition(kPositionBack, _currentLens);
 }
 

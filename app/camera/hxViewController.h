@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/camera/hxLensSelect.h"
 #include "app/camera/hxOverlayView.h"
@@ -193,6 +194,11 @@ class hxViewController : public UIViewController,
     int32_t _afStatus = 0, _aeStatus = 3;
     std::string _deviceID;
     std::string _deviceName;
+    // The device whose "adjustingExposure"/"adjustingFocus" this controller observes, the
+    // observer ids, and how many of its notifications reached the main thread.
+    capture::CaptureDeviceRef _observedDevice;
+    std::vector<capture::CaptureDevice::ObserverId> _deviceObserverIds;
+    uint64_t _adjustNotifications = 0;
 
     // ---- capture flow state
     bool _process = false;                // a photo is being rendered
@@ -270,6 +276,10 @@ class hxViewController : public UIViewController,
     void configureDevice(bool firstSetup);
     void attachOutputs();
     void removeDeviceObservers();
+    // Exposure-bias range of the device (configuration step 6), then the EV controls.
+    void configureExposureBias();
+    // Where the device's key-value notifications land, on the main thread.
+    void observeValueForKeyPath(const std::string& keyPath, bool value);
     // +Preview
     void drawPreviewFrame(MTKView& view);
     // +Settings: the values last read from or written to the store, so a save writes only
