@@ -165,7 +165,9 @@ void hxLensSelect::drawRect(const CGRect&) {
 }
 
 void hxLensSelect::touchesBegan(const UITouchSet&, UIEvent*) {
-    if (!_displayed) {
+    // A touch while the strip opens or closes neither opens it again nor chooses: each would
+    // start from the frame the running animation is heading for and push the strip sideways.
+    if (!_displayed && !_transnow) {
         showHidePresets();
         _displayFirst = true;
     }
@@ -187,7 +189,7 @@ void hxLensSelect::touchesEnded(const UITouchSet& touches, UIEvent*) {
         _displayFirst = false;
         return;
     }
-    if (!_displayed) return;
+    if (!_displayed || _transnow) return;
     UITouch* touch = touches.anyObject();
     if (!touch) return;
     float p = float(touch->locationInView(this).y) - 22.5f;

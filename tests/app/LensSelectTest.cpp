@@ -242,6 +242,33 @@ TEST_F(LensSelectTest, NothingIsDrawnWhileTheStripMoves) {
     EXPECT_TRUE(colorNear(pixelAt(open, 22, 22), kRing));
 }
 
+TEST_F(LensSelectTest, TouchesWhileTheStripMovesNeitherReopenNorChoose) {
+    selector->setLensSet(2);
+    host->touchDown(at(15, 15));
+    host->touchUp(at(15, 15));
+    // A second touch before the opening ends: the strip stays where it is going.
+    advance(0.05);
+    host->touchDown(at(22.5, 22.5));
+    host->touchUp(at(22.5, 80));
+    advance(0.2);
+    EXPECT_TRUE(delegate.chosen.empty());
+    EXPECT_NEAR(selector->frame().origin.x, 115, 1e-6);
+    EXPECT_TRUE(expanded());
+
+    releaseAt(100);  // multi-lens; the strip starts closing
+    ASSERT_EQ(delegate.chosen, std::vector<int32_t>{100});
+    open();
+    host->touchDown(at(22.5, 22.5));
+    host->touchUp(at(22.5, 22.5));  // wide, closing again
+    advance(0.05);
+    host->touchDown(at(15, 15));
+    host->touchUp(at(15, 15));
+    advance(0.2);
+    EXPECT_EQ(delegate.chosen, (std::vector<int32_t>{100, 1}));
+    EXPECT_FALSE(expanded());
+    EXPECT_NEAR(selector->frame().origin.x, 205, 1e-6);
+}
+
 TEST_F(LensSelectTest, TurningToAnotherOrientationCollapsesAtOnce) {
     selector->setLensSet(2);
     open();
