@@ -157,7 +157,8 @@ void hxViewController::createViews() {
     }
     if (_flashSlider) {
         placeTurned(*_flashSlider, sliderFrame(275));
-        _flashSlider->setValue(float(_currentFlash));
+        // The views come before the start-up turns a stored 3 into off; show it as off already.
+        _flashSlider->setValue(float(_currentFlash == 3 ? 0 : _currentFlash));
         _flashSlider->setEnabled(_hasFlash);
     }
     _evButton = customButton(CGRectZero);
