@@ -251,6 +251,7 @@ class hxViewController : public UIViewController,
     std::shared_ptr<UIView> _hud;
     std::shared_ptr<UIActivityIndicatorView> _indicator;
     std::shared_ptr<UIView> _volumeView;
+    std::shared_ptr<UIView> _previewPlaceholder;  // black stand-in while metalView is null
     capture::CaptureEventInteractionRef _captureInteraction;
 
     // ---- settings panel
@@ -272,6 +273,11 @@ class hxViewController : public UIViewController,
     // EV button without custom exposure, creates the hud (start-up step 16).
     void arrangeViews();
     void buildSettingPanel();
+    // The live preview's frame: fixed on a tablet, else the preview area below the top row.
+    CGRect previewFrame() const;
+    // Puts metalView at the back of the main view, or, while there is none (camera denied or
+    // absent), a black stand-in of the preview's frame; called again once metalView exists.
+    void placePreviewView();
     // +Session
     void configureDevice(bool firstSetup);
     void attachOutputs();
