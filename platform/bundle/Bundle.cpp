@@ -185,6 +185,8 @@ std::optional<std::string> Bundle::objectForInfoDictionaryKey(const std::string&
     return infoDictionary().value(key);
 }
 
-std::vector<ShortcutItem> Bundle::shortcutItems() { return infoDictionary().shortcutItems(); }
+std::vector<ShortcutItem> Bundle::shortcutItems() {
+    return infoDictionary().shortcutItems();
+}
 
 }  // namespace hx

@@ -30,7 +30,8 @@ std::optional<std::string> stringOf(plist_t node) {
 
 std::optional<std::string> scalarText(plist_t node) {
     switch (plist_get_node_type(node)) {
-        case PLIST_STRING: return stringOf(node);
+        case PLIST_STRING:
+            return stringOf(node);
         case PLIST_BOOLEAN: {
             uint8_t flag = 0;
             plist_get_bool_val(node, &flag);
@@ -48,7 +49,8 @@ std::optional<std::string> scalarText(plist_t node) {
             std::snprintf(text, sizeof text, "%.17g", number);
             return std::string(text);
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 

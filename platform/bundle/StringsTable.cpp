@@ -52,8 +52,8 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 }
 
 bool isWordCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '.' || c == '-' || c == '$' || c == ':' || c == '/';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '.' || c == '-' || c == '$' || c == ':' || c == '/';
 }
 
 int hexValue(char c) {
@@ -71,9 +71,14 @@ class Parser {
         Table table;
         while (skipSpaceAndComments()) {
             const int startLine = line_;
+            const size_t startPos = pos_;
             std::string error;
             if (!statement(table, error)) {
+                // Skip the line the damaged statement starts on; the next line is read afresh,
+                // so a missing ';' costs only its own entry.
                 table.problems.push_back({startLine, error});
+                pos_ = startPos;
+                line_ = startLine;
                 skipRestOfLine();
             }
         }
@@ -148,14 +153,30 @@ class Parser {
             c = peek();
             advance();
             switch (c) {
-                case 'n': out += '\n'; break;
-                case 't': out += '\t'; break;
-                case 'r': out += '\r'; break;
-                case '0': out += '\0'; break;
-                case 'a': out += '\a'; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'v': out += '\v'; break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 't':
+                    out += '\t';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                case '0':
+                    out += '\0';
+                    break;
+                case 'a':
+                    out += '\a';
+                    break;
+                case 'b':
+                    out += '\b';
+                    break;
+                case 'f':
+                    out += '\f';
+                    break;
+                case 'v':
+                    out += '\v';
+                    break;
                 case 'u':
                 case 'U': {
                     auto unit = hexUnit();
@@ -176,7 +197,9 @@ class Parser {
                     appendUtf8(out, cp);
                     break;
                 }
-                default: out += c; break;  // \" \\ \' and any other character stand for themselves
+                default:
+                    out += c;
+                    break;  // \" \\ \' and any other character stand for themselves
             }
         }
         // Resume after the opening quote's line, so one stray quote costs one line only.
