@@ -35,12 +35,12 @@ class Bundle {
     // Each table is read once; a damaged line in it is logged once, with the file and line.
     std::string localizedStringForKey(const std::string& key, const std::string& value = "",
                                       const std::string& table = "");
-    // The language folders looked at, best first, always ending with "en" (see
+    // The language folders looked at, best first, "en" among them (see
     // languagesFromEnvironment); read from the environment on first use.
     std::vector<std::string> preferredLanguages();
     // The languages that LANGUAGE (a colon-separated list), then the first set of LC_ALL,
     // LC_MESSAGES and LANG ask for: "de_AT.UTF-8@euro" gives "de_AT", "de-AT", "de". "C" and
-    // "POSIX" ask for none. "en" ends the list.
+    // "POSIX" ask for none. "en" is added last when none of them asked for it.
     static std::vector<std::string> languagesFromEnvironment();
 
     // The information property list "Info.plist" of the resources, read once; empty (and
