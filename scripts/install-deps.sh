@@ -39,6 +39,12 @@ packages=(
     # parsers: interface files (JSON) and the settings bundle (INI)
     nlohmann-json3-dev
     libinih-dev
+    # the information property list; checkers of the desktop entry and the metainfo; the
+    # renderer that makes the desktop icon's sizes from its SVG
+    libplist-dev
+    desktop-file-utils
+    appstream
+    librsvg2-bin
 )
 
 missing=()
