@@ -1,10 +1,13 @@
 #include "app/camera/hxAppDelegate.h"
 
+#include "platform/bundle/Bundle.h"
 #include "platform/ui/window/UIScreen.h"
 
 namespace hx::app {
 
 std::string applicationIdentifier() {
+    if (auto identifier = Bundle::main().objectForInfoDictionaryKey("CFBundleIdentifier"))
+        return *identifier;
     return "org.halidex.camera";
 }
 

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "app/camera/hxAppDelegate.h"
+#include "app/camera/Localized.h"
 #include "app/camera/hxViewController.h"
 #include "platform/device/UIDevice.h"
 #include "platform/runloop/DispatchQueue.h"
@@ -265,6 +266,14 @@ void hxViewController::placePreviewView() {
         _previewPlaceholder = UIView::make(previewFrame());
         _previewPlaceholder->setBackgroundColor(UIColor::blackColor());
         _previewPlaceholder->setUserInteractionEnabled(false);
+        // A device without a camera says so where the picture would be.
+        if (_privCamera && !_device) {
+            auto label = UILabel::make(_previewPlaceholder->bounds());
+            label->setText(localizedString("no_camera"));
+            label->setTextColor(UIColor::colorWithWhite(0.7, 1));
+            label->setTextAlignment(NSTextAlignment::Center);
+            _previewPlaceholder->addSubview(label);
+        }
     }
     root->insertSubview(_previewPlaceholder, 0);
 }

@@ -37,7 +37,9 @@ void hxViewController::viewWillAppear(bool animated) {
     if (_session && !_session->isRunning()) {
         std::weak_ptr<bool> alive = alive_;
         RunLoop::main().post([this, alive] {
-            if (alive.lock() && _session && !_session->isRunning()) _session->startRunning();
+            // A session left without a camera (none found) stays stopped.
+            if (alive.lock() && _session && !_session->isRunning() && _device)
+                _session->startRunning();
         });
     }
 }
@@ -61,7 +63,9 @@ void hxViewController::goForeground() {
         if (!_firstPass) {
             // The camera came late (access granted meanwhile): the preview view is new and the
             // controls that follow the device catch up.
-            arrangeViews();
+            placePreviewView();
+            if (_flashSlider) _flashSlider->setEnabled(_hasFlash);
+            if (_evButton) _evButton->setHidden(!_hasCustomExposure);
             changeToneCurve(_currentFilm);
         }
     }

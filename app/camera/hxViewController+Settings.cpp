@@ -63,7 +63,7 @@ void hxViewController::saveSettings() {
         {KEY_HEIC, _heic},
         {KEY_GRID, _grid},
         {KEY_LENS, _currentLens},
-        {KEY_VERSION, std::string(HALIDEX_BUNDLE_VERSION)},
+        {KEY_VERSION, bundleVersion()},
     };
     // Only what changed here is written: the store merges per key under its lock, so a value
     // the settings tool set meanwhile for another key survives this save.
@@ -74,7 +74,7 @@ void hxViewController::saveSettings() {
         defaults.setObject(value, key);
         storedSettings_[key] = value;
     }
-    _savedVersion = HALIDEX_BUNDLE_VERSION;
+    _savedVersion = bundleVersion();
     defaults.synchronize();
 }
 

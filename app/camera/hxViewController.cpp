@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "platform/bundle/Bundle.h"
 #include "platform/device/UIDevice.h"
 #include "platform/log/Log.h"
 #include "platform/ui/navigation/UINavigationController.h"
@@ -89,7 +90,7 @@ void hxViewController::viewDidLoad() {
     setupCoreMotion();
 
     // 18. A new build writes the settings once, so the store records its version.
-    if (_savedVersion != std::string(HALIDEX_BUNDLE_VERSION)) saveSettings();
+    if (_savedVersion != bundleVersion()) saveSettings();
 
     // 19-20. Multi-touch and the hardware shutter.
     if (_overlayView) _overlayView->setMultipleTouchEnabled(true);
@@ -125,6 +126,14 @@ void hxViewController::setupOfflineWidth(int32_t width, int32_t height) {
     renderer_->_photoWidth = width;
     renderer_->_photoHeight = height;
     renderer_->setupOfflineWidth(width, height);
+}
+
+std::string bundleVersion() {
+    // The information list of the resources is the one truth; the build's own version stands in
+    // when the resources cannot be read.
+    if (auto version = Bundle::main().objectForInfoDictionaryKey("CFBundleVersion"))
+        return *version;
+    return HALIDEX_BUNDLE_VERSION;
 }
 
 std::shared_ptr<UIView> hxViewController::viewForField(const std::string& field) const {

@@ -58,6 +58,9 @@ inline constexpr int32_t kLensWide = 1;
 inline constexpr int32_t kLensTele = 2;
 inline constexpr int32_t kLensMulti = 100;
 
+// The build's version, as the application's information list gives it.
+std::string bundleVersion();
+
 class hxViewController : public UIViewController,
                          public MTKViewDelegate,
                          public capture::CaptureVideoDataOutputSampleBufferDelegate,

@@ -102,7 +102,8 @@ TEST_F(LocalizedStringsTest, ShippedEnglishTableHasEveryKey) {
                           "support_mailmsg",
                           "widget_displayname",
                           "widget_description",
-                          "no image"};
+                          "no image",
+                          "no_camera"};
     for (const char* key : keys) {
         const std::string text = bundle.localizedStringForKey(key, "\x01");
         EXPECT_NE(text, "\x01") << key;
