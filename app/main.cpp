@@ -121,6 +121,9 @@ int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts, so that every thread leaves these signals to the one that waits
+    // for them.
+    stopOnSignals();
     auto parsed = parseCommandLine(argc, argv);
     if (parsed.exitStatus) {
         std::fputs(parsed.text.c_str(), *parsed.exitStatus == 0 ? stdout : stderr);
@@ -154,7 +157,6 @@ int main(int argc, char** argv) {
         // A script runs on a clock of its own: the same pictures on every run and machine.
         if (script) Clock::useManualTime(0);
     }
-    stopOnSignals();
     RunLoop::main().bindToCurrentThread();
     if (!ui::ensureQtApplication()) return fail(1, "Qt cannot start");
     if (!options.headless && !ui::hasDisplay())
@@ -169,5 +171,9 @@ int main(int argc, char** argv) {
 
     const int status = options.headless ? runHeadless(delegate, script) : runWindow(delegate, script);
     application.terminate();
+    // The camera screen goes while the queues it stops its camera on still run.
+    instance->setRequestHandler(nullptr);
+    application.setDelegate(nullptr);
+    delegate.reset();
     return status;
 }

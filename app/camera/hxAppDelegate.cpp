@@ -1,6 +1,7 @@
 #include "app/camera/hxAppDelegate.h"
 
 #include "platform/bundle/Bundle.h"
+#include "platform/ui/drawing/UIColor.h"
 #include "platform/ui/window/UIScreen.h"
 
 namespace hx::app {
@@ -22,6 +23,7 @@ std::string takeSelfieShortcutType() {
 bool hxAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                              const UIApplicationLaunchOptions&) {
     window_ = UIWindow::make(UIScreen::mainScreen().bounds());
+    window_->setBackgroundColor(UIColor::blackColor());
     viewController_ = std::make_shared<hxViewController>();
     window_->setRootViewController(viewController_);
     window_->makeKeyAndVisible();

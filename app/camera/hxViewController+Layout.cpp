@@ -72,16 +72,34 @@ void hxViewController::computeGeometry() {
     _bottomSpace = float(insets.bottom);
     // The preview is centred in the height left after the 44-point top row and the 98-point
     // bottom controls of the design.
+    if (_iPad) {
+        // A tablet's screen is nearly 3:4 itself: a preview as wide as the screen would leave
+        // no room for the bar. The screen is laid out as a phone in a centred column as wide
+        // as lets the preview, the top row and the bar fit one above the other.
+        const double room = _screenHeight - _topSubSpace - _bottomSpace;
+        const float column = float(std::min<double>(_screenWidth, room / (4.0 / 3 + 186.0 / 320)));
+        _columnX = (_screenWidth - column) / 2;
+        _screenWidth = column;
+        _previewWidth = column;
+        _previewHeight = column / 3 * 4;
+        _uiScale = column / 320;
+    }
     _topSpace = _topSubSpace + (_screenHeight - _previewHeight - 44 * _uiScale - 98 * _uiScale) / 2;
 }
 
 CGRect hxViewController::previewFrame() const {
-    if (_iPad) return CGRectMake(0, 0, 640, 852);
     return CGRectMake(0, _topSpace, _previewWidth, _previewHeight);
 }
 
+bool hxViewController::usesScaledLayout() const {
+    // A tablet lays out as a large phone (see computeGeometry): the 320 x 480 design with a
+    // 640 x 852 preview at the corner would leave most of its screen empty and put the bar
+    // across the picture.
+    return _Wide || _iPad;
+}
+
 void hxViewController::createViews() {
-    const bool scaled = _Wide && !_iPad;
+    const bool scaled = usesScaledLayout();
     const float s = _uiScale;
     const std::shared_ptr<UIView>& root = view();
     root->setTag(1);

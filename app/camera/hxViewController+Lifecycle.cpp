@@ -33,6 +33,8 @@ void hxViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     _drawGL = true;
     view()->setHidden(false);
+    // The window gives its root view the whole screen; a tablet's screen is a centred column.
+    if (_iPad) view()->setFrame(CGRectMake(_columnX, 0, _screenWidth, _screenHeight));
     doRotateUI(static_cast<int64_t>(UIWindowScene::mainScene().interfaceOrientation()));
     if (_session && !_session->isRunning()) {
         std::weak_ptr<bool> alive = alive_;

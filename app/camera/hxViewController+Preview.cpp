@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/camera/hxViewController.h"
+#include "platform/runloop/Clock.h"
 #include "platform/gpu/PixelBuffer.h"
 #include "platform/log/Log.h"
 #include "platform/ui/window/UIScreen.h"
@@ -57,8 +58,7 @@ void hxViewController::setupView() {
     renderColorPipelineState = buildPipeline(*metaldevice, colorDescriptor, true);
 
     UIScreen& screen = UIScreen::mainScreen();
-    CGRect frame = _iPad ? CGRectMake(0, 0, 640, 852)
-                         : CGRectMake(0, _topSpace, _previewWidth, _previewHeight);
+    CGRect frame = previewFrame();
     metalView = std::make_shared<MTKView>(frame, metaldevice);
     metalView->setDelegate(this);
     metalView->setFramebufferOnly(true);
@@ -175,6 +175,10 @@ void hxViewController::drawPreviewFrame(MTKView& view) {
     commandBuffer->addScheduledHandler([inFlight](gpu::CommandBuffer&) { inFlight->signal(); });
     presentDrawable(*commandBuffer, drawable);
     commandBuffer->commit();
+    // On the manual clock (scripts, tests) time stands still until it is moved, so a frame is
+    // finished before the clock moves on: what the screen shows at any moment of the clock is
+    // then the same on every run.
+    if (Clock::isManual()) commandBuffer->waitUntilCompleted();
     previewDirty_ = false;
     ++previewFramesDrawn_;
 }

@@ -89,7 +89,13 @@ void hxViewController::settingAction(UIControl* sender) {
     std::shared_ptr<UIWindow> window;
     if (auto* delegate = sharedAppDelegate()) window = delegate->window();
     if (!window) window = view()->window();
-    if (window) window->addSubview(_settingView);
+    if (window) {
+        // In the window, over the camera screen wherever that lies.
+        CGRect frame = _settingView->frame();
+        frame.origin.x = view()->frame().origin.x;
+        _settingView->setFrame(frame);
+        window->addSubview(_settingView);
+    }
     auto panel = _settingView;
     UIView::animateWithDuration(kPanelFadeSeconds, [panel] { panel->setAlpha(1); });
 }

@@ -129,6 +129,9 @@ class hxViewController : public UIViewController,
     void setupCoreMotion();
     // The accelerometer rule: the orientation a sample turns the controls to, or nothing.
     void judgeAcceleration(double x, double y);
+    // The layout scaled from the 320-point design (phones of 568 points and more, tablets), or
+    // the fixed 320 x 480 one.
+    bool usesScaledLayout() const;
 
     // ---- controls whose behaviour belongs to the camera controls
     void setFilmButton(int32_t film);
@@ -223,6 +226,7 @@ class hxViewController : public UIViewController,
     float _previewWidth = 0, _previewHeight = 0;
     float _uiScale = 1;
     float _topSubSpace = 0, _bottomSpace = 0, _topSpace = 0;
+    float _columnX = 0;  // a tablet's screen is a centred column this far from the left
     bool _iPad = false;
     bool _Wide = false;
 

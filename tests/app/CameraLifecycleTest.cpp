@@ -33,6 +33,11 @@ TEST_F(CameraLifecycleTest, FirstLaunchTakesTheRegisteredDefaults) {
     EXPECT_FALSE(c._firstPass);
     EXPECT_TRUE(c._privCamera);
     EXPECT_TRUE(c._privPhoto);
+    // The screen appeared: the session runs and the preview draws the camera's frames.
+    ASSERT_TRUE(c.session());
+    EXPECT_TRUE(c.session()->isRunning());
+    advance(1);
+    EXPECT_GT(c.previewFramesDrawn(), 10u);
 }
 
 TEST_F(CameraLifecycleTest, ReviewTimesFollowThePreferenceAndOutOfRangeMeansNone) {

@@ -68,13 +68,9 @@ class CameraScreenTest : public ::testing::Test {
         capture::CameraBackend::reset();
     }
 
-    // The controller in a window: its view loads and its start-up runs. The layout is not
-    // this test's concern, so the preview rectangle is set as the phone's layout has it.
+    // The controller in a window: its view loads and its start-up runs, the layout included.
     hxViewController& openScreen() {
         controller_ = std::make_shared<hxViewController>();
-        controller_->_previewWidth = 390;
-        controller_->_previewHeight = 520;
-        controller_->_topSpace = 100;
         host_ = std::make_unique<HeadlessHost>();
         host_->window()->setRootViewController(controller_);
         host_->window()->makeKeyAndVisible();

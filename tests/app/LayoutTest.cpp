@@ -129,17 +129,29 @@ TEST_F(LayoutTest, A320PointScreenOf568PointsUsesTheScaledLayoutAtDesignSize) {
     EXPECT_TRUE(rectNear(vc._helpButton->frame(), CGRectMake(0, 112, 30, 30)));
 }
 
-TEST_F(LayoutTest, TabletUsesTheFixedLayout) {
+TEST_F(LayoutTest, TabletLaysOutAsALargePhoneInACentredColumn) {
     hxViewController& vc = start("tablet");  // 1024 x 1366, tablet idiom
     EXPECT_TRUE(vc._iPad);
     EXPECT_FALSE(vc._Wide);
-    EXPECT_FLOAT_EQ(vc._screenWidth, 1024);
-    EXPECT_FLOAT_EQ(vc._uiScale, 3.2f);
-    EXPECT_TRUE(rectNear(vc._backimage->frame(), CGRectMake(0, 426, 320, 54)));
-    EXPECT_TRUE(rectNear(vc._shutterButton->frame(), CGRectMake(133, 0, 54, 54)));
-    EXPECT_TRUE(rectNear(vc._evBase->frame(), CGRectMake(10, 386, 300, 27)));
-    // The stand-in for the preview takes the tablet's fixed preview frame.
-    EXPECT_TRUE(rectNear(vc.view()->subviews().front()->frame(), CGRectMake(0, 0, 640, 852)));
+    EXPECT_TRUE(vc.usesScaledLayout());
+    // The column is as wide as lets the preview, the top row and the bar fit the height.
+    const double room = 1366 - vc._topSubSpace - vc._bottomSpace;
+    const double column = room / (4.0 / 3 + 186.0 / 320);
+    EXPECT_NEAR(vc._screenWidth, column, 0.01);
+    EXPECT_NEAR(vc._columnX, (1024 - column) / 2, 0.01);
+    EXPECT_NEAR(vc._uiScale, column / 320, 1e-4);
+    const double s = vc._uiScale;
+    const double barTop = 1366 - 142 * s - vc._bottomSpace;
+    EXPECT_TRUE(rectNear(vc._backimage->frame(), CGRectMake(0, barTop, 320 * s, 142 * s)));
+    // The preview (and its stand-in) lies between the top row and the bar.
+    CGRect preview = vc.view()->subviews().front()->frame();
+    EXPECT_TRUE(rectNear(preview, CGRectMake(0, vc._topSpace, column, column / 3 * 4)));
+    EXPECT_GE(preview.minY(), vc._topSubSpace + 30);
+    EXPECT_LE(preview.maxY(), barTop + 0.01);
+    // Once shown, the screen is the centred column of the window.
+    vc.beginAppearanceTransition(true, false);
+    vc.endAppearanceTransition();
+    EXPECT_TRUE(rectNear(vc.view()->frame(), CGRectMake(vc._columnX, 0, column, 1366)));
 }
 
 TEST_F(LayoutTest, APhoneShorterThan568PointsUsesTheFixedLayout) {
@@ -551,7 +563,8 @@ TEST_F(LayoutTest, FilmPickerShiftsTwiceAsFarOnATablet) {
     EXPECT_TRUE(rectNear(vc._filmCollectionView->frame(),
                          CGRectMake(0, vc._topSpace, 72, vc._previewHeight)));
     vc.doRotateUI(1);
-    EXPECT_TRUE(rectNear(vc._filmCollectionView->frame(), CGRectMake(0, 426 - 72, 1024, 72)));
+    EXPECT_TRUE(rectNear(vc._filmCollectionView->frame(),
+                         CGRectMake(0, vc._backimage->frame().minY() - 72, vc._screenWidth, 72)));
 }
 
 TEST_F(LayoutTest, TheScreenDrawsHeadless) {

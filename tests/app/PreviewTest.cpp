@@ -117,7 +117,9 @@ TEST_F(Preview, ViewSitsUnderTheControlsAtTheDrawableSizeOfTheScreen) {
     hxViewController& s = openScreen();
     ASSERT_TRUE(s.metalView);
     CGRect frame = s.metalView->frame();
-    EXPECT_EQ(frame.origin.y, 100);
+    // The phone (390 x 844 points, insets 47 and 34): the 3:4 preview centred in what the bar
+    // and the top row leave.
+    EXPECT_FLOAT_EQ(frame.origin.y, 47 + (844 - 520 - 44 * 390 / 320.0 - 98 * 390 / 320.0) / 2);
     EXPECT_EQ(frame.size.width, 390);
     EXPECT_EQ(frame.size.height, 520);
     EXPECT_EQ(s.metalView->drawableSize().width, 390 * 3);
@@ -134,18 +136,15 @@ TEST_F(Preview, ViewSitsUnderTheControlsAtTheDrawableSizeOfTheScreen) {
     EXPECT_EQ(s.metalView->superview(), s.view());
 }
 
-TEST_F(Preview, TabletPreviewHasItsFixedFrame) {
+TEST_F(Preview, TabletPreviewFillsTheWidthLikeAPhone) {
     useProfile("tablet");
-    CameraScreenTest::controller_ = std::make_shared<hxViewController>();
-    controller_->_iPad = true;
-    host_ = std::make_unique<HeadlessHost>();
-    host_->window()->setRootViewController(controller_);
-    controller_->loadViewIfNeeded();
-    CGRect frame = controller_->metalView->frame();
+    hxViewController& s = openScreen();
+    CGRect frame = s.metalView->frame();
     EXPECT_EQ(frame.origin.x, 0);
-    EXPECT_EQ(frame.origin.y, 0);
-    EXPECT_EQ(frame.size.width, 640);
-    EXPECT_EQ(frame.size.height, 852);
+    EXPECT_FLOAT_EQ(frame.origin.y, s._topSpace);
+    EXPECT_FLOAT_EQ(frame.size.width, s._previewWidth);
+    EXPECT_LT(frame.size.width, 1024);
+    EXPECT_NEAR(frame.size.height, s._previewWidth / 3.0 * 4, 0.01);
 }
 
 TEST_F(Preview, MonochromeFilmDrawsGreyAndColourFilmDrawsColour) {

@@ -241,6 +241,13 @@ struct SimulatedCameraDriver::State : std::enable_shared_from_this<State> {
     void tick(const std::shared_ptr<Stream>& stream) {
         if (stream->stopped || stream->painting.exchange(true)) return;
         const double time = Clock::now();
+        // On the manual clock a frame is painted before the clock moves on, so what the camera
+        // delivers at a moment of the clock is the same on every run.
+        if (Clock::isManual()) {
+            paintFrame(stream, time);
+            stream->painting = false;
+            return;
+        }
         frameQueue->async([self = shared_from_this(), stream, time] {
             if (!stream->stopped) self->paintFrame(stream, time);
             stream->painting = false;
