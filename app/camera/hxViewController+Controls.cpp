@@ -1,6 +1,6 @@
 // The parts of the camera controls that the screen's start-up and the session already call:
-// the film button's picture, the EV button's title and visibility, the flash choice, the
-// focus and exposure reset, the shutter wiring and the hardware shutter.
+// the film button's picture, the EV button's title and visibility, the flash choice and the
+// focus and exposure reset.
 
 #include "app/camera/hxViewController.h"
 
@@ -39,8 +39,6 @@ void hxViewController::exposureUI(bool show) {
 
 void hxViewController::applyFlash(int32_t flash) {}
 void hxViewController::touchReset() {}
-void hxViewController::setShutter(int32_t shutterType) {}
-void hxViewController::setVolumeNotification() {}
 
 void hxViewController::presetSelect(hxLensSelect&, int32_t preset) {
     if (preset == kLensUltraWide || preset == kLensWide || preset == kLensTele ||

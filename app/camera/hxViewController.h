@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 #include <vector>
 
 #include "app/camera/hxLensSelect.h"
@@ -29,6 +31,9 @@
 #include "platform/capture/CaptureEventInteraction.h"
 #include "platform/capture/CaptureInput.h"
 #include "platform/capture/CapturePhotoOutput.h"
+#include "platform/image/Image.h"
+#include "platform/location/LocationManager.h"
+#include "platform/photos/fetch/AssetCollection.h"
 #include "platform/capture/CaptureSession.h"
 #include "platform/capture/CaptureVideoDataOutput.h"
 #include "platform/gpu/Device.h"
@@ -36,7 +41,9 @@
 #include "platform/motion/MotionManager.h"
 #include "platform/runloop/Semaphore.h"
 #include "platform/ui/controllers/UIViewController.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "platform/ui/controls/UIActivityIndicatorView.h"
+#include "platform/ui/events/GestureRecognizers.h"
 #include "platform/ui/controls/UIButton.h"
 #include "platform/ui/controls/UIImageView.h"
 #include "platform/ui/controls/UILabel.h"
@@ -64,6 +71,8 @@ std::string bundleVersion();
 class hxViewController : public UIViewController,
                          public MTKViewDelegate,
                          public capture::CaptureVideoDataOutputSampleBufferDelegate,
+                         public capture::CapturePhotoCaptureDelegate,
+                         public LocationManagerDelegate,
                          public hxLensSelectDelegate {
   public:
     hxViewController();
@@ -96,9 +105,43 @@ class hxViewController : public UIViewController,
     void gridAction(UIControl* sender);
     void setGridSetting(bool grid);
 
+    // ---- shutter and capture flow (app/capture/+Shutter)
+    void shutterRelease(UIControl* sender);
+    void shutterTap(UIControl* sender);
+    void longPressedHandler(UIGestureRecognizer* recognizer);
+    void shutter(UIControl* sender);
+    void captureOutputDidFinishProcessingPhoto(
+        capture::CapturePhotoOutput& output, const capture::CapturePhotoRef& photo,
+        const std::optional<capture::CaptureError>& error) override;
+    // Shows the picture just taken for the review time (queued to the main queue).
+    void autoReview(const image::ImageRef& picture);
+    void onTimer();
+    void updateLaunchVol();
+    void volumeChanged(const Notification& notification);
+
+    // ---- photo processing and metadata (app/capture/+Processing); run on the photo output's
+    // queue, synchronously in the capture callback
+    void imageProcess(const capture::CapturePhotoRef& photo);
+    void imageProcessHEIC(const capture::CapturePhotoRef& photo);
+    void imageProcessColor(const capture::CapturePhotoRef& photo);
+
+    // ---- saving to the photo library (app/capture/+Save)
+    void searchPhotoGroups();
+    // The capture save: one library change that creates the asset from the encoded bytes and
+    // adds it to the album; its completion decrements the pending saves. `logResult` is false
+    // for the colour variant, which logs nothing.
+    void saveCapturedPhoto(std::shared_ptr<const std::vector<uint8_t>> data, bool logResult);
+    // The re-filter screen's save: the picture as JPEG with the source photo's metadata.
+    void saveImage(const void* sender, const image::ImageRef& picture,
+                   const image::PropertyDictionary& meta);
+
     // ---- location tagging (app/capture/+Location)
     void startLocation();
     void stopLocation();
+    void didUpdateLocations(LocationManager& manager,
+                            const std::vector<Location>& locations) override;
+    void didFailWithError(LocationManager& manager, LocationError error) override;
+    void didChangeAuthorization(LocationManager& manager, AuthorizationStatus status) override;
 
     // ---- camera session (app/capture/+Session)
     void checkCamera();
@@ -207,8 +250,19 @@ class hxViewController : public UIViewController,
     uint64_t _adjustNotifications = 0;
 
     // ---- capture flow state
-    bool _process = false;                // a photo is being rendered
+    std::atomic<bool> _process{false};    // a photo is being rendered
     std::atomic<int> _processcounter{0};  // saves pending
+    std::shared_ptr<UILongPressGestureRecognizer> _longPress;
+    float _volume = -1;  // reference volume of the volume-button shutter; -1 without one
+
+    // ---- saving: the application's album ("Halidex Camera"); null when album saving is off or
+    // none is known. Written on the main queue only.
+    photos::AssetCollectionRef _album;
+
+    // ---- location tagging
+    std::unique_ptr<LocationManager> locationManager;
+    std::atomic<bool> _updateLocation{false};
+    bool _loc_determinded = false;
 
     // ---- live preview renderer
     gpu::DeviceRef metaldevice;

@@ -4,4 +4,7 @@
 namespace hx::app {
 void hxViewController::startLocation() {}
 void hxViewController::stopLocation() {}
+void hxViewController::didUpdateLocations(LocationManager&, const std::vector<Location>&) {}
+void hxViewController::didFailWithError(LocationManager&, LocationError) {}
+void hxViewController::didChangeAuthorization(LocationManager&, AuthorizationStatus) {}
 }  // namespace hx::app
