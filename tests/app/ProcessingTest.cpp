@@ -7,12 +7,15 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "app/capture/PhotoEncoding.h"
 #include "platform/capture/CapturePhotoSettings.h"
+#include "platform/location/simulated/SimulatedLocationBackend.h"
 #include "platform/runloop/DispatchQueue.h"
 #include "platform/runloop/RunLoop.h"
 #include "tests/app/CameraAppTestSupport.h"
@@ -202,6 +205,42 @@ TEST_F(ProcessingTest, BackCameraPhotoUprightInFrameOne) {
     EXPECT_EQ(tags.count("GPSVersionID"), 0u);
 }
 
+TEST_F(ProcessingTest, GeotaggedPhotoSouthWestWithoutAltitudeOrCourse) {
+    environment_.set("HALIDEX_LOCATION_AUTH", "granted");
+    Location point;
+    point.latitude = -33.8568;
+    point.longitude = -151.2153;
+    point.course = -3;  // altitude left unknown
+    point.horizontalAccuracy = 5;
+    auto manager =
+        std::make_unique<LocationManager>(std::make_unique<SimulatedLocationBackend>(point));
+    manager->startUpdatingLocation();
+    RunLoop::main().runUntil([&] { return manager->location().has_value(); }, 10);
+    ASSERT_TRUE(manager->location());
+    const Location fix = *manager->location();
+    camera().locationManager = std::move(manager);
+    camera()._geoTag = true;
+    camera()._updateLocation = true;
+    camera()._currentFrame = 1;
+    useFilm(7);
+
+    EncodedPhoto encoded = process(&hxViewController::imageProcess, syntheticPhoto(480, 320));
+    ASSERT_TRUE(encoded.bytes);
+    auto tags = tagsOf(encoded);
+    EXPECT_EQ(tags["GPSLatitudeRef"], "S");
+    EXPECT_NEAR(std::stod(tags["GPSLatitude"]), 33.8568, 1e-4);
+    EXPECT_EQ(tags["GPSLongitudeRef"], "W");
+    EXPECT_NEAR(std::stod(tags["GPSLongitude"]), 151.2153, 1e-4);
+    EXPECT_EQ(tags["GPSDateStamp"], gpsDateText(fix.timestamp));
+    EXPECT_EQ(tags.count("GPSTimeStamp"), 1u);
+    EXPECT_EQ(tags.count("GPSAltitude"), 0u);
+    EXPECT_EQ(tags.count("GPSAltitudeRef"), 0u);
+    EXPECT_EQ(tags.count("GPSTrack"), 0u);
+    EXPECT_EQ(tags.count("GPSTrackRef"), 0u);
+    // The Exif dates are the capture's, whatever the fix's age.
+    EXPECT_LT(std::abs(secondsFromNow(tags["DateTimeOriginal"])), 60);
+}
+
 TEST_F(ProcessingTest, EveryOrientationAndTheSquareFrame) {
     camera()._currentFrame = 2;
     useFilm(4);
@@ -294,6 +333,49 @@ TEST_F(ProcessingTest, WithoutAnHevcEncoderTheHeicPhotoIsKeptAsJpeg) {
     EXPECT_EQ(tags["FileType"], "JPEG");
     EXPECT_EQ(tags["UserComment"], "film 10 COOL 400");
     EXPECT_EQ(camera()._processcounter.load(), 1);  // handed to the save
+}
+
+TEST_F(ProcessingTest, TheScreenGoingAwayWaitsForThePhotoInHand) {
+    useFilm(0);
+    std::promise<void> inFlight, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::mutex mutex;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    setEncodedPhotoObserver([&, released](const EncodedPhoto& photo) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            bytes = photo.bytes;
+        }
+        inFlight.set_value();
+        DispatchQueue::main().async([] {});  // wakes the main run loop
+        released.wait();
+    });
+    camera()._process = true;
+    auto queue = camera()._photoOutput->delegateQueue();
+    hxViewController* controller = &camera();
+    auto photo = syntheticPhoto(480, 320);
+    queue->async([controller, photo] { controller->imageProcess(photo); });
+    auto entered = inFlight.get_future();
+    RunLoop::main().runUntil(
+        [&] { return entered.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 60);
+    ASSERT_EQ(entered.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+
+    // The photo is between encoding and saving while the application closes its screen.
+    std::weak_ptr<hxViewController> screen = delegate_->viewController();
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        release.set_value();
+    });
+    UIApplication::sharedApplication().terminate();
+    host_.reset();
+    delegate_.reset();
+    UIApplication::sharedApplication().resetForTesting();
+    releaser.join();
+    queue->sync([] {});
+    EXPECT_TRUE(screen.expired());
+    std::lock_guard<std::mutex> lock(mutex);
+    ASSERT_TRUE(bytes);
+    EXPECT_FALSE(bytes->empty());
 }
 
 TEST_F(ProcessingTest, AFailedCaptureReleasesTheShutterWithoutASave) {
