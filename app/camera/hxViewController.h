@@ -379,7 +379,7 @@ class hxViewController : public UIViewController,
     // Reads the settings on the main thread (waiting for it from the photo queue) and puts the
     // film, frame and camera position into the renderer there.
     PhotoSettings photoSettings();
-    PhotoSettings photoSettingsOnMain();
+    PhotoSettings photoSettingsOnMain(bool withLocation);
     // The three processing variants: `output` is the file kind the renderer reads back for.
     void processPhoto(const capture::CapturePhotoRef& photo, film::PhotoOutput output);
     // Last member: waits, when the controller goes, for the photo being processed.

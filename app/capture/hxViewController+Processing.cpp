@@ -35,7 +35,7 @@ struct GatePass {
 
 }  // namespace
 
-hxViewController::PhotoSettings hxViewController::photoSettingsOnMain() {
+hxViewController::PhotoSettings hxViewController::photoSettingsOnMain(bool withLocation) {
     PhotoSettings settings;
     settings.film = _currentFilm;
     settings.frame = _currentFrame;
@@ -45,7 +45,7 @@ hxViewController::PhotoSettings hxViewController::photoSettingsOnMain() {
     settings.heic = _heic;
     settings.model = _deviceName;
     // Geotagging applies once a fix has come in while it is on.
-    if (_geoTag && _updateLocation && locationManager)
+    if (withLocation && _geoTag && _updateLocation && locationManager)
         settings.location = locationManager->location();
     // The renderer's film state is written on the main thread; the photo's view of it too.
     renderer_->_currentFilm = settings.film;
@@ -55,31 +55,21 @@ hxViewController::PhotoSettings hxViewController::photoSettingsOnMain() {
 }
 
 hxViewController::PhotoSettings hxViewController::photoSettings() {
-    if (DispatchQueue::main().isCurrent()) return photoSettingsOnMain();
+    if (DispatchQueue::main().isCurrent()) return photoSettingsOnMain(true);
     auto promise = std::make_shared<std::promise<PhotoSettings>>();
     std::future<PhotoSettings> answer = promise->get_future();
     std::weak_ptr<bool> alive = alive_;
     DispatchQueue::main().async([this, alive, promise] {
         auto living = alive.lock();
         if (!living || !*living) return;
-        promise->set_value(photoSettingsOnMain());
+        promise->set_value(photoSettingsOnMain(true));
     });
     if (answer.wait_for(kSettingsWait) == std::future_status::ready) return answer.get();
-    // The main thread is held up (or is closing the screen and waits for this photo): the photo
-    // is kept with the settings as they stand, without a position.
+    // The main thread is held up, or is closing the screen and waits for this photo: the photo
+    // is kept with the settings as they stand, without a position (the location manager may be
+    // going away).
     hxLog("The camera screen did not answer: the photo is processed without a position");
-    PhotoSettings settings;
-    settings.film = _currentFilm;
-    settings.frame = _currentFrame;
-    settings.position = _currentCameraPosition;
-    settings.tempOrientation = _tempOrientation;
-    settings.tiff = _tiff;
-    settings.heic = _heic;
-    settings.model = _deviceName;
-    renderer_->_currentFilm = settings.film;
-    renderer_->_currentFrame = settings.frame;
-    renderer_->_currentCameraPosition = settings.position;
-    return settings;
+    return photoSettingsOnMain(false);
 }
 
 void hxViewController::processPhoto(const capture::CapturePhotoRef& photo,
@@ -113,7 +103,7 @@ void hxViewController::processPhoto(const capture::CapturePhotoRef& photo,
     }
     const PhotoSettings settings = photoSettings();
 
-    // 1-4. Render through the film and read back, cropped; the sizes are the captured buffer's.
+    // Render through the film and read back, cropped; the sizes are the captured buffer's.
     film::hxFilmRenderer& renderer = filmRenderer();
     const film::OfflineVariant variant = renderer.offlineVariant(output);
     image::ImageRef picture = renderer.renderPhoto(photo->pixelBuffer(), output);
@@ -123,14 +113,17 @@ void hxViewController::processPhoto(const capture::CapturePhotoRef& photo,
         return;
     }
 
-    // 5. Auto review of the picture on the main queue.
+    // The busy state ends before the metadata, encoding and saving.
+    releaseBusy(true);
+
+    // Auto review of the picture on the main queue.
     DispatchQueue::main().async([this, alive, picture] {
         auto living = alive.lock();
         if (!living || !*living) return;
         autoReview(picture);
     });
 
-    // 6. Metadata.
+    // Metadata.
     PhotoMetadataInput input;
     input.photoExif = photo->exifDictionary();
     input.width = picture->width();
@@ -142,10 +135,7 @@ void hxViewController::processPhoto(const capture::CapturePhotoRef& photo,
     input.location = settings.location;
     const image::PropertyDictionary metadata = buildPhotoMetadata(input);
 
-    // 7. The busy state ends before encoding and saving.
-    releaseBusy(true);
-
-    // 8-9. Encode and save; a photo that cannot be encoded at all ends its pending save here.
+    // Encode and save; a photo that cannot be encoded at all ends its pending save here.
     EncodedPhoto encoded =
         encodePhoto(picture, metadata, photoFormatFor(variant, settings.tiff, settings.heic));
     picture.reset();
