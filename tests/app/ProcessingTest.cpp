@@ -177,6 +177,9 @@ TEST_F(ProcessingTest, BackCameraPhotoUprightInFrameOne) {
     camera()._geoTag = true;  // on, but no fix has come in
     useFilm(0);
 
+    ASSERT_TRUE(camera()._hud);
+    camera()._hud->setHidden(false);  // the busy display the shutter shows
+
     EncodedPhoto encoded = process(&hxViewController::imageProcess, photo);
     ASSERT_TRUE(encoded.bytes);
     EXPECT_EQ(encoded.format, PhotoFormat::JPEG);
