@@ -85,6 +85,7 @@ void hxViewController::goForeground() {
     loadSettings();
     setShutter(_shutterType);
     if (_pvButton) _pvButton->setEnabled(false);
+    if (_privPhoto) searchPhotoGroupsInBackground();
 }
 
 void hxViewController::storeCurrentState(int64_t state) {

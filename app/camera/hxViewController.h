@@ -15,8 +15,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +37,7 @@
 #include "platform/image/Image.h"
 #include "platform/location/LocationManager.h"
 #include "platform/photos/fetch/AssetCollection.h"
+#include "platform/photos/library/PhotosError.h"
 #include "platform/capture/CaptureSession.h"
 #include "platform/capture/CaptureVideoDataOutput.h"
 #include "platform/gpu/Device.h"
@@ -356,6 +359,39 @@ class hxViewController : public UIViewController,
     // +Lifecycle
     void presentAlert(const char* messageKey, const char* closeKey, const char* openKey);
     void removeTemporaryFiles();
+    // +Save
+    struct AlbumSearch {
+        std::mutex mutex;
+        bool running = false;
+        bool again = false;
+        bool wanted = true;
+    };
+    // Searches until no request came in during the last search; a request while one runs only
+    // asks that one to search again, with the newest album setting. Any thread.
+    static void runAlbumSearch(const std::shared_ptr<AlbumSearch>& search, bool wanted,
+                               const std::function<void(photos::AssetCollectionRef)>& publish);
+    // The album search on a background thread, with the album setting as it is now.
+    void searchPhotoGroupsInBackground();
+    // Sets `_album` and rebuilds the photo list; main thread.
+    void publishAlbum(photos::AssetCollectionRef album);
+    void updateImageList();
+    // The album new photos go to: null while album saving is off (the last search saw it off)
+    // or no album is known. Any thread.
+    photos::AssetCollectionRef albumForSaving() const;
+    // The asset from the bytes in one library change, added to the album when there is one; an
+    // album deleted meanwhile is found or made again without losing the photo. `done` runs on
+    // the library's queue with the outcome.
+    void storePhoto(std::shared_ptr<const std::vector<uint8_t>> bytes,
+                    std::function<void(bool success, const photos::PhotosError* error)> done);
+    // Pending saves less one, never below zero.
+    void finishPendingSave();
+    // Tells the user that a photo could not be saved (once while the alert is up); any thread.
+    void reportSaveFailure();
+    std::shared_ptr<AlbumSearch> albumSearch_ = std::make_shared<AlbumSearch>();
+    mutable std::mutex albumMutex_;  // `_album` written under it, read under it off the main thread
+    // +Location
+    // An alert with one closing button; nothing when the key has no text.
+    void presentNotice(const char* messageKey);
 
     std::unique_ptr<film::hxFilmRenderer> renderer_;
     // A new camera frame or film since the last draw; the preview draws only then.

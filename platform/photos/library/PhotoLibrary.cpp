@@ -233,6 +233,35 @@ bool PhotoLibrary::performChangesAndWait(const std::function<void()>& changeBloc
     return success;
 }
 
+std::optional<std::string> PhotoLibrary::findOrCreateAlbumAndWait(const std::string& title,
+                                                                  bool* created,
+                                                                  PhotosError* error) {
+    std::optional<std::string> album;
+    bool made = false;
+    PhotosError failure;
+    queue_->sync([&] {
+        if (auto refused = writeAccessError()) {
+            failure = *refused;
+            return;
+        }
+        std::string message;
+        album = store_->findOrCreateAlbum(title, &made, &message);
+        if (!album) {
+            failure = {PhotosErrorCode::Internal, message};
+            return;
+        }
+        if (made) scanForChanges();
+    });
+    if (!album) {
+        hxLog("photo library: the album cannot be found or made: %s",
+              failure.description().c_str());
+        if (error) *error = failure;
+        return std::nullopt;
+    }
+    if (created) *created = made;
+    return album;
+}
+
 void PhotoLibrary::registerChangeObserver(PhotoLibraryChangeObserver* observer) {
     if (!observer) return;
     std::lock_guard lock(observersMutex_);

@@ -94,6 +94,15 @@ class PhotoLibrary : public std::enable_shared_from_this<PhotoLibrary> {
     bool performChangesAndWait(const std::function<void()>& changeBlock,
                                PhotosError* error = nullptr);
 
+    // The regular album titled `title` (the last made, when several are), made when there is
+    // none, in one database transaction: two callers, in this process or in two, asking at once
+    // get the same album. Runs on the library's queue (inline when called there) and waits;
+    // observers hear of a new album before it returns. Its local identifier, or nothing with the
+    // error filled in; `created` says whether it was made.
+    std::optional<std::string> findOrCreateAlbumAndWait(const std::string& title,
+                                                        bool* created = nullptr,
+                                                        PhotosError* error = nullptr);
+
     // Observers are not owned; unregister one before it goes away. Registering one twice
     // registers it once.
     void registerChangeObserver(PhotoLibraryChangeObserver* observer);

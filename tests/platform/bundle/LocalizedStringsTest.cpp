@@ -103,7 +103,8 @@ TEST_F(LocalizedStringsTest, ShippedEnglishTableHasEveryKey) {
                           "widget_displayname",
                           "widget_description",
                           "no image",
-                          "no_camera"};
+                          "no_camera",
+                          "save_failed"};
     for (const char* key : keys) {
         const std::string text = bundle.localizedStringForKey(key, "\x01");
         EXPECT_NE(text, "\x01") << key;

@@ -220,6 +220,32 @@ TEST_F(Gpsd, FixWithoutAltitudeOrCourseMarksThemUnknownAndALostDaemonIsReported)
 #endif
 }
 
+TEST_F(Gpsd, ReportsWithoutAFixAreNotPositionsEvenWithCoordinates) {
+#if HX_HAVE_GPSD
+    START_GPSFAKE_OR_SKIP("gpsd-nofix.log");
+    auto manager = gpsdManager(fake_.port());
+    RecordingDelegate delegate;
+    manager->setDelegate(&delegate);
+    manager->startUpdatingLocation();
+    auto found = [&] {
+        for (const Location& fix : delegate.fixes)
+            if (fix.hasAltitude()) return true;
+        return false;
+    };
+    ASSERT_TRUE(RunLoop::main().runUntil(found, 40)) << "no 3D fix from gpsd";
+    // The receiver's stale position of the no-fix epochs never comes through.
+    for (const Location& fix : delegate.fixes) {
+        EXPECT_NEAR(fix.latitude, 52.5163, 1e-6);
+        EXPECT_NEAR(fix.longitude, 13.3777, 1e-6);
+        EXPECT_TRUE(std::isfinite(fix.latitude) && std::isfinite(fix.longitude));
+        if (fix.hasAltitude()) {
+            EXPECT_NEAR(fix.altitude, 34.5, 1e-6);
+        }
+    }
+    manager->stopUpdatingLocation();
+#endif
+}
+
 TEST_F(Gpsd, UnreachableDaemonIsReportedOnceAsLocationUnknown) {
 #if HX_HAVE_GPSD
     const int port = freePort();

@@ -298,6 +298,35 @@ TEST_F(FetchTest, CollectionsSortAndFilterByType) {
     EXPECT_TRUE(log.contains("cannot be sorted by \"colour\""));
 }
 
+TEST_F(ChangeTransactionTest, FindOrCreateAlbumMakesOneAlbumForCallersAtOnce) {
+    std::atomic<int> made{0};
+    std::vector<std::string> found(6);
+    std::vector<std::thread> callers;
+    for (size_t i = 0; i < found.size(); ++i) {
+        callers.emplace_back([&, i] {
+            bool created = false;
+            auto album = library_->findOrCreateAlbumAndWait("Trip", &created);
+            if (album) found[i] = *album;
+            if (created) ++made;
+        });
+    }
+    for (auto& caller : callers) caller.join();
+    EXPECT_EQ(made.load(), 1);
+    for (const std::string& album : found) EXPECT_EQ(album, found.front());
+    auto albums = AssetCollection::fetchAssetCollectionsWithType(
+        AssetCollectionType::Album, AssetCollectionSubtype::AlbumRegular, nullptr);
+    ASSERT_EQ(albums.count(), 1u);
+    EXPECT_EQ(albums.firstObject()->localIdentifier(), found.front());
+
+    // From the library's own queue (a completion) it runs inline instead of waiting for itself.
+    std::optional<std::string> inCompletion;
+    library_->performChanges({}, [&](bool, const PhotosError*) {
+        inCompletion = library_->findOrCreateAlbumAndWait("Trip");
+    });
+    library_->queue().sync([] {});
+    EXPECT_EQ(inCompletion, found.front());
+}
+
 using AuthorizationTest = LibraryTest;
 
 TEST_F(AuthorizationTest, DeniedAndRestrictedSeeNothingAndChangeNothing) {
@@ -318,6 +347,9 @@ TEST_F(AuthorizationTest, DeniedAndRestrictedSeeNothingAndChangeNothing) {
         EXPECT_EQ(error.code, status == AuthorizationStatus::Restricted
                                   ? PhotosErrorCode::AccessRestricted
                                   : PhotosErrorCode::AccessUserDenied);
+        PhotosError findError;
+        EXPECT_FALSE(library_->findOrCreateAlbumAndWait("x", nullptr, &findError));
+        EXPECT_EQ(findError.code, error.code);
     }
     ASSERT_TRUE(LibraryAuthorization::set(library_->folder(), AuthorizationStatus::Authorized));
     EXPECT_EQ(Asset::fetchAssetsWithOptions(nullptr).count(), 1u);

@@ -59,3 +59,20 @@ for second in range(80):
     stationary2d.append(sentence(
         "GPRMC,%s,A,3339.1200,S,07024.6000,W,0.0,,010324,,,A" % t))
 write("gpsd-2d.log", ["# Fix without altitude or course"] + stationary2d)
+
+# A receiver that has lost its fix but still repeats its last position, flagged as no fix, for a
+# while, then finds a 3D fix elsewhere: the flagged reports are not positions.
+nofix = []
+for second in range(10):
+    t = clock(18 * 3600 + second)
+    nofix.append(sentence("GPGGA,%s,1000.0000,N,02000.0000,E,0,00,99.9,120.0,M,,,," % t))
+    nofix.append(sentence("GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9"))
+    nofix.append(sentence("GPRMC,%s,V,1000.0000,N,02000.0000,E,0.0,,150624,,,N" % t))
+for second in range(10, 100):
+    t = clock(18 * 3600 + second)
+    nofix.append(sentence(
+        "GPGGA,%s,5230.9780,N,01322.6620,E,1,08,0.9,34.5,M,39.7,M,," % t))
+    nofix.append(sentence("GPGSA,A,3,04,05,09,12,15,18,,,,,,,1.8,0.9,1.5"))
+    nofix.append(sentence(
+        "GPRMC,%s,A,5230.9780,N,01322.6620,E,1.5,84.4,150624,,,A" % t))
+write("gpsd-nofix.log", ["# No fix with a stale position, then a 3D fix"] + nofix)
