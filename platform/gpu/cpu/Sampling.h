@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/gpu/cpu/ShaderABI.h"
 
@@ -29,6 +30,30 @@ inline bool nearInteger(double value, double* rounded) {
     *rounded = std::nearbyint(value);
     return std::fabs(value - *rounded) < 1e-6;
 }
+
+// The samples of one row when they are whole texels of one texture row, stepping one texel
+// left or right: a pointer straight into the texture when they all lie inside it, else copied
+// with clamped edges into `scratch`. Null when the samples are not whole texels.
+inline const uint8_t* alignedRow(const BoundTexture& texture, double u, double v, double du,
+                                 double dv, size_t count, uint8_t* scratch) {
+    const double w = double(texture.width), h = double(texture.height);
+    const long maxX = long(texture.width) - 1, maxY = long(texture.height) - 1;
+    double fx0, fy, step;
+    const bool aligned = dv == 0.0 && nearInteger(u * w - 0.5, &fx0) &&
+                         nearInteger(v * h - 0.5, &fy) && nearInteger(du * w, &step) &&
+                         std::fabs(step) == 1.0;
+    if (!aligned) return nullptr;
+    const long x0 = long(fx0), y = std::clamp(long(fy), 0L, maxY);
+    const uint8_t* row = texture.data + size_t(y) * texture.bytesPerRow;
+    if (step > 0 && x0 >= 0 && x0 + long(count) - 1 <= maxX) return row + x0 * 4;
+    auto* out = reinterpret_cast<uint32_t*>(scratch);
+    const long dx = long(step);
+    for (size_t i = 0; i < count; ++i) {
+        long x = std::clamp(x0 + long(i) * dx, 0L, maxX);
+        std::memcpy(out + i, row + x * 4, 4);
+    }
+    return scratch;
+}
 }  // namespace detail
 
 // Samples `count` texels of a 4-byte texture starting at (u, v) and stepping by (du, dv).
@@ -36,24 +61,10 @@ inline bool nearInteger(double value, double* rounded) {
 // the samples are whole texels of one row inside it, else into `scratch` (4 × count bytes).
 inline const uint8_t* sampleRow(const BoundTexture& texture, double u, double v, double du,
                                 double dv, size_t count, uint8_t* scratch) {
+    if (const uint8_t* texels = detail::alignedRow(texture, u, v, du, dv, count, scratch))
+        return texels;
     const double w = double(texture.width), h = double(texture.height);
     const long maxX = long(texture.width) - 1, maxY = long(texture.height) - 1;
-    double fx0, fy, step;
-    const bool aligned = dv == 0.0 && detail::nearInteger(u * w - 0.5, &fx0) &&
-                         detail::nearInteger(v * h - 0.5, &fy) &&
-                         detail::nearInteger(du * w, &step) && std::fabs(step) == 1.0;
-    if (aligned) {
-        const long x0 = long(fx0), y = std::clamp(long(fy), 0L, maxY);
-        const uint8_t* row = texture.data + size_t(y) * texture.bytesPerRow;
-        if (step > 0 && x0 >= 0 && x0 + long(count) - 1 <= maxX) return row + x0 * 4;
-        auto* out = reinterpret_cast<uint32_t*>(scratch);
-        const long dx = long(step);
-        for (size_t i = 0; i < count; ++i) {
-            long x = std::clamp(x0 + long(i) * dx, 0L, maxX);
-            std::memcpy(out + i, row + x * 4, 4);
-        }
-        return scratch;
-    }
 
     // Bilinear with 8-bit fixed-point weights; coordinates outside clamp to the edge texels.
     for (size_t i = 0; i < count; ++i) {
@@ -73,5 +84,41 @@ inline const uint8_t* sampleRow(const BoundTexture& texture, double u, double v,
     }
     return scratch;
 }
+
+// Samples the rows of one band in turn, each row giving the same bytes as sampleRow() with the
+// band's coordinates for that row. When the band's texture coordinates follow the target's
+// axes (u along rows, v down columns), bilinear filtering separates: the horizontal taps and
+// weights are the same for every row and are worked out once, each source row is filtered
+// horizontally once however many target rows use it, and a target row is then one vertical
+// blend of two filtered source rows. Other mappings fall back to sampleRow().
+class RowSampler {
+  public:
+    // Rows of `count` samples starting `pad` pixels left of the band.
+    RowSampler(const BoundTexture& texture, const FragmentBand& band, size_t pad, size_t count);
+    // Samples target row y (it may lie outside the band, for neighbourhoods). The result points
+    // into the texture or into `scratch` (4 × count bytes).
+    const uint8_t* row(long y, uint8_t* scratch);
+
+  private:
+    struct Filtered {
+        long sourceRow = -1;
+        std::vector<uint16_t> values;  // 4 channels per sample, each a × (256 − w) + b × w
+    };
+    // Source row `sourceRow` filtered horizontally, computed unless cached; the cached row
+    // `alsoNeeded` is kept.
+    const uint16_t* filtered(long sourceRow, long alsoNeeded);
+
+    BoundTexture texture_;
+    FragmentBand band_;
+    double x_ = 0;  // target x of the first sample
+    size_t count_ = 0;
+    bool separable_ = false;
+    // Per sample: left texel, weight of the right texel (0..256); samples [fastBegin_,
+    // fastEnd_) have their right texel directly after the left one.
+    std::vector<uint32_t> left_;
+    std::vector<uint32_t> weight_;
+    size_t fastBegin_ = 0, fastEnd_ = 0;
+    Filtered rows_[2];
+};
 
 }  // namespace hx::gpu::cpu

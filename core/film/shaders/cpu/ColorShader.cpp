@@ -222,8 +222,9 @@ void colorFragment(const ShaderBindings& b, const RenderTarget& target, const Fr
     const size_t width = n + 2 * pad;
     uint8_t* texels = scratch(texelScratch, width * 4);
 
+    SourceRows sourceRows(b, band, pad, width);
     auto look = [&](long y, uint32_t* dest) {
-        const uint8_t* row = sourceRow(b, band, y, pad, width, texels);
+        const uint8_t* row = sourceRows.row(y, texels);
         if (usableLookup)
             lookupRow(row, sourceFormat, cube, width, dest);
         else

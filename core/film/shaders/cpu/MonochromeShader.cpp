@@ -58,9 +58,10 @@ void monochromeFragment(const ShaderBindings& b, const RenderTarget& target,
     uint8_t* texels = scratch(texelScratch, (n + 2) * 4);
 
     if (strength == 0) {
+        SourceRows sourceRows(b, band, 0, n);
         uint8_t* grey = scratch(greyScratch, n);
         for (size_t y = band.y0; y < band.y1; ++y) {
-            toneRow(sourceRow(b, band, long(y), 0, n, texels), n, mix, table, grey);
+            toneRow(sourceRows.row(long(y), texels), n, mix, table, grey);
             storeGrey(grey, n, target.row(y) + band.x0 * 4);
         }
         return;
@@ -71,8 +72,9 @@ void monochromeFragment(const ShaderBindings& b, const RenderTarget& target,
     uint8_t* rows = scratch(greyScratch, width * 3);
     uint8_t* out = scratch(outScratch, n);
     uint8_t* ring[3] = {rows, rows + width, rows + 2 * width};
+    SourceRows sourceRows(b, band, 1, width);
     auto tone = [&](long y, uint8_t* dest) {
-        toneRow(sourceRow(b, band, y, 1, width, texels), width, mix, table, dest);
+        toneRow(sourceRows.row(y, texels), width, mix, table, dest);
     };
     tone(long(band.y0) - 1, ring[0]);
     tone(long(band.y0), ring[1]);

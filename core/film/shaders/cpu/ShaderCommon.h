@@ -75,18 +75,25 @@ T* scratch(std::vector<T>& storage, size_t count) {
     return storage.data();
 }
 
-// Samples `count` source texels along target row y, starting `pad` pixels left of the band.
-inline const uint8_t* sourceRow(const ShaderBindings& b, const FragmentBand& band, long y,
-                                size_t pad, size_t count, uint8_t* scratchBytes) {
-    const BoundTexture& source = b.fragmentTextures[kSource];
-    if (!source) {
-        std::memset(scratchBytes, 0, count * 4);
+// Samples `count` source texels along target rows of one band, starting `pad` pixels left of
+// the band; black when no source is bound.
+class SourceRows {
+  public:
+    SourceRows(const ShaderBindings& b, const FragmentBand& band, size_t pad, size_t count)
+        : bound_(bool(b.fragmentTextures[kSource])),
+          count_(count),
+          sampler_(b.fragmentTextures[kSource], band, pad, count) {}
+    const uint8_t* row(long y, uint8_t* scratchBytes) {
+        if (bound_) return sampler_.row(y, scratchBytes);
+        std::memset(scratchBytes, 0, count_ * 4);
         return scratchBytes;
     }
-    const double x = double(band.x0) - double(pad);
-    return gpu::cpu::sampleRow(source, band.u(x, double(y)), band.v(x, double(y)), band.dudx,
-                               band.dvdx, count, scratchBytes);
-}
+
+  private:
+    bool bound_;
+    size_t count_;
+    gpu::cpu::RowSampler sampler_;
+};
 
 // Applies `3 × 3` Laplacian sharpening to one channel: c + s·(4c − left − right − up − down).
 // `strength` is in 8.8 fixed point.

@@ -63,8 +63,9 @@ void softenFragment(const ShaderBindings& b, const RenderTarget& target, const F
     uint16_t* ring[kTaps];
     for (int k = 0; k < kTaps; ++k) ring[k] = storage + size_t(k) * n;
 
+    SourceRows sourceRows(b, band, kRadius, width);
     auto blurredRow = [&](long y, uint16_t* dest) {
-        greyRow(sourceRow(b, band, y, kRadius, width, texels), width, mix, grey);
+        greyRow(sourceRows.row(y, texels), width, mix, grey);
         blurRowHorizontal(grey, n, dest);
     };
     for (int k = 0; k < kTaps - 1; ++k) blurredRow(long(band.y0) - kRadius + k, ring[k + 1]);
