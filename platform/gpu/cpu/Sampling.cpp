@@ -1,5 +1,7 @@
 #include "platform/gpu/cpu/Sampling.h"
 
+#include <atomic>
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -31,6 +33,7 @@ void blendPortable(const uint16_t* top, const uint16_t* bottom, uint32_t w, size
 
 #if defined(__x86_64__)
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+std::atomic<bool> useAvx2{kHasAvx2};
 
 // Four samples at a time, each reading its two texels as one 8-byte load; the samples must all
 // have their right texel directly after the left one. Returns where it stopped.
@@ -101,6 +104,15 @@ __attribute__((target("avx2"))) size_t blendAvx2(const uint16_t* top, const uint
 
 }  // namespace
 
+bool RowSampler::allowVectorCode(bool allowed) {
+#if defined(__x86_64__)
+    return useAvx2.exchange(allowed && kHasAvx2);
+#else
+    (void)allowed;
+    return false;
+#endif
+}
+
 RowSampler::RowSampler(const BoundTexture& texture, const FragmentBand& band, size_t pad,
                        size_t count)
     : texture_(texture), band_(band), x_(double(band.x0) - double(pad)), count_(count) {
@@ -140,7 +152,7 @@ const uint16_t* RowSampler::filtered(long sourceRow, long alsoNeeded) {
     uint16_t* out = slot.values.data();
     size_t fastFrom = fastBegin_;
 #if defined(__x86_64__)
-    if (kHasAvx2)
+    if (useAvx2.load(std::memory_order_relaxed))
         fastFrom = filterAvx2(row, left_.data(), weight_.data(), fastBegin_, fastEnd_, out);
 #endif
     filterPortable(row, left_.data(), weight_.data(), maxX, 0, fastBegin_, out);
@@ -163,7 +175,8 @@ const uint8_t* RowSampler::row(long y, uint8_t* scratch) {
     const uint16_t* bottom = y1 == y0 ? top : filtered(y1, y0);
     size_t done = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) done = blendAvx2(top, bottom, wy, count_ * 4, scratch);
+    if (useAvx2.load(std::memory_order_relaxed))
+        done = blendAvx2(top, bottom, wy, count_ * 4, scratch);
 #endif
     blendPortable(top, bottom, wy, done, count_ * 4, scratch);
     return scratch;

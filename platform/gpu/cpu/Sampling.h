@@ -99,6 +99,11 @@ class RowSampler {
     // into the texture or into `scratch` (4 × count bytes).
     const uint8_t* row(long y, uint8_t* scratch);
 
+    // Lets the sampler use the machine's vector instructions (the default where it has them)
+    // or keeps it to portable code, which gives the same bytes; for comparing the two. Returns
+    // the previous setting.
+    static bool allowVectorCode(bool allowed);
+
   private:
     struct Filtered {
         long sourceRow = -1;
