@@ -9,6 +9,29 @@
 namespace hx::gpu::cpu {
 
 namespace {
+std::atomic<CodePaths> currentPaths{CodePaths::All};
+#if defined(__x86_64__)
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+}  // namespace
+
+CodePaths setCodePaths(CodePaths paths) {
+    return currentPaths.exchange(paths);
+}
+
+CodePaths codePaths() {
+    return currentPaths.load(std::memory_order_relaxed);
+}
+
+bool avx2Allowed() {
+#if defined(__x86_64__)
+    return kHasAvx2 && codePaths() == CodePaths::All;
+#else
+    return false;
+#endif
+}
+
+namespace {
 
 // Horizontal taps of one source row for samples [begin, end): per channel
 // left × (256 − w) + right × w, with the right texel the left one's neighbour or, at the edge,
@@ -32,8 +55,6 @@ void blendPortable(const uint16_t* top, const uint16_t* bottom, uint32_t w, size
 }
 
 #if defined(__x86_64__)
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-std::atomic<bool> useAvx2{kHasAvx2};
 
 // Four samples at a time, each reading its two texels as one 8-byte load; the samples must all
 // have their right texel directly after the left one. Returns where it stopped.
@@ -104,20 +125,11 @@ __attribute__((target("avx2"))) size_t blendAvx2(const uint16_t* top, const uint
 
 }  // namespace
 
-bool RowSampler::allowVectorCode(bool allowed) {
-#if defined(__x86_64__)
-    return useAvx2.exchange(allowed && kHasAvx2);
-#else
-    (void)allowed;
-    return false;
-#endif
-}
-
 RowSampler::RowSampler(const BoundTexture& texture, const FragmentBand& band, size_t pad,
                        size_t count)
     : texture_(texture), band_(band), x_(double(band.x0) - double(pad)), count_(count) {
     separable_ = texture_ && texture_.width > 0 && texture_.height > 0 && band.dvdx == 0.0 &&
-                 band.dudy == 0.0 && count > 0;
+                 band.dudy == 0.0 && count > 0 && codePaths() != CodePaths::PerPixel;
     if (!separable_) return;
     // u does not change from row to row, so the horizontal taps are those of any row.
     const double u = band.u(x_, double(band.y0)), du = band.dudx;
@@ -152,7 +164,7 @@ const uint16_t* RowSampler::filtered(long sourceRow, long alsoNeeded) {
     uint16_t* out = slot.values.data();
     size_t fastFrom = fastBegin_;
 #if defined(__x86_64__)
-    if (useAvx2.load(std::memory_order_relaxed))
+    if (avx2Allowed())
         fastFrom = filterAvx2(row, left_.data(), weight_.data(), fastBegin_, fastEnd_, out);
 #endif
     filterPortable(row, left_.data(), weight_.data(), maxX, 0, fastBegin_, out);
@@ -175,8 +187,7 @@ const uint8_t* RowSampler::row(long y, uint8_t* scratch) {
     const uint16_t* bottom = y1 == y0 ? top : filtered(y1, y0);
     size_t done = 0;
 #if defined(__x86_64__)
-    if (useAvx2.load(std::memory_order_relaxed))
-        done = blendAvx2(top, bottom, wy, count_ * 4, scratch);
+    if (avx2Allowed()) done = blendAvx2(top, bottom, wy, count_ * 4, scratch);
 #endif
     blendPortable(top, bottom, wy, done, count_ * 4, scratch);
     return scratch;

@@ -85,6 +85,20 @@ inline const uint8_t* sampleRow(const BoundTexture& texture, double u, double v,
     return scratch;
 }
 
+// Which of the CPU backend's shading shortcuts run. Every setting gives the same bytes; the
+// narrower ones exist to compare the shortcuts with the plain code.
+enum class CodePaths {
+    All,       // vector instructions where the machine has them, separable filtering
+    Portable,  // no hand-written vector code
+    PerPixel,  // no hand-written vector code, and every sample filtered on its own by
+               // sampleRow()
+};
+// Sets the code paths for all later shading and returns the previous setting.
+CodePaths setCodePaths(CodePaths paths);
+CodePaths codePaths();
+// Whether vector code may run: the setting allows it and the machine has AVX2.
+bool avx2Allowed();
+
 // Samples the rows of one band in turn, each row giving the same bytes as sampleRow() with the
 // band's coordinates for that row. When the band's texture coordinates follow the target's
 // axes (u along rows, v down columns), bilinear filtering separates: the horizontal taps and
@@ -98,11 +112,6 @@ class RowSampler {
     // Samples target row y (it may lie outside the band, for neighbourhoods). The result points
     // into the texture or into `scratch` (4 × count bytes).
     const uint8_t* row(long y, uint8_t* scratch);
-
-    // Lets the sampler use the machine's vector instructions (the default where it has them)
-    // or keeps it to portable code, which gives the same bytes; for comparing the two. Returns
-    // the previous setting.
-    static bool allowVectorCode(bool allowed);
 
   private:
     struct Filtered {

@@ -67,9 +67,11 @@ void expectSameRows(const BoundTexture& texture, const FragmentBand& b, size_t p
 
 class SeparableSampling : public testing::TestWithParam<bool> {
   protected:
-    void SetUp() override { previous_ = RowSampler::allowVectorCode(GetParam()); }
-    void TearDown() override { RowSampler::allowVectorCode(previous_); }
-    bool previous_ = true;
+    void SetUp() override {
+        previous_ = setCodePaths(GetParam() ? CodePaths::All : CodePaths::Portable);
+    }
+    void TearDown() override { setCodePaths(previous_); }
+    CodePaths previous_ = CodePaths::All;
 };
 
 TEST_P(SeparableSampling, ScaledRowsMatchThePerPixelSamplerOnAnySize) {

@@ -152,7 +152,6 @@ __attribute__((target("avx2"))) size_t lookupRowAvx2(const uint8_t* texels,
     return i;
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 void lookupRow(const uint8_t* texels, gpu::PixelFormat sourceFormat, const uint32_t* cube,
@@ -160,7 +159,7 @@ void lookupRow(const uint8_t* texels, gpu::PixelFormat sourceFormat, const uint3
     const auto order = gpu::cpu::channelOrder(sourceFormat);
     size_t done = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) done = lookupRowAvx2(texels, order, cube, count, out);
+    if (gpu::cpu::avx2Allowed()) done = lookupRowAvx2(texels, order, cube, count, out);
 #endif
     lookupRowPortable(texels + done * 4, order, cube, count - done, out + done);
 }
