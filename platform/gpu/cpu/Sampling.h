@@ -46,12 +46,23 @@ inline const uint8_t* alignedRow(const BoundTexture& texture, double u, double v
     const long x0 = long(fx0), y = std::clamp(long(fy), 0L, maxY);
     const uint8_t* row = texture.data + size_t(y) * texture.bytesPerRow;
     if (step > 0 && x0 >= 0 && x0 + long(count) - 1 <= maxX) return row + x0 * 4;
+    // Samples left of the texture repeat its first texel, those right of it its last; the
+    // ones in between are a straight or a reversed run of texels.
     auto* out = reinterpret_cast<uint32_t*>(scratch);
-    const long dx = long(step);
-    for (size_t i = 0; i < count; ++i) {
-        long x = std::clamp(x0 + long(i) * dx, 0L, maxX);
-        std::memcpy(out + i, row + x * 4, 4);
+    const long dx = long(step), n = long(count);
+    uint32_t first, last;
+    std::memcpy(&first, row, 4);
+    std::memcpy(&last, row + maxX * 4, 4);
+    // Sample i reads texel x0 + i·dx: inside for i in [from, to).
+    const long from = std::clamp(dx > 0 ? -x0 : x0 - maxX, 0L, n);
+    const long to = std::clamp(dx > 0 ? maxX - x0 + 1 : x0 + 1, from, n);
+    std::fill(out, out + from, dx > 0 ? first : last);
+    if (dx > 0) {
+        std::memcpy(out + from, row + (x0 + from) * 4, size_t(to - from) * 4);
+    } else {
+        for (long i = from; i < to; ++i) std::memcpy(out + i, row + (x0 - i) * 4, 4);
     }
+    std::fill(out + to, out + n, dx > 0 ? last : first);
     return scratch;
 }
 }  // namespace detail

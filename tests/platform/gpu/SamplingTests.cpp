@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -143,6 +144,28 @@ INSTANTIATE_TEST_SUITE_P(VectorCode, SeparableSampling, testing::Bool(),
                          [](const testing::TestParamInfo<bool>& info) {
                              return info.param ? "Allowed" : "Portable";
                          });
+
+TEST(WholeTexelSampling, ShiftedRowsRepeatTheEdgeTexelsInEitherDirection) {
+    for (size_t width : {size_t(1), size_t(2), size_t(9)}) {
+        Texture t(width, 3, 4, uint32_t(width));
+        const long maxX = long(width) - 1;
+        for (long step : {1L, -1L})
+            for (long x0 = -14; x0 <= long(width) + 13; ++x0)
+                for (size_t count : {size_t(1), size_t(5), size_t(12), size_t(30)}) {
+                    const double w = double(width);
+                    std::vector<uint8_t> got(count * 4);
+                    const uint8_t* row = sampleRow(t.binding, (double(x0) + 0.5) / w, 1.5 / 3.0,
+                                                   double(step) / w, 0.0, count, got.data());
+                    for (size_t i = 0; i < count; ++i) {
+                        const long x = std::clamp(x0 + long(i) * step, 0L, maxX);
+                        const uint8_t* want = t.binding.data + t.binding.bytesPerRow + x * 4;
+                        ASSERT_EQ(std::memcmp(row + i * 4, want, 4), 0)
+                            << "width " << width << ", from " << x0 << " stepping " << step
+                            << ", sample " << i;
+                    }
+                }
+    }
+}
 
 TEST(RowSampler, CoordinatesThatTurnAcrossRowsUseThePerPixelSampler) {
     Texture t(19, 21, 4, 5);
