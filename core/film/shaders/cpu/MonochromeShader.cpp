@@ -108,27 +108,25 @@ void toneRowToTarget(const uint8_t* texels, size_t count, const GreyMix& mix,
     tone(texels, count, mix, lookup.pixel, reinterpret_cast<uint32_t*>(target));
 }
 
-// Writes grey values as opaque pixels; red, green and blue are equal, so the target's
-// channel order does not matter.
+// Sharpens one row of grey values and writes it to the target as opaque pixels; red, green and
+// blue are equal, so the target's channel order does not matter.
 HX_SHADER_CLONES
-void storeGrey(const uint8_t* grey, size_t count, uint8_t* target) {
+void sharpenRowToTarget(const uint8_t* up, const uint8_t* mid, const uint8_t* down, size_t count,
+                        int strength, uint8_t* target) {
     auto* out = reinterpret_cast<uint32_t*>(target);
-    for (size_t i = 0; i < count; ++i) out[i] = uint32_t(grey[i]) * 0x010101u | 0xff000000u;
-}
-
-HX_SHADER_CLONES
-void sharpenRow(const uint8_t* up, const uint8_t* mid, const uint8_t* down, size_t count,
-                int strength, uint8_t* out) {
     // Rows carry one extra pixel on each side; pixel i of the output is entry i + 1.
-    for (size_t i = 0; i < count; ++i)
-        out[i] = sharpen(mid[i + 1], mid[i], mid[i + 2], up[i + 1], down[i + 1], strength);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t grey =
+            sharpen(mid[i + 1], mid[i], mid[i + 2], up[i + 1], down[i + 1], strength);
+        out[i] = grey * 0x010101u | 0xff000000u;
+    }
 }
 
 }  // namespace
 
 void monochromeFragment(const ShaderBindings& b, const RenderTarget& target,
                         const FragmentBand& band) {
-    thread_local std::vector<uint8_t> texelScratch, greyScratch, outScratch;
+    thread_local std::vector<uint8_t> texelScratch, greyScratch;
     const size_t n = band.x1 - band.x0;
     const gpu::PixelFormat sourceFormat = b.fragmentTextures[kSource]
                                               ? b.fragmentTextures[kSource].format
@@ -149,7 +147,6 @@ void monochromeFragment(const ShaderBindings& b, const RenderTarget& target,
     // Three toned rows (above, this, below), each one pixel wider on both sides.
     const size_t width = n + 2;
     uint8_t* rows = scratch(greyScratch, width * 3);
-    uint8_t* out = scratch(outScratch, n);
     uint8_t* ring[3] = {rows, rows + width, rows + 2 * width};
     SourceRows sourceRows(b, band, 1, width);
     auto tone = [&](long y, uint8_t* dest) {
@@ -159,8 +156,7 @@ void monochromeFragment(const ShaderBindings& b, const RenderTarget& target,
     tone(long(band.y0), ring[1]);
     for (size_t y = band.y0; y < band.y1; ++y) {
         tone(long(y) + 1, ring[2]);
-        sharpenRow(ring[0], ring[1], ring[2], n, strength, out);
-        storeGrey(out, n, target.row(y) + band.x0 * 4);
+        sharpenRowToTarget(ring[0], ring[1], ring[2], n, strength, target.row(y) + band.x0 * 4);
         std::rotate(ring, ring + 1, ring + 3);
     }
 }
