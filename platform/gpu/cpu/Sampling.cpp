@@ -125,6 +125,39 @@ __attribute__((target("avx2"))) size_t blendAvx2(const uint16_t* top, const uint
 
 }  // namespace
 
+std::shared_ptr<const RowSampler::Taps> RowSampler::taps(size_t width, double u, double du,
+                                                         size_t count) {
+    // Every band of a draw, and every draw at one size, has the same taps: keep the last ones.
+    thread_local std::shared_ptr<const Taps> last;
+    if (last && last->width == width && last->u == u && last->du == du && last->count == count)
+        return last;
+    auto t = std::make_shared<Taps>();
+    t->width = width;
+    t->u = u;
+    t->du = du;
+    t->count = count;
+    t->left.resize(count);
+    t->weight.resize(count);
+    const double w = double(width);
+    const long maxX = long(width) - 1;
+    bool fastSeen = false, fastEnded = false, contiguous = true;
+    for (size_t i = 0; i < count; ++i) {
+        const double sx = std::clamp((u + double(i) * du) * w - 0.5, 0.0, double(maxX));
+        const long x0 = long(sx);
+        const uint32_t wx = uint32_t((sx - double(x0)) * 256.0 + 0.5);
+        t->left[i] = uint32_t(x0);
+        t->weight[i] = (256 - wx) | wx << 16;
+        const bool fast = x0 + 1 <= maxX;
+        if (fast && !fastSeen) fastSeen = true, t->fastBegin = i;
+        if (fast && fastEnded) contiguous = false;
+        if (!fast && fastSeen && !fastEnded) fastEnded = true, t->fastEnd = i;
+    }
+    if (fastSeen && !fastEnded) t->fastEnd = count;
+    if (!fastSeen || !contiguous) t->fastBegin = t->fastEnd = 0;
+    last = t;
+    return t;
+}
+
 RowSampler::RowSampler(const BoundTexture& texture, const FragmentBand& band, size_t pad,
                        size_t count)
     : texture_(texture), band_(band), x_(double(band.x0) - double(pad)), count_(count) {
@@ -132,25 +165,7 @@ RowSampler::RowSampler(const BoundTexture& texture, const FragmentBand& band, si
                  band.dudy == 0.0 && count > 0 && codePaths() != CodePaths::PerPixel;
     if (!separable_) return;
     // u does not change from row to row, so the horizontal taps are those of any row.
-    const double u = band.u(x_, double(band.y0)), du = band.dudx;
-    const double w = double(texture.width);
-    const long maxX = long(texture.width) - 1;
-    left_.resize(count);
-    weight_.resize(count);
-    bool fastSeen = false, fastEnded = false, contiguous = true;
-    for (size_t i = 0; i < count; ++i) {
-        const double sx = std::clamp((u + double(i) * du) * w - 0.5, 0.0, double(maxX));
-        const long x0 = long(sx);
-        const uint32_t wx = uint32_t((sx - double(x0)) * 256.0 + 0.5);
-        left_[i] = uint32_t(x0);
-        weight_[i] = (256 - wx) | wx << 16;
-        const bool fast = x0 + 1 <= maxX;
-        if (fast && !fastSeen) fastSeen = true, fastBegin_ = i;
-        if (fast && fastEnded) contiguous = false;
-        if (!fast && fastSeen && !fastEnded) fastEnded = true, fastEnd_ = i;
-    }
-    if (fastSeen && !fastEnded) fastEnd_ = count;
-    if (!fastSeen || !contiguous) fastBegin_ = fastEnd_ = 0;
+    taps_ = taps(texture.width, band.u(x_, double(band.y0)), band.dudx, count);
     for (auto& r : rows_) r.values.resize(count * 4);
 }
 
@@ -162,13 +177,14 @@ const uint16_t* RowSampler::filtered(long sourceRow, long alsoNeeded) {
     const uint8_t* row = texture_.data + size_t(sourceRow) * texture_.bytesPerRow;
     const long maxX = long(texture_.width) - 1;
     uint16_t* out = slot.values.data();
-    size_t fastFrom = fastBegin_;
+    const Taps& t = *taps_;
+    size_t fastFrom = t.fastBegin;
 #if defined(__x86_64__)
     if (avx2Allowed())
-        fastFrom = filterAvx2(row, left_.data(), weight_.data(), fastBegin_, fastEnd_, out);
+        fastFrom = filterAvx2(row, t.left.data(), t.weight.data(), t.fastBegin, t.fastEnd, out);
 #endif
-    filterPortable(row, left_.data(), weight_.data(), maxX, 0, fastBegin_, out);
-    filterPortable(row, left_.data(), weight_.data(), maxX, fastFrom, count_, out);
+    filterPortable(row, t.left.data(), t.weight.data(), maxX, 0, t.fastBegin, out);
+    filterPortable(row, t.left.data(), t.weight.data(), maxX, fastFrom, count_, out);
     return out;
 }
 

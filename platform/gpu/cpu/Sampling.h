@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "platform/gpu/cpu/ShaderABI.h"
@@ -138,11 +139,16 @@ class RowSampler {
     double x_ = 0;  // target x of the first sample
     size_t count_ = 0;
     bool separable_ = false;
-    // Per sample: left texel, weight of the right texel (0..256); samples [fastBegin_,
-    // fastEnd_) have their right texel directly after the left one.
-    std::vector<uint32_t> left_;
-    std::vector<uint32_t> weight_;
-    size_t fastBegin_ = 0, fastEnd_ = 0;
+    // Per sample: left texel, weights of the left and the right texel (16 bits each, summing
+    // to 256); samples [fastBegin, fastEnd) have their right texel directly after the left.
+    struct Taps {
+        size_t width = 0, count = 0;
+        double u = 0, du = 0;
+        std::vector<uint32_t> left, weight;
+        size_t fastBegin = 0, fastEnd = 0;
+    };
+    static std::shared_ptr<const Taps> taps(size_t width, double u, double du, size_t count);
+    std::shared_ptr<const Taps> taps_;
     Filtered rows_[2];
 };
 
