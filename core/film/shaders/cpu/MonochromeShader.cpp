@@ -1,10 +1,6 @@
 // The monochrome main pass: grey mix, tone table, optional sharpening after the tone table.
 // Red, green and blue of the output are always equal, so any one byte of a pixel is its grey.
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "core/film/shaders/cpu/FilmShaders.h"
 #include "core/film/shaders/cpu/ShaderCommon.h"
 
@@ -52,21 +48,12 @@ template <typename Out>
 __attribute__((target("avx2"))) size_t toneAvx2(const uint8_t* texels, size_t count,
                                                 const GreyMix& mix, const uint32_t* lookup,
                                                 Out* out) {
-    const __m256i lowBytes = _mm256_set1_epi32(0x00ff00ff);
-    // Channels 0 and 2 pair with weights 0 and 2, channels 1 and 3 with weight 1 and nothing.
-    const __m256i evenWeights =
-        _mm256_set1_epi32(int32_t(uint32_t(uint16_t(mix.w[0])) | uint32_t(mix.w[2]) << 16));
-    const __m256i oddWeights = _mm256_set1_epi32(int32_t(uint16_t(mix.w[1])));
-    const __m256i round = _mm256_set1_epi32(8192);
     const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(255);
     const int* entries = reinterpret_cast<const int*>(lookup);
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
         const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels + i * 4));
-        const __m256i even = _mm256_madd_epi16(_mm256_and_si256(px, lowBytes), evenWeights);
-        const __m256i odd =
-            _mm256_madd_epi16(_mm256_and_si256(_mm256_srli_epi32(px, 8), lowBytes), oddWeights);
-        __m256i v = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(even, odd), round), 14);
+        __m256i v = greyAvx2(px, mix);
         if (mix.clamps) v = _mm256_min_epi32(_mm256_max_epi32(v, zero), top);
         const __m256i toned = _mm256_i32gather_epi32(entries, v, 4);
         if constexpr (sizeof(Out) == 4) {
@@ -89,8 +76,7 @@ void tone(const uint8_t* texels, size_t count, const GreyMix& mix, const uint32_
           Out* out) {
     size_t done = 0;
 #if defined(__x86_64__)
-    const auto fits = [](int32_t w) { return w >= -32768 && w <= 32767; };
-    if (gpu::cpu::avx2Allowed() && fits(mix.w[0]) && fits(mix.w[1]) && fits(mix.w[2]))
+    if (gpu::cpu::avx2Allowed() && mix.fitsSixteenBits())
         done = toneAvx2(texels, count, mix, lookup, out);
 #endif
     tonePortable(texels + done * 4, count - done, mix, lookup, out + done);
