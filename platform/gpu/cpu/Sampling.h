@@ -1,6 +1,7 @@
 #pragma once
 // Texture reads for CPU shaders: bilinear filtering with clamped edges, with a fast path for
-// the common case where target pixels land exactly on source texels.
+// the common case where target pixels land exactly on source texels, and a row sampler that
+// filters whole bands of a scaled draw at once with the same results.
 
 #include <algorithm>
 #include <cmath>
@@ -100,7 +101,7 @@ inline const uint8_t* sampleRow(const BoundTexture& texture, double u, double v,
 // Which of the CPU backend's shading shortcuts run. Every setting gives the same bytes; the
 // narrower ones exist to compare the shortcuts with the plain code.
 enum class CodePaths {
-    All,       // vector instructions where the machine has them, separable filtering
+    All,       // hand-written vector code where the machine has AVX2, separable filtering
     Portable,  // no hand-written vector code
     PerPixel,  // no hand-written vector code, and every sample filtered on its own by
                // sampleRow()
