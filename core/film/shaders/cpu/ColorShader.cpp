@@ -81,14 +81,16 @@ struct ColorLanes {
 
 // Cube entry below each level and the weights towards the entry above, as in CubeAxis.
 HX_AVX2 AxisLanes axisLanes(__m256i v) {
-    const __m256i divide255 = _mm256_set1_epi32(0x8081);  // (x · 0x8081) >> 23 = x / 255
+    // (x · 0x8081) >> 23 = x / 255 for the 16-bit x here; the high half of the product comes
+    // from one 16-bit multiply, the upper 16 bits of each word being zero.
+    const __m256i divide255 = _mm256_set1_epi32(0x8081);
     const __m256i scaled = _mm256_sub_epi32(_mm256_slli_epi32(v, 6), v);  // v · 63
-    __m256i index = _mm256_srli_epi32(_mm256_mullo_epi32(scaled, divide255), 23);
+    __m256i index = _mm256_srli_epi32(_mm256_mulhi_epu16(scaled, divide255), 7);
     index = _mm256_min_epi32(index, _mm256_set1_epi32(kCubeSize - 2));
     const __m256i below = _mm256_sub_epi32(_mm256_slli_epi32(index, 8), index);  // index · 255
     const __m256i fraction = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(scaled, below), 8),
                                               _mm256_set1_epi32(127));
-    const __m256i weight = _mm256_srli_epi32(_mm256_mullo_epi32(fraction, divide255), 23);
+    const __m256i weight = _mm256_srli_epi32(_mm256_mulhi_epu16(fraction, divide255), 7);
     const __m256i both = _mm256_or_si256(weight, _mm256_slli_epi32(weight, 16));
     return {index, both, _mm256_sub_epi16(_mm256_set1_epi32(0x01000100), both)};
 }
@@ -152,7 +154,6 @@ __attribute__((target("avx2"))) size_t lookupRowAvx2(const uint8_t* texels,
     return i;
 }
 
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 void lookupRow(const uint8_t* texels, gpu::PixelFormat sourceFormat, const uint32_t* cube,
@@ -160,7 +161,7 @@ void lookupRow(const uint8_t* texels, gpu::PixelFormat sourceFormat, const uint3
     const auto order = gpu::cpu::channelOrder(sourceFormat);
     size_t done = 0;
 #if defined(__x86_64__)
-    if (kHasAvx2) done = lookupRowAvx2(texels, order, cube, count, out);
+    if (gpu::cpu::avx2Allowed()) done = lookupRowAvx2(texels, order, cube, count, out);
 #endif
     lookupRowPortable(texels + done * 4, order, cube, count - done, out + done);
 }
@@ -222,8 +223,9 @@ void colorFragment(const ShaderBindings& b, const RenderTarget& target, const Fr
     const size_t width = n + 2 * pad;
     uint8_t* texels = scratch(texelScratch, width * 4);
 
+    SourceRows sourceRows(b, band, pad, width);
     auto look = [&](long y, uint32_t* dest) {
-        const uint8_t* row = sourceRow(b, band, y, pad, width, texels);
+        const uint8_t* row = sourceRows.row(y, texels);
         if (usableLookup)
             lookupRow(row, sourceFormat, cube, width, dest);
         else

@@ -11,6 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "platform/gpu/cpu/Sampling.h"
 #include "platform/gpu/cpu/ShaderABI.h"
 #include "resources/shaders/ShaderTypes.h"
@@ -49,11 +53,35 @@ struct GreyMix {
         w[order.b] = q(mix.b);
         clamps = w[0] < 0 || w[1] < 0 || w[2] < 0 || w[0] + w[1] + w[2] > 16384;
     }
+    // Whether the weights fit signed 16 bits, as the vector code needs.
+    bool fitsSixteenBits() const {
+        for (int i = 0; i < 3; ++i)
+            if (w[i] < -32768 || w[i] > 32767) return false;
+        return true;
+    }
     uint8_t apply(const uint8_t* texel) const {
         int32_t v = (w[0] * texel[0] + w[1] * texel[1] + w[2] * texel[2] + 8192) >> 14;
         return uint8_t(std::clamp(v, 0, 255));
     }
 };
+
+#if defined(__x86_64__)
+// The grey mix of eight 4-byte texels before clamping, as 16-bit multiply-adds: the same integer
+// sums as GreyMix::apply. Needs mix.fitsSixteenBits().
+__attribute__((target("avx2"), always_inline)) inline __m256i greyAvx2(__m256i texels,
+                                                                       const GreyMix& mix) {
+    const __m256i lowBytes = _mm256_set1_epi32(0x00ff00ff);
+    // Channels 0 and 2 pair with weights 0 and 2, channels 1 and 3 with weight 1 and nothing.
+    const __m256i evenWeights =
+        _mm256_set1_epi32(int32_t(uint32_t(uint16_t(mix.w[0])) | uint32_t(mix.w[2]) << 16));
+    const __m256i oddWeights = _mm256_set1_epi32(int32_t(uint16_t(mix.w[1])));
+    const __m256i even = _mm256_madd_epi16(_mm256_and_si256(texels, lowBytes), evenWeights);
+    const __m256i odd =
+        _mm256_madd_epi16(_mm256_and_si256(_mm256_srli_epi32(texels, 8), lowBytes), oddWeights);
+    return _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(even, odd), _mm256_set1_epi32(8192)),
+                             14);
+}
+#endif
 
 // The 256-entry tone table bound at fragment texture 1, or the identity when none is bound.
 struct ToneTable {
@@ -75,18 +103,25 @@ T* scratch(std::vector<T>& storage, size_t count) {
     return storage.data();
 }
 
-// Samples `count` source texels along target row y, starting `pad` pixels left of the band.
-inline const uint8_t* sourceRow(const ShaderBindings& b, const FragmentBand& band, long y,
-                                size_t pad, size_t count, uint8_t* scratchBytes) {
-    const BoundTexture& source = b.fragmentTextures[kSource];
-    if (!source) {
-        std::memset(scratchBytes, 0, count * 4);
+// Samples `count` source texels along target rows of one band, starting `pad` pixels left of
+// the band; black when no source is bound.
+class SourceRows {
+  public:
+    SourceRows(const ShaderBindings& b, const FragmentBand& band, size_t pad, size_t count)
+        : bound_(bool(b.fragmentTextures[kSource])),
+          count_(count),
+          sampler_(b.fragmentTextures[kSource], band, pad, count) {}
+    const uint8_t* row(long y, uint8_t* scratchBytes) {
+        if (bound_) return sampler_.row(y, scratchBytes);
+        std::memset(scratchBytes, 0, count_ * 4);
         return scratchBytes;
     }
-    const double x = double(band.x0) - double(pad);
-    return gpu::cpu::sampleRow(source, band.u(x, double(y)), band.v(x, double(y)), band.dudx,
-                               band.dvdx, count, scratchBytes);
-}
+
+  private:
+    bool bound_;
+    size_t count_;
+    gpu::cpu::RowSampler sampler_;
+};
 
 // Applies `3 × 3` Laplacian sharpening to one channel: c + s·(4c − left − right − up − down).
 // `strength` is in 8.8 fixed point.

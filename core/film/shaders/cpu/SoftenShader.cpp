@@ -16,13 +16,41 @@ constexpr int kTaps = 2 * kRadius + 1;
 constexpr uint32_t kKernel[kTaps] = {1, 18, 221, 991, 1634, 991, 221, 18, 1};
 
 HX_SHADER_CLONES
-void greyRow(const uint8_t* texels, size_t count, const GreyMix& mix, uint8_t* out) {
+void greyRowPortable(const uint8_t* texels, size_t count, const GreyMix& mix, uint8_t* out) {
     const int32_t w0 = mix.w[0], w1 = mix.w[1], w2 = mix.w[2];
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* t = texels + i * 4;
         int32_t v = (w0 * t[0] + w1 * t[1] + w2 * t[2] + 8192) >> 14;
         out[i] = uint8_t(std::clamp(v, 0, 255));
     }
+}
+
+#if defined(__x86_64__)
+// Eight texels at a time; returns how many it did.
+__attribute__((target("avx2"))) size_t greyRowAvx2(const uint8_t* texels, size_t count,
+                                                   const GreyMix& mix, uint8_t* out) {
+    const __m256i zero = _mm256_setzero_si256();
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels + i * 4));
+        // Saturating packs clamp to 0..255; four bytes land at the start of each half.
+        const __m256i grey = _mm256_packus_epi16(_mm256_packs_epi32(greyAvx2(px, mix), zero), zero);
+        const uint32_t lo = uint32_t(_mm256_cvtsi256_si32(grey));
+        const uint32_t hi = uint32_t(_mm256_extract_epi32(grey, 4));
+        std::memcpy(out + i, &lo, 4);
+        std::memcpy(out + i + 4, &hi, 4);
+    }
+    return i;
+}
+#endif
+
+void greyRow(const uint8_t* texels, size_t count, const GreyMix& mix, uint8_t* out) {
+    size_t done = 0;
+#if defined(__x86_64__)
+    if (gpu::cpu::avx2Allowed() && mix.fitsSixteenBits())
+        done = greyRowAvx2(texels, count, mix, out);
+#endif
+    greyRowPortable(texels + done * 4, count - done, mix, out + done);
 }
 
 // Horizontal taps; the result is grey × 256 (16 bits). `grey` has kRadius extra on each side.
@@ -63,8 +91,9 @@ void softenFragment(const ShaderBindings& b, const RenderTarget& target, const F
     uint16_t* ring[kTaps];
     for (int k = 0; k < kTaps; ++k) ring[k] = storage + size_t(k) * n;
 
+    SourceRows sourceRows(b, band, kRadius, width);
     auto blurredRow = [&](long y, uint16_t* dest) {
-        greyRow(sourceRow(b, band, y, kRadius, width, texels), width, mix, grey);
+        greyRow(sourceRows.row(y, texels), width, mix, grey);
         blurRowHorizontal(grey, n, dest);
     };
     for (int k = 0; k < kTaps - 1; ++k) blurredRow(long(band.y0) - kRadius + k, ring[k + 1]);
