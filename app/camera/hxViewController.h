@@ -118,6 +118,13 @@ class hxViewController : public UIViewController,
     void onTimer();
     void updateLaunchVol();
     void volumeChanged(const Notification& notification);
+    // Start-up: the button's touch-up-inside and touch-down actions and the long press (step
+    // 13); the hardware keys by system version (step 20).
+    void wireShutter();
+    void setupHardwareShutter();
+    // Whether a press may take a photo now: the camera screen in front, its session running
+    // with a camera.
+    bool shutterAvailable();
 
     // ---- photo processing and metadata (app/capture/+Processing); run on the photo output's
     // queue, synchronously in the capture callback
@@ -347,6 +354,11 @@ class hxViewController : public UIViewController,
     void configureExposureBias();
     // Where the device's key-value notifications land, on the main thread.
     void observeValueForKeyPath(const std::string& keyPath, bool value);
+    // +Shutter
+    // Observes the system volume's announcement of that name with volumeChanged.
+    void observeVolume(const char* name);
+    // The target the review timer is grouped under.
+    const void* reviewTimerTarget() const;
     // +Preview
     void drawPreviewFrame(MTKView& view);
     // +Settings: the values last read from or written to the store, so a save writes only
