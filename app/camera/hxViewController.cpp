@@ -25,6 +25,7 @@ hxViewController::hxViewController()
 }
 
 hxViewController::~hxViewController() {
+    closeShotGate();
     *alive_ = false;
     if (metalView) metalView->setDelegate(nullptr);
     if (_videoDataOutput) _videoDataOutput->setSampleBufferDelegate(nullptr, nullptr);

@@ -260,6 +260,12 @@ class hxViewController : public UIViewController,
     std::atomic<bool> _process{false};    // a photo is being rendered
     std::atomic<int> _processcounter{0};  // saves pending
     std::shared_ptr<UILongPressGestureRecognizer> _longPress;
+    // What each capture's delegate reaches the controller through; closed first thing on
+    // destruction, waiting for a photo being handed over, so that a photo arriving later is
+    // dropped instead of reaching a controller that is gone.
+    struct ShotGate;
+    std::shared_ptr<ShotGate> shotGate_;
+    void closeShotGate();
     float _volume = -1;  // reference volume of the volume-button shutter; -1 without one
 
     // ---- saving: the application's album ("Halidex Camera"); null when album saving is off or

@@ -8,6 +8,7 @@
 // main queue.
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "app/camera/hxViewController.h"
@@ -53,7 +54,50 @@ void applyFlashTable(capture::CapturePhotoSettings& settings, int32_t flash) {
     }
 }
 
+// Whether the controller that handed out this flag still lives.
+bool living(const std::weak_ptr<bool>& alive) {
+    auto flag = alive.lock();
+    return flag && *flag;
+}
+
 }  // namespace
+
+struct hxViewController::ShotGate {
+    std::mutex mutex;
+    hxViewController* owner = nullptr;
+};
+
+namespace {
+
+// The delegate of one capture: hands the photo to the controller while its gate is open, then
+// goes (the photo output calls it exactly once).
+class ShotDelegate : public capture::CapturePhotoCaptureDelegate {
+  public:
+    explicit ShotDelegate(std::shared_ptr<hxViewController::ShotGate> gate)
+        : gate_(std::move(gate)) {}
+
+    void captureOutputDidFinishProcessingPhoto(
+        capture::CapturePhotoOutput& output, const capture::CapturePhotoRef& photo,
+        const std::optional<capture::CaptureError>& error) override {
+        {
+            std::lock_guard lock(gate_->mutex);
+            if (gate_->owner)
+                gate_->owner->captureOutputDidFinishProcessingPhoto(output, photo, error);
+        }
+        delete this;
+    }
+
+  private:
+    std::shared_ptr<hxViewController::ShotGate> gate_;
+};
+
+}  // namespace
+
+void hxViewController::closeShotGate() {
+    if (!shotGate_) return;
+    std::lock_guard lock(shotGate_->mutex);
+    shotGate_->owner = nullptr;
+}
 
 // ---- wiring
 
@@ -89,7 +133,7 @@ void hxViewController::setupHardwareShutter() {
         std::weak_ptr<bool> alive = alive_;
         _captureInteraction = capture::CaptureEventInteraction::initWithEventHandler(
             [this, alive](const capture::CaptureEvent& event) {
-                if (alive.lock() && event.phase() == capture::AVCaptureEventPhaseBegan)
+                if (living(alive) && event.phase() == capture::AVCaptureEventPhaseBegan)
                     shutter(nullptr);
             });
         return;
@@ -111,7 +155,7 @@ void hxViewController::observeVolume(const char* name) {
     std::weak_ptr<bool> alive = alive_;
     NotificationCenter::defaultCenter().addObserverForName(
         name, nullptr, &DispatchQueue::main(), [this, alive](const Notification& notification) {
-            if (alive.lock()) volumeChanged(notification);
+            if (living(alive)) volumeChanged(notification);
         });
 }
 
@@ -167,7 +211,11 @@ void hxViewController::shutter(UIControl*) {
                static_cast<int64_t>(capture::kCVPixelFormatType_32BGRA));
     auto settings = capture::CapturePhotoSettings::photoSettingsWithFormat(format);
     if (_hasFlash) applyFlashTable(*settings, _currentFlash);
-    _photoOutput->capturePhotoWithSettings(settings, this);
+    if (!shotGate_) {
+        shotGate_ = std::make_shared<ShotGate>();
+        shotGate_->owner = this;
+    }
+    _photoOutput->capturePhotoWithSettings(settings, new ShotDelegate(shotGate_));
 }
 
 // ---- the photo
@@ -180,7 +228,7 @@ void hxViewController::captureOutputDidFinishProcessingPhoto(
         hxLog("capture failed: %s", why.c_str());
         std::weak_ptr<bool> alive = alive_;
         DispatchQueue::main().async([this, alive] {
-            if (!alive.lock()) return;
+            if (!living(alive)) return;
             if (_hud) _hud->setHidden(true);
             if (_indicator) _indicator->stopAnimating();
             _process = false;
@@ -208,7 +256,7 @@ const void* hxViewController::reviewTimerTarget() const {
 void hxViewController::autoReview(const image::ImageRef& picture) {
     std::weak_ptr<bool> alive = alive_;
     DispatchQueue::main().async([this, alive, picture] {
-        if (!alive.lock() || _autoreviewTime <= 0 || !_resultView) return;
+        if (!living(alive) || _autoreviewTime <= 0 || !_resultView) return;
         _resultView->setImage(UIImage::imageWithCGImage(picture));
         _resultView->setHidden(false);
         _resultView->setNeedsDisplay();
@@ -216,7 +264,7 @@ void hxViewController::autoReview(const image::ImageRef& picture) {
         RunLoop::main().postAfter(
             _autoreviewTime,
             [this, alive] {
-                if (alive.lock()) onTimer();
+                if (living(alive)) onTimer();
             },
             reviewTimerTarget());
     });
@@ -225,7 +273,7 @@ void hxViewController::autoReview(const image::ImageRef& picture) {
 void hxViewController::onTimer() {
     std::weak_ptr<bool> alive = alive_;
     DispatchQueue::main().async([this, alive] {
-        if (!alive.lock() || !_resultView) return;
+        if (!living(alive) || !_resultView) return;
         _resultView->setImage(nullptr);
         _resultView->setHidden(true);
     });
