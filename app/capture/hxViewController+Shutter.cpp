@@ -69,26 +69,61 @@ struct hxViewController::ShotGate {
 
 namespace {
 
+// Releases the busy state of a capture that brought no photo, so that the shutter works again.
+void releaseAfterFailure(hxViewController& camera,
+                         const std::optional<capture::CaptureError>& error,
+                         std::weak_ptr<bool> alive) {
+    const std::string why = error ? error->localizedDescription : "no photo";
+    hxLog("capture failed: %s", why.c_str());
+    DispatchQueue::main().async([&camera, alive] {
+        if (!living(alive)) return;
+        if (camera._hud) camera._hud->setHidden(true);
+        if (camera._indicator) camera._indicator->stopAnimating();
+        camera._process = false;
+    });
+}
+
+// Hands a photo to the processing variant for the film and format: a colour film (above 8) its
+// own, else HEIC when that is on, else JPEG or TIFF.
+void handOverPhoto(hxViewController& camera, const capture::CapturePhotoRef& photo, int32_t film,
+                   bool heic) {
+    if (film > 8)
+        camera.imageProcessColor(photo);
+    else if (heic)
+        camera.imageProcessHEIC(photo);
+    else
+        camera.imageProcess(photo);
+}
+
 // The delegate of one capture: hands the photo to the controller while its gate is open, then
-// goes (the photo output calls it exactly once).
+// goes (the photo output calls it exactly once). The film and the format are those of the press,
+// read on the main thread, so the photo queue reads no setting the main thread may be changing.
 class ShotDelegate : public capture::CapturePhotoCaptureDelegate {
   public:
-    explicit ShotDelegate(std::shared_ptr<hxViewController::ShotGate> gate)
-        : gate_(std::move(gate)) {}
+    ShotDelegate(std::shared_ptr<hxViewController::ShotGate> gate, std::weak_ptr<bool> alive,
+                 int32_t film, bool heic)
+        : gate_(std::move(gate)), alive_(std::move(alive)), film_(film), heic_(heic) {}
 
     void captureOutputDidFinishProcessingPhoto(
-        capture::CapturePhotoOutput& output, const capture::CapturePhotoRef& photo,
+        capture::CapturePhotoOutput&, const capture::CapturePhotoRef& photo,
         const std::optional<capture::CaptureError>& error) override {
         {
             std::lock_guard lock(gate_->mutex);
-            if (gate_->owner)
-                gate_->owner->captureOutputDidFinishProcessingPhoto(output, photo, error);
+            if (hxViewController* camera = gate_->owner) {
+                if (error || !photo || !photo->pixelBuffer())
+                    releaseAfterFailure(*camera, error, alive_);
+                else
+                    handOverPhoto(*camera, photo, film_, heic_);
+            }
         }
         delete this;
     }
 
   private:
     std::shared_ptr<hxViewController::ShotGate> gate_;
+    std::weak_ptr<bool> alive_;
+    int32_t film_;
+    bool heic_;
 };
 
 }  // namespace
@@ -215,7 +250,8 @@ void hxViewController::shutter(UIControl*) {
         shotGate_ = std::make_shared<ShotGate>();
         shotGate_->owner = this;
     }
-    _photoOutput->capturePhotoWithSettings(settings, new ShotDelegate(shotGate_));
+    _photoOutput->capturePhotoWithSettings(
+        settings, new ShotDelegate(shotGate_, alive_, _currentFilm, _heic));
 }
 
 // ---- the photo
@@ -223,26 +259,12 @@ void hxViewController::shutter(UIControl*) {
 void hxViewController::captureOutputDidFinishProcessingPhoto(
     capture::CapturePhotoOutput&, const capture::CapturePhotoRef& photo,
     const std::optional<capture::CaptureError>& error) {
-    if (error || !photo) {
-        const std::string why = error ? error->localizedDescription : "no photo";
-        hxLog("capture failed: %s", why.c_str());
-        std::weak_ptr<bool> alive = alive_;
-        DispatchQueue::main().async([this, alive] {
-            if (!living(alive)) return;
-            if (_hud) _hud->setHidden(true);
-            if (_indicator) _indicator->stopAnimating();
-            _process = false;
-        });
-        return;
-    }
-    // The film and the format as they are when the photo arrives; both change on the main
-    // thread only between captures while the busy display is up.
-    if (_currentFilm > 8)
-        imageProcessColor(photo);
-    else if (_heic)
-        imageProcessHEIC(photo);
+    // Shutter presses go through a per-capture delegate; this is the same hand-over for a photo
+    // delivered to the controller itself, with the settings as they are now.
+    if (error || !photo || !photo->pixelBuffer())
+        releaseAfterFailure(*this, error, alive_);
     else
-        imageProcess(photo);
+        handOverPhoto(*this, photo, _currentFilm, _heic);
 }
 
 // ---- auto review
