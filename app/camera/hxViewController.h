@@ -24,6 +24,7 @@
 
 #include "app/camera/hxLensSelect.h"
 #include "app/camera/hxOverlayView.h"
+#include "app/capture/ProcessingGate.h"
 #include "core/film/FilmRenderer.h"
 #include "core/film/RenderContract.h"
 #include "platform/capture/CaptureDevice.h"
@@ -380,6 +381,27 @@ class hxViewController : public UIViewController,
     uint64_t previewFramesDrawn_ = 0;
     uint64_t previewFramesDropped_ = 0;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+    // +Processing
+    // What a photo is processed with, as the main thread holds it when the photo arrives.
+    struct PhotoSettings {
+        int32_t film = 0;
+        int32_t frame = 1;
+        int64_t position = kPositionBack;
+        int64_t tempOrientation = 3;
+        bool tiff = false;
+        bool heic = false;
+        std::string model;
+        std::optional<Location> location;  // when geotagging applies
+    };
+    // Reads the settings on the main thread (waiting for it from the photo queue) and puts the
+    // film, frame and camera position into the renderer there.
+    PhotoSettings photoSettings();
+    PhotoSettings photoSettingsOnMain(bool withLocation);
+    // The three processing variants: `output` is the file kind the renderer reads back for.
+    void processPhoto(const capture::CapturePhotoRef& photo, film::PhotoOutput output);
+    // Last member: waits, when the controller goes, for the photo being processed.
+    ProcessingGate processingGate_;
 };
 
 }  // namespace hx::app
