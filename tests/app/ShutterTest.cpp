@@ -263,6 +263,31 @@ TEST_F(ShutterTest, NoCaptureOnAPhoneWithoutCameras) {
     EXPECT_TRUE(c._hud->isHidden());
 }
 
+// ---- the photo
+
+TEST_F(ShutterTest, APressedShutterHandsThePhotoToProcessingAndTheShutterIsReadyAgain) {
+    launch();
+    auto& c = camera();
+    c._autoreviewTime = 0.3f;
+    c.shutter(nullptr);
+    ASSERT_TRUE(c._process.load());
+    EXPECT_FALSE(c._hud->isHidden());
+    // Rendered: the busy state is released, one save is pending, the picture is reviewed.
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return !c._process.load(); }, 60));
+    advance(0.01);
+    EXPECT_TRUE(c._hud->isHidden());
+    EXPECT_FALSE(c._indicator->isAnimating());
+    EXPECT_FALSE(c._resultView->isHidden());
+    ASSERT_TRUE(c._resultView->image());
+    advance(0.35);
+    EXPECT_TRUE(c._resultView->isHidden());
+    // The shutter takes the next photo while the first may still be saving.
+    c.shutter(nullptr);
+    EXPECT_TRUE(c._process.load());
+    EXPECT_TRUE(RunLoop::main().runUntil([&] { return !c._process.load(); }, 60));
+    EXPECT_FALSE(log_.contains("capture failed"));
+}
+
 // ---- auto review
 
 image::ImageRef greyPicture() {
