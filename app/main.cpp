@@ -24,9 +24,9 @@
 #include "app/camera/hxAppDelegate.h"
 #include "app/shell/CameraScript.h"
 #include "app/shell/CommandLine.h"
+#include "app/shell/HardwareKeys.h"
 #include "app/shell/ScriptRunner.h"
 #include "app/shell/SingleInstance.h"
-#include "platform/capture/CaptureEventInteraction.h"
 #include "platform/device/DeviceProfile.h"
 #include "platform/log/Log.h"
 #include "platform/motion/simulated/SimulatedAccelerometer.h"
@@ -94,9 +94,12 @@ int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
     host.setTiltHandler([](double x, double y) {
         SimulatedMotion::setAcceleration({x, y, 0});
     });
-    host.setCaptureButtonHandler([](bool pressed) {
-        capture::CaptureEventInteraction::deliverHardwareButtonPhase(
-            pressed ? capture::AVCaptureEventPhaseBegan : capture::AVCaptureEventPhaseEnded);
+    // The window's volume and capture keys take the same path as the script's key command.
+    host.setHardwareKeyHandler([](QtWindowHost::HardwareKey key, bool pressed) {
+        pressHardwareKey(key == QtWindowHost::HardwareKey::VolumeUp     ? HardwareKey::VolumeUp
+                         : key == QtWindowHost::HardwareKey::VolumeDown ? HardwareKey::VolumeDown
+                                                                        : HardwareKey::Capture,
+                         pressed);
     });
     host.show();
     int status = 0;

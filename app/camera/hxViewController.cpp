@@ -25,6 +25,7 @@ hxViewController::hxViewController()
 }
 
 hxViewController::~hxViewController() {
+    closeShotGate();
     *alive_ = false;
     if (metalView) metalView->setDelegate(nullptr);
     if (_videoDataOutput) _videoDataOutput->setSampleBufferDelegate(nullptr, nullptr);
@@ -83,7 +84,10 @@ void hxViewController::viewDidLoad() {
     applyFlash(_currentFlash);
     _process = false;
 
-    // 12-16. Controls, gestures and the view tree.
+    // 13. The shutter's actions and its long press.
+    wireShutter();
+
+    // 12, 14-16. Controls, gestures and the view tree.
     arrangeViews();
 
     // 17. Motion.
@@ -96,7 +100,7 @@ void hxViewController::viewDidLoad() {
     if (_overlayView) _overlayView->setMultipleTouchEnabled(true);
     if (metalView) metalView->setMultipleTouchEnabled(true);
     view()->setMultipleTouchEnabled(true);
-    setVolumeNotification();
+    setupHardwareShutter();
 
     // 21. Film state and the controls that show it.
     _inBack = false;

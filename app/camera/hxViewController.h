@@ -122,6 +122,13 @@ class hxViewController : public UIViewController,
     void onTimer();
     void updateLaunchVol();
     void volumeChanged(const Notification& notification);
+    // Start-up: the button's touch-up-inside and touch-down actions and the long press (step
+    // 13); the hardware keys by system version (step 20).
+    void wireShutter();
+    void setupHardwareShutter();
+    // Whether a press may take a photo now: the camera screen in front, its session running
+    // with a camera.
+    bool shutterAvailable();
 
     // ---- photo processing and metadata (app/capture/+Processing); run on the photo output's
     // queue, synchronously in the capture callback
@@ -257,6 +264,12 @@ class hxViewController : public UIViewController,
     std::atomic<bool> _process{false};    // a photo is being rendered
     std::atomic<int> _processcounter{0};  // saves pending
     std::shared_ptr<UILongPressGestureRecognizer> _longPress;
+    // What each capture's delegate reaches the controller through; closed first thing on
+    // destruction, waiting for a photo being handed over, so that a photo arriving later is
+    // dropped instead of reaching a controller that is gone.
+    struct ShotGate;
+    std::shared_ptr<ShotGate> shotGate_;
+    void closeShotGate();
     float _volume = -1;  // reference volume of the volume-button shutter; -1 without one
 
     // ---- saving: the application's album ("Halidex Camera"); null when album saving is off or
@@ -351,6 +364,11 @@ class hxViewController : public UIViewController,
     void configureExposureBias();
     // Where the device's key-value notifications land, on the main thread.
     void observeValueForKeyPath(const std::string& keyPath, bool value);
+    // +Shutter
+    // Observes the system volume's announcement of that name with volumeChanged.
+    void observeVolume(const char* name);
+    // The target the review timer is grouped under.
+    const void* reviewTimerTarget() const;
     // +Preview
     void drawPreviewFrame(MTKView& view);
     // +Settings: the values last read from or written to the store, so a save writes only

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QString>
 
-#include "platform/capture/CaptureEventInteraction.h"
+#include "app/shell/HardwareKeys.h"
 #include "platform/motion/simulated/SimulatedAccelerometer.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
@@ -38,15 +38,12 @@ bool isVisibleIn(const std::shared_ptr<UIView>& view, const UIWindow& window) {
     return true;
 }
 
-CGPoint lerp(CGPoint a, CGPoint b, double t) {
-    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+ScriptRunner::KeyHandler defaultKeyHandler() {
+    return [](HardwareKey key, bool pressed) { pressHardwareKey(key, pressed); };
 }
 
-void pressHardwareKey(HardwareKey key, bool pressed) {
-    auto button = key == HardwareKey::VolumeDown ? capture::CaptureEventButton::Secondary
-                                                 : capture::CaptureEventButton::Primary;
-    capture::CaptureEventInteraction::deliverHardwareButtonPhase(
-        pressed ? capture::AVCaptureEventPhaseBegan : capture::AVCaptureEventPhaseEnded, button);
+CGPoint lerp(CGPoint a, CGPoint b, double t) {
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
 }
 
 // The i-th of n equal parts of `total` seconds, whole nanoseconds chosen so that the parts add
@@ -92,11 +89,11 @@ ScriptRunner::ScriptRunner(Passkey, CameraScript script, std::shared_ptr<UIWindo
       window_(std::move(window)),
       target_(std::move(target)),
       clock_(clock),
-      keyHandler_(pressHardwareKey),
+      keyHandler_(defaultKeyHandler()),
       tiltHandler_([](Tilt tilt) { SimulatedMotion::setAcceleration(gravityFor(tilt)); }) {}
 
 void ScriptRunner::setKeyHandler(KeyHandler handler) {
-    keyHandler_ = handler ? std::move(handler) : KeyHandler(pressHardwareKey);
+    keyHandler_ = handler ? std::move(handler) : defaultKeyHandler();
 }
 
 void ScriptRunner::setTiltHandler(TiltHandler handler) {

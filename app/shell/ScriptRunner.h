@@ -75,8 +75,8 @@ class ScriptRunner : public std::enable_shared_from_this<ScriptRunner> {
                                               std::shared_ptr<ScriptTarget> target,
                                               ScriptClock clock);
 
-    // Replaces the hardware-key path (default: the capture event interactions, volume down as
-    // the secondary button, volume up and capture as the primary one).
+    // Replaces the hardware-key path (default: pressHardwareKey of HardwareKeys.h, the capture
+    // event interactions and, when none takes a press, the system volume).
     void setKeyHandler(KeyHandler handler);
     // Replaces the tilt path (default: the simulated accelerometer reads gravityFor(tilt)).
     void setTiltHandler(TiltHandler handler);

@@ -58,7 +58,26 @@ void NotificationCenter::removeObserver(ObserverToken token) {
     std::lock_guard wait(observer->running);
 }
 
+double Notification::numberValue(const std::string& key) const {
+    auto found = userInfo.find(key);
+    if (found == userInfo.end()) return 0;
+    const double* number = std::get_if<double>(&found->second);
+    return number ? *number : 0;
+}
+
+std::string Notification::textValue(const std::string& key) const {
+    auto found = userInfo.find(key);
+    if (found == userInfo.end()) return {};
+    const std::string* text = std::get_if<std::string>(&found->second);
+    return text ? *text : std::string();
+}
+
 void NotificationCenter::postNotificationName(const std::string& name, const void* object) {
+    postNotificationName(name, object, {});
+}
+
+void NotificationCenter::postNotificationName(const std::string& name, const void* object,
+                                              NotificationUserInfo userInfo) {
     std::vector<std::shared_ptr<Observer>> matching;
     {
         std::lock_guard lock(mutex_);
@@ -68,7 +87,7 @@ void NotificationCenter::postNotificationName(const std::string& name, const voi
             matching.push_back(observer);
         }
     }
-    Notification notification{name, object};
+    Notification notification{name, object, std::move(userInfo)};
     for (auto& observer : matching) {
         if (observer->queue)
             observer->queue->async([observer, notification] { observer->deliver(notification); });

@@ -14,14 +14,25 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <variant>
 
 namespace hx {
 
 class DispatchQueue;
 
+// Extra facts a notification carries, by key: a number or a text.
+using NotificationValue = std::variant<double, std::string>;
+using NotificationUserInfo = std::map<std::string, NotificationValue>;
+
 struct Notification {
     std::string name;
     const void* object = nullptr;  // the sender, compared by address only
+    NotificationUserInfo userInfo = {};
+
+    // The number under `key`; 0 when the entry is missing or is not a number.
+    double numberValue(const std::string& key) const;
+    // The text under `key`; empty when the entry is missing or is not a text.
+    std::string textValue(const std::string& key) const;
 };
 
 class NotificationCenter {
@@ -44,6 +55,9 @@ class NotificationCenter {
 
     // Delivers to every matching observer, in the order they registered.
     void postNotificationName(const std::string& name, const void* object = nullptr);
+    // The same, with user info that every observer receives.
+    void postNotificationName(const std::string& name, const void* object,
+                              NotificationUserInfo userInfo);
 
   private:
     struct Observer;

@@ -70,6 +70,20 @@ class QtWindowHost::Widget : public QWidget {
     double zoom() const { return zoom_; }
 
     std::function<void(bool)> captureHandler;
+    std::function<void(QtWindowHost::HardwareKey, bool)> hardwareKeyHandler;
+
+    // A hardware key pressed or released: the key-aware handler when there is one, else the
+    // capture button's.
+    void hardwareKey(int qtKey, bool pressed) {
+        if (hardwareKeyHandler) {
+            hardwareKeyHandler(qtKey == Qt::Key_VolumeUp     ? QtWindowHost::HardwareKey::VolumeUp
+                               : qtKey == Qt::Key_VolumeDown ? QtWindowHost::HardwareKey::VolumeDown
+                                                             : QtWindowHost::HardwareKey::Capture,
+                               pressed);
+        } else if (captureHandler) {
+            captureHandler(pressed);
+        }
+    }
     std::function<void(double, double)> tiltHandler;
 
     void pump() {
@@ -144,7 +158,7 @@ class QtWindowHost::Widget : public QWidget {
             case Qt::Key_VolumeUp:
             case Qt::Key_VolumeDown:
             case Qt::Key_Space:
-                if (captureHandler) captureHandler(true);
+                hardwareKey(event->key(), true);
                 break;
             case Qt::Key_Up:
                 tilt(0, -kTiltStep);
@@ -177,7 +191,7 @@ class QtWindowHost::Widget : public QWidget {
             case Qt::Key_VolumeUp:
             case Qt::Key_VolumeDown:
             case Qt::Key_Space:
-                if (captureHandler) captureHandler(false);
+                hardwareKey(event->key(), false);
                 pump();
                 break;
             default:
@@ -306,6 +320,10 @@ QtWindowHost::~QtWindowHost() = default;
 
 void QtWindowHost::setCaptureButtonHandler(std::function<void(bool)> handler) {
     widget_->captureHandler = std::move(handler);
+}
+
+void QtWindowHost::setHardwareKeyHandler(std::function<void(HardwareKey, bool)> handler) {
+    widget_->hardwareKeyHandler = std::move(handler);
 }
 
 void QtWindowHost::setTiltHandler(std::function<void(double, double)> handler) {

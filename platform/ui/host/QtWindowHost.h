@@ -30,6 +30,10 @@ class QtWindowHost {
 
     // The hardware capture button; `pressed` is true on press, false on release.
     void setCaptureButtonHandler(std::function<void(bool pressed)> handler);
+    // The same keys told apart (space is the capture key); when set, it takes the keys instead
+    // of the capture button's handler.
+    enum class HardwareKey { VolumeUp, VolumeDown, Capture };
+    void setHardwareKeyHandler(std::function<void(HardwareKey key, bool pressed)> handler);
     // The tilt asked for by the arrow keys, in g along x and y (z makes up the rest).
     void setTiltHandler(std::function<void(double x, double y)> handler);
     // Window zoom (window pixels per point); chosen to fit the monitor when not set.

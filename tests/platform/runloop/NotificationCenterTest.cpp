@@ -76,5 +76,34 @@ TEST_F(Notifications, PostsFromBackgroundThreadsReachEveryObserver) {
     EXPECT_EQ(received.load(), 200);
 }
 
+TEST_F(Notifications, UserInfoReachesEveryObserverAndMissingEntriesReadAsEmpty) {
+    NotificationCenter center;
+    std::vector<Notification> received;
+    center.addObserverForName("V", nullptr, nullptr,
+                              [&](const Notification& n) { received.push_back(n); });
+    center.addObserverForName("V", nullptr, &DispatchQueue::main(),
+                              [&](const Notification& n) { received.push_back(n); });
+    int sender = 0;
+    center.postNotificationName("V", &sender, {{"level", 0.25}, {"why", std::string("press")}});
+    loop().advance(0);
+    ASSERT_EQ(received.size(), 2u);
+    for (const Notification& n : received) {
+        EXPECT_EQ(n.object, &sender);
+        EXPECT_EQ(n.numberValue("level"), 0.25);
+        EXPECT_EQ(n.textValue("why"), "press");
+        // Missing, or of the other kind: zero and empty.
+        EXPECT_EQ(n.numberValue("why"), 0);
+        EXPECT_EQ(n.textValue("level"), "");
+        EXPECT_EQ(n.numberValue("absent"), 0);
+        EXPECT_EQ(n.textValue("absent"), "");
+    }
+    // A post without user info carries none.
+    center.postNotificationName("V");
+    loop().advance(0);
+    ASSERT_EQ(received.size(), 4u);
+    EXPECT_TRUE(received[2].userInfo.empty());
+    EXPECT_TRUE(received[3].userInfo.empty());
+}
+
 }  // namespace
 }  // namespace hx

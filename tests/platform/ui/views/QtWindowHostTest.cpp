@@ -126,6 +126,23 @@ TEST_F(QtWindowHostTest, KeysPressTheCaptureButtonAndTilt) {
     EXPECT_EQ(tilts, (std::vector<std::pair<double, double>>{{-1, 0}}));
 }
 
+TEST_F(QtWindowHostTest, TheKeyAwareHandlerTellsTheKeysApartAndTakesThemAlone) {
+    using Key = QtWindowHost::HardwareKey;
+    std::vector<std::pair<Key, bool>> keys;
+    int captureButton = 0;
+    host->setCaptureButtonHandler([&](bool) { ++captureButton; });
+    host->setHardwareKeyHandler([&](Key k, bool pressed) { keys.emplace_back(k, pressed); });
+    key(QEvent::KeyPress, Qt::Key_VolumeUp);
+    key(QEvent::KeyRelease, Qt::Key_VolumeUp);
+    key(QEvent::KeyPress, Qt::Key_VolumeDown);
+    key(QEvent::KeyPress, Qt::Key_Space);
+    EXPECT_EQ(keys, (std::vector<std::pair<Key, bool>>{{Key::VolumeUp, true},
+                                                       {Key::VolumeUp, false},
+                                                       {Key::VolumeDown, true},
+                                                       {Key::Capture, true}}));
+    EXPECT_EQ(captureButton, 0);
+}
+
 TEST_F(QtWindowHostTest, FocusLeavesTheApplicationActive) {
     auto& app = UIApplication::sharedApplication();
     app.becomeActive();
