@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the camera on the built-in simulated camera: a window when a display
 # answers, otherwise a headless script that takes a picture of the camera screen on every device
-# profile. Before that, a still from the back camera is rendered through every film and saved
-# into the library's album. Everything lands in OUT (out/). Only these programs are built, not
-# the tests: scripts/test.sh builds everything.
+# profile. Before that, the camera takes a few photos headless, through four films, into a
+# library of its own under OUT, and lists them. Everything lands in OUT (out/). Only these
+# programs are built, not the tests: scripts/test.sh builds everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh halidex halidex-settings halidex-camera-sim halidex-render halidex-library
+scripts/build.sh halidex halidex-settings halidex-library
 build_dir=${BUILD_DIR:-build}
 out=${1:-out}
 mkdir -p "$out"
 
-"$build_dir/tools/halidex-camera-sim/halidex-camera-sim" --still "$out/still.png"
-"$build_dir/tools/halidex-render/halidex-render" --all-films --input "$out/still.png" "$out/films"
-
-library="$build_dir/tools/halidex-library/halidex-library"
-"$library" import --album "Halidex Camera" "$out"/films/*
-"$library" list --album "Halidex Camera" | head -n 5
-
 camera="$build_dir/app/halidex"
+settings="$build_dir/tools/halidex-settings/halidex-settings"
+library="$build_dir/tools/halidex-library/halidex-library"
+
+# A few photos taken by the camera itself, headless, each through another film, into a library
+# of their own under OUT (your own settings and library are not touched).
+demo_home="$(cd "$out" && pwd)/home"
+for film in 0 4 7 10; do
+    HALIDEX_HOME="$demo_home" "$settings" set KEY_FILMTYPE "$film" >/dev/null
+    printf 'wait 1\nkey volume-up\nwait-idle 60\nquit\n' |
+        HALIDEX_HOME="$demo_home" "$camera" --headless --script -
+done
+echo "photos taken by the camera, in the album \"Halidex Camera\" under $demo_home/Pictures:"
+HALIDEX_HOME="$demo_home" "$library" list --album "Halidex Camera"
+
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$camera" --help >/dev/null; then
     echo "opening the camera; close its window to finish"
     if "$camera"; then exit 0; fi
@@ -28,6 +35,6 @@ fi
 for profile in phone small-phone tablet legacy-phone; do
     printf 'wait 1\nscreenshot %s\ntilt landscape-left\nwait 1\nscreenshot %s\nquit\n' \
         "$out/camera-$profile.png" "$out/camera-$profile-landscape.png" |
-        "$camera" --headless --device "$profile" --script -
+        HALIDEX_HOME="$demo_home" "$camera" --headless --device "$profile" --script -
 done
 echo "no display: the camera screen of every device profile was drawn into $out/camera-*.png"

@@ -38,6 +38,7 @@ using hx::testsupport::shellQuoted;
 
 const std::string kHalidex = HX_HALIDEX_PROGRAM;
 const std::string kSettings = HX_SETTINGS_PROGRAM;
+const std::string kLibrary = HX_LIBRARY_PROGRAM;
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path);
@@ -138,6 +139,23 @@ TEST_F(HalidexProgramTest, TheSettingsPanelWritesTheStoreTheSettingsToolReads) {
     EXPECT_NE(settings("get KEY_HEIC").output.find("no"), std::string::npos);
     EXPECT_NE(settings("get KEY_FILMTYPE").output.find("3"), std::string::npos);
     EXPECT_NE(settings("get KEY_VERSION").output.find(HALIDEX_BUNDLE_VERSION), std::string::npos);
+}
+
+TEST_F(HalidexProgramTest, TheHardwareKeyTakesPhotosIntoTheAlbum) {
+    // The shutter on the hardware key, upright and turned, in the square frame: each press ends
+    // as a photo in the library and the album once the camera is idle.
+    ASSERT_EQ(settings("set KEY_FRAMEMODE 2").status, 0);
+    auto run = runScript(
+        "wait 1\nkey volume-up\nwait-idle 60\ntilt landscape-left\nwait 1\n"
+        "key volume-up\nwait-idle 60\nquit\n",
+        {});
+    ASSERT_EQ(run.status, 0) << run.output;
+    auto listed = hx::testsupport::runCommand(
+        shellQuoted(kLibrary) + " list --album 'Halidex Camera' 2>&1", environment());
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    auto lines = hx::testsupport::linesOf(listed.output);
+    std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+    EXPECT_EQ(lines.size(), 2u) << listed.output;
 }
 
 TEST_F(HalidexProgramTest, ABadScriptLineStopsBeforeAnythingRuns) {
