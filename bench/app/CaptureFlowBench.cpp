@@ -78,10 +78,11 @@ Timing captureOnce(hxViewController& camera) {
 // The renderer's own render and read-back of a photo of the camera's size.
 double renderAlone(hxViewController& camera, film::PhotoOutput output) {
     gpu::PixelBufferRef photo;
+    gpu::PixelBufferAttributes attributes;
+    attributes.gpuCompatible = true;
     gpu::PixelBuffer::create(size_t(camera._photoWidth), size_t(camera._photoHeight),
-                             gpu::PixelFormatType32BGRA, {}, &photo);
-    if (!photo) return 0;
-    camera.filmRenderer().renderPhoto(photo, output);  // warm
+                             gpu::PixelFormatType32BGRA, attributes, &photo);
+    if (!photo || !camera.filmRenderer().renderPhoto(photo, output)) return 0;  // warm
     const auto start = Stopwatch::now();
     const int rounds = 3;
     for (int i = 0; i < rounds; ++i) camera.filmRenderer().renderPhoto(photo, output);
