@@ -80,9 +80,9 @@ int runHeadless(const std::shared_ptr<hxAppDelegate>& delegate,
         return 0;
     }
     ScriptOutcome result;
-    auto runner = ScriptRunner::make(*script, delegate->window(),
-                                     std::make_shared<CameraScriptTarget>(delegate),
-                                     ScriptClock::Manual);
+    auto runner =
+        ScriptRunner::make(*script, delegate->window(),
+                           std::make_shared<CameraScriptTarget>(delegate), ScriptClock::Manual);
     runner->start([&](const ScriptOutcome& outcome) { result = outcome; });
     if (!result.message.empty()) std::fprintf(stderr, "halidex: %s\n", result.message.c_str());
     return result.exitStatus;
@@ -91,9 +91,7 @@ int runHeadless(const std::shared_ptr<hxAppDelegate>& delegate,
 int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
               const std::optional<CameraScript>& script) {
     QtWindowHost host(delegate->window());
-    host.setTiltHandler([](double x, double y) {
-        SimulatedMotion::setAcceleration({x, y, 0});
-    });
+    host.setTiltHandler([](double x, double y) { SimulatedMotion::setAcceleration({x, y, 0}); });
     // The window's volume and capture keys take the same path as the script's key command.
     host.setHardwareKeyHandler([](QtWindowHost::HardwareKey key, bool pressed) {
         pressHardwareKey(key == QtWindowHost::HardwareKey::VolumeUp     ? HardwareKey::VolumeUp
@@ -105,9 +103,9 @@ int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
     int status = 0;
     std::shared_ptr<ScriptRunner> runner;
     if (script) {
-        runner = ScriptRunner::make(*script, delegate->window(),
-                                    std::make_shared<CameraScriptTarget>(delegate),
-                                    ScriptClock::Real);
+        runner =
+            ScriptRunner::make(*script, delegate->window(),
+                               std::make_shared<CameraScriptTarget>(delegate), ScriptClock::Real);
         runner->start([&](const ScriptOutcome& outcome) {
             if (!outcome.message.empty())
                 std::fprintf(stderr, "halidex: %s\n", outcome.message.c_str());
@@ -172,7 +170,8 @@ int main(int argc, char** argv) {
     instance->setRequestHandler(handleRequest);
     if (!options.action.empty()) performQuickAction(options.action);
 
-    const int status = options.headless ? runHeadless(delegate, script) : runWindow(delegate, script);
+    const int status =
+        options.headless ? runHeadless(delegate, script) : runWindow(delegate, script);
     application.terminate();
     // The camera screen goes while the queues it stops its camera on still run.
     instance->setRequestHandler(nullptr);

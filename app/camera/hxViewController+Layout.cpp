@@ -8,8 +8,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "app/camera/hxAppDelegate.h"
 #include "app/camera/Localized.h"
+#include "app/camera/hxAppDelegate.h"
 #include "app/camera/hxViewController.h"
 #include "platform/device/UIDevice.h"
 #include "platform/runloop/DispatchQueue.h"

@@ -160,8 +160,7 @@ void hxViewController::presentAlert(const char* messageKey, const char* closeKey
     // Present over whatever is on top, so a second alert (camera and library both denied)
     // waits its turn instead of being refused.
     std::shared_ptr<UIViewController> presenter = shared_from_this();
-    while (presenter->presentedViewController())
-        presenter = presenter->presentedViewController();
+    while (presenter->presentedViewController()) presenter = presenter->presentedViewController();
     presenter->presentViewController(alert, true);
 }
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "app/camera/hxViewController.h"
-#include "platform/runloop/Clock.h"
 #include "platform/gpu/PixelBuffer.h"
 #include "platform/log/Log.h"
+#include "platform/runloop/Clock.h"
 #include "platform/ui/window/UIScreen.h"
 
 namespace hx::app {

@@ -13,6 +13,24 @@ namespace {
 
 constexpr double kPanelFadeSeconds = 0.4;
 
+// The keys the camera writes, with the working copy's values and the given version.
+std::map<std::string, DefaultsValue> workingCopy(const hxViewController& c,
+                                                 const std::string& version) {
+    return {
+        {KEY_FRAMEMODE, c._currentFrame},
+        {KEY_FILMTYPE, c._currentFilm},
+        {KEY_FLASH, c._currentFlash},
+        {KEY_EV, c._currentEV},
+        {KEY_FILMPACK1, c._filmpack1},
+        {KEY_GEOTAG, c._geoTag},
+        {KEY_TIFF, c._tiff},
+        {KEY_HEIC, c._heic},
+        {KEY_GRID, c._grid},
+        {KEY_LENS, c._currentLens},
+        {KEY_VERSION, version},
+    };
+}
+
 }  // namespace
 
 void hxViewController::loadSettings() {
@@ -36,14 +54,7 @@ void hxViewController::loadSettings() {
     _savetoalbum = defaults.boolForKey(kSaveToAlbumPreference);
     _savedVersion = defaults.stringForKey(KEY_VERSION);
 
-    storedSettings_ = {
-        {KEY_FRAMEMODE, _currentFrame}, {KEY_FILMTYPE, _currentFilm},
-        {KEY_FLASH, _currentFlash},     {KEY_EV, _currentEV},
-        {KEY_FILMPACK1, _filmpack1},    {KEY_GEOTAG, _geoTag},
-        {KEY_TIFF, _tiff},              {KEY_HEIC, _heic},
-        {KEY_GRID, _grid},              {KEY_LENS, _currentLens},
-        {KEY_VERSION, _savedVersion},
-    };
+    storedSettings_ = workingCopy(*this, _savedVersion);
 
     if (_geoTag)
         startLocation();
@@ -52,23 +63,11 @@ void hxViewController::loadSettings() {
 }
 
 void hxViewController::saveSettings() {
-    const std::map<std::string, DefaultsValue> workingCopy = {
-        {KEY_FRAMEMODE, _currentFrame},
-        {KEY_FILMTYPE, _currentFilm},
-        {KEY_FLASH, _currentFlash},
-        {KEY_EV, _currentEV},
-        {KEY_FILMPACK1, _filmpack1},
-        {KEY_GEOTAG, _geoTag},
-        {KEY_TIFF, _tiff},
-        {KEY_HEIC, _heic},
-        {KEY_GRID, _grid},
-        {KEY_LENS, _currentLens},
-        {KEY_VERSION, bundleVersion()},
-    };
+    const auto values = workingCopy(*this, bundleVersion());
     // Only what changed here is written: the store merges per key under its lock, so a value
     // the settings tool set meanwhile for another key survives this save.
     auto& defaults = UserDefaults::standard();
-    for (const auto& [key, value] : workingCopy) {
+    for (const auto& [key, value] : values) {
         auto stored = storedSettings_.find(key);
         if (stored != storedSettings_.end() && stored->second == value) continue;
         defaults.setObject(value, key);

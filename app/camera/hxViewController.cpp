@@ -70,9 +70,10 @@ void hxViewController::viewDidLoad() {
     setupAudio();
     if (_privCamera) setupFirstTime();
     if (_privCamera && !_device)
-        hxLog("no camera found for the back position and lens %d; the screen starts without a "
-              "live preview",
-              _currentLens);
+        hxLog(
+            "no camera found for the back position and lens %d; the screen starts without a "
+            "live preview",
+            _currentLens);
 
     // 11 comes before 10 here: applying the flash and the exposure range reach the sliders and
     // the EV button, which must exist first.

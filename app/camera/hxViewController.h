@@ -22,7 +22,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-#include <vector>
 
 #include "app/camera/hxLensSelect.h"
 #include "app/camera/hxOverlayView.h"
@@ -30,28 +29,28 @@
 #include "core/film/FilmRenderer.h"
 #include "core/film/RenderContract.h"
 #include "platform/capture/CaptureDevice.h"
-#include "platform/defaults/DefaultsValue.h"
 #include "platform/capture/CaptureEventInteraction.h"
 #include "platform/capture/CaptureInput.h"
 #include "platform/capture/CapturePhotoOutput.h"
-#include "platform/image/Image.h"
-#include "platform/location/LocationManager.h"
-#include "platform/photos/fetch/AssetCollection.h"
-#include "platform/photos/library/PhotosError.h"
 #include "platform/capture/CaptureSession.h"
 #include "platform/capture/CaptureVideoDataOutput.h"
+#include "platform/defaults/DefaultsValue.h"
 #include "platform/gpu/Device.h"
 #include "platform/gpu/RenderPass.h"
+#include "platform/image/Image.h"
+#include "platform/location/LocationManager.h"
 #include "platform/motion/MotionManager.h"
+#include "platform/photos/fetch/AssetCollection.h"
+#include "platform/photos/library/PhotosError.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Semaphore.h"
 #include "platform/ui/controllers/UIViewController.h"
-#include "platform/runloop/NotificationCenter.h"
 #include "platform/ui/controls/UIActivityIndicatorView.h"
-#include "platform/ui/events/GestureRecognizers.h"
 #include "platform/ui/controls/UIButton.h"
 #include "platform/ui/controls/UIImageView.h"
 #include "platform/ui/controls/UILabel.h"
 #include "platform/ui/controls/UISlider.h"
+#include "platform/ui/events/GestureRecognizers.h"
 #include "platform/ui/scroll/UICollectionView.h"
 #include "platform/ui/view/MTKView.h"
 

@@ -13,11 +13,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -133,9 +133,10 @@ int main(int argc, char** argv) {
         int film;
         bool tiff, heic;
     };
-    for (const Case& c : {Case{"film 0, JPEG", 0, false, false}, Case{"film 7, JPEG", 7, false, false},
-                          Case{"film 0, TIFF", 0, true, false}, Case{"film 0, HEIC", 0, false, true},
-                          Case{"film 10 (colour), JPEG", 10, false, false}}) {
+    for (const Case& c :
+         {Case{"film 0, JPEG", 0, false, false}, Case{"film 7, JPEG", 7, false, false},
+          Case{"film 0, TIFF", 0, true, false}, Case{"film 0, HEIC", 0, false, true},
+          Case{"film 10 (colour), JPEG", 10, false, false}}) {
         camera._currentFilm = c.film;
         camera.changeToneCurve(c.film);
         camera._tiff = c.tiff;

@@ -112,8 +112,8 @@ TEST_F(HalidexProgramTest, TheCameraScreenOfEveryProfileMatchesItsReference) {
     for (const std::string profile : {"phone", "small-phone", "tablet", "legacy-phone"}) {
         SCOPED_TRACE(profile);
         const fs::path picture = home_.path() / (profile + ".png");
-        auto run = runScript("wait 1\nscreenshot " + picture.string() + "\nquit\n",
-                             {"--device", profile});
+        auto run =
+            runScript("wait 1\nscreenshot " + picture.string() + "\nquit\n", {"--device", profile});
         ASSERT_EQ(run.status, 0) << run.output;
         expectMatchesReference(picture, "halidex-" + profile);
     }
@@ -182,9 +182,9 @@ TEST_F(HalidexProgramTest, ADeviceWithoutCamerasStartsAndSaysSo) {
     const fs::path profile = home_.path() / "no-camera.profile";
     std::ofstream(profile) << "base = phone\ncameras = none\n";
     const fs::path picture = home_.path() / "none.png";
-    auto run = runScript("wait 1\ntilt landscape-right\nwait 1\nscreenshot " + picture.string() +
-                             "\nquit\n",
-                         {"--device", profile.string()});
+    auto run = runScript(
+        "wait 1\ntilt landscape-right\nwait 1\nscreenshot " + picture.string() + "\nquit\n",
+        {"--device", profile.string()});
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("no camera"), std::string::npos) << run.output;
     EXPECT_TRUE(fs::exists(picture));

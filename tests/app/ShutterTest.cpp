@@ -274,7 +274,9 @@ TEST_F(ShutterTest, APressedShutterHandsThePhotoToProcessingAndTheShutterIsReady
     EXPECT_FALSE(c._hud->isHidden());
     // Rendered: the busy state is released, one save is pending, the picture is reviewed.
     ASSERT_TRUE(RunLoop::main().runUntil([&] { return !c._process.load(); }, 60));
-    advance(0.01);
+    // The display follows on the main queue once processing has queued it.
+    ASSERT_TRUE(RunLoop::main().runUntil(
+        [&] { return c._hud->isHidden() && !c._resultView->isHidden(); }, 60));
     EXPECT_TRUE(c._hud->isHidden());
     EXPECT_FALSE(c._indicator->isAnimating());
     EXPECT_FALSE(c._resultView->isHidden());

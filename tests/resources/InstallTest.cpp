@@ -38,9 +38,8 @@ class InstallTest : public ::testing::Test {
 };
 
 TEST_F(InstallTest, ProgramsResourcesAndDesktopFilesLandUnderThePrefix) {
-    for (const char* program :
-         {"halidex", "halidex-render", "halidex-library", "halidex-settings",
-          "halidex-camera-sim"}) {
+    for (const char* program : {"halidex", "halidex-render", "halidex-library", "halidex-settings",
+                                "halidex-camera-sim"}) {
         const fs::path path = at(std::string("bin/") + program);
         EXPECT_TRUE(fs::is_regular_file(path)) << path;
         EXPECT_NE(fs::status(path).permissions() & fs::perms::owner_exec, fs::perms::none);
