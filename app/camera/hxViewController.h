@@ -9,7 +9,12 @@
 //   app/camera/hxViewController+Settings.cpp   loadSettings/saveSettings, settings panel
 //   app/camera/hxViewController+Layout.cpp     geometry, views, rotation, accelerometer
 //   app/camera/hxViewController+Preview.cpp    live preview renderer
+//   app/camera/hxViewController+Controls.cpp   the controls' parts that start-up calls
 //   app/capture/hxViewController+Session.cpp   devices, session, photo size, audio
+//   app/capture/hxViewController+Shutter.cpp   shutter, guards, review, hardware keys
+//   app/capture/hxViewController+Processing.cpp  render, metadata, encoding of a photo
+//   app/capture/hxViewController+Save.cpp      album search, saving to the library
+//   app/capture/hxViewController+Location.cpp  location tagging
 //
 // Threads: main thread only, except where a method says otherwise.
 
@@ -203,7 +208,8 @@ class hxViewController : public UIViewController,
     bool isBusy() const { return _process || _processcounter.load() > 0; }
     // The visible view held under that field name ("_settingButton"); null when none.
     std::shared_ptr<UIView> viewForField(const std::string& field) const;
-    // Frames drawn by the preview, and camera frames that arrived while a draw was in flight.
+    // Frames drawn by the preview, and display refreshes skipped because the previous frame
+    // was not yet scheduled on the GPU.
     uint64_t previewFramesDrawn() const { return previewFramesDrawn_; }
     uint64_t previewFramesDropped() const { return previewFramesDropped_; }
     const capture::CaptureSessionRef& session() const { return _session; }
@@ -350,7 +356,7 @@ class hxViewController : public UIViewController,
     // EV button without custom exposure, creates the hud (start-up step 16).
     void arrangeViews();
     void buildSettingPanel();
-    // The live preview's frame: fixed on a tablet, else the preview area below the top row.
+    // The live preview's frame: the preview area between the top row and the bar.
     CGRect previewFrame() const;
     // Puts metalView at the back of the main view, or, while there is none (camera denied or
     // absent), a black stand-in of the preview's frame; called again once metalView exists.
