@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScreenshotComparison.h"
 #include "tests/support/TemporaryFolder.h"
@@ -191,7 +192,8 @@ TEST_F(HalidexProgramTest, ADeviceWithoutCamerasStartsAndSaysSo) {
 }
 
 // Starts halidex headless in real time, its output in a file; the process id.
-pid_t startCamera(const EnvironmentChanges& changes, const fs::path& output) {
+pid_t startCamera(const EnvironmentChanges& changes, const fs::path& output,
+                  std::vector<std::string> arguments = {"--headless"}) {
     std::vector<std::string> environmentText;
     for (char** e = environ; *e; ++e) environmentText.emplace_back(*e);
     for (const auto& [name, value] : changes) {
@@ -202,7 +204,7 @@ pid_t startCamera(const EnvironmentChanges& changes, const fs::path& output) {
     std::vector<char*> envp;
     for (auto& each : environmentText) envp.push_back(each.data());
     envp.push_back(nullptr);
-    std::vector<std::string> arguments{kHalidex, "--headless"};
+    arguments.insert(arguments.begin(), kHalidex);
     std::vector<char*> argv;
     for (auto& each : arguments) argv.push_back(each.data());
     argv.push_back(nullptr);
@@ -252,6 +254,48 @@ TEST_F(HalidexProgramTest, ASecondLaunchHandsItsQuickActionToTheRunningCamera) {
     ASSERT_EQ(::waitpid(primary, &status, 0), primary);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << readFile(output);
     EXPECT_FALSE(fs::exists(socket));
+}
+
+TEST_F(HalidexProgramTest, APhotoLoggedAsSavedSurvivesTheCameraBeingKilled) {
+    HX_REQUIRE_TOOLS("sqlite3");
+    // A burst of presses, the camera killed at a different moment of it each round.
+    std::string burst = "wait 0.5\n";
+    for (int i = 0; i < 12; ++i) burst += "key volume-up\nwait 0.15\n";
+    burst += "wait-idle 60\nquit\n";
+    const fs::path script = home_.path() / "burst.txt";
+    std::ofstream(script) << burst;
+    size_t saved = 0;
+    for (const int killAfterMs : {700, 1500, 3000}) {
+        SCOPED_TRACE(killAfterMs);
+        const fs::path output = home_.path() / "burst.log";
+        pid_t camera = startCamera(environment(), output, {"--headless", "--script", script});
+        ASSERT_GT(camera, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+        ::kill(camera, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(camera, &status, 0), camera);
+        const std::string log = readFile(output);
+        for (size_t at = log.find("Finished adding asset. Success"); at != std::string::npos;
+             at = log.find("Finished adding asset. Success", at + 1))
+            ++saved;
+
+        // Every photo reported as saved is in the album; the database is whole.
+        auto listed = hx::testsupport::runCommand(
+            shellQuoted(kLibrary) + " list --album 'Halidex Camera' 2>&1", environment());
+        ASSERT_EQ(listed.status, 0) << listed.output;
+        auto lines = hx::testsupport::linesOf(listed.output);
+        std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+        EXPECT_GE(lines.size(), saved) << log;
+        const fs::path database = home_.path() / "data/library/library.sqlite";
+        ASSERT_TRUE(fs::exists(database));
+        auto check = hx::testsupport::runCommand("sqlite3 " + shellQuoted(database.string()) +
+                                                 " 'PRAGMA integrity_check' 2>&1");
+        EXPECT_EQ(check.output, "ok\n");
+    }
+    EXPECT_GT(saved, 0u) << "no round lasted long enough to save a photo";
+    // The next start works.
+    auto run = runScript("wait 0.5\nkey volume-up\nwait-idle 60\nquit\n", {});
+    EXPECT_EQ(run.status, 0) << run.output;
 }
 
 }  // namespace
