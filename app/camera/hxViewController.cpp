@@ -88,6 +88,9 @@ void hxViewController::viewDidLoad() {
     // 13. The shutter's actions and its long press.
     wireShutter();
 
+    // 14. The other controls' actions and the film picker.
+    wireControls();
+
     // 12, 14-16. Controls, gestures and the view tree.
     arrangeViews();
 

@@ -10,6 +10,8 @@
 //   app/camera/hxViewController+Layout.cpp     geometry, views, rotation, accelerometer
 //   app/camera/hxViewController+Preview.cpp    live preview renderer
 //   app/camera/hxViewController+Controls.cpp   the controls' parts that start-up calls
+//   app/camera/hxViewController+FilmPicker.cpp the film picker
+//   app/camera/hxViewController+ControlActions.cpp  EV, format, flash, help, photo viewer
 //   app/capture/hxViewController+Session.cpp   devices, session, photo size, audio
 //   app/capture/hxViewController+Shutter.cpp   shutter, guards, review, hardware keys
 //   app/capture/hxViewController+Processing.cpp  render, metadata, encoding of a photo
@@ -81,7 +83,9 @@ class hxViewController : public UIViewController,
                          public capture::CaptureVideoDataOutputSampleBufferDelegate,
                          public capture::CapturePhotoCaptureDelegate,
                          public LocationManagerDelegate,
-                         public hxLensSelectDelegate {
+                         public hxLensSelectDelegate,
+                         public UICollectionViewDataSource,
+                         public UICollectionViewDelegate {
   public:
     hxViewController();
     ~hxViewController() override;
@@ -199,6 +203,36 @@ class hxViewController : public UIViewController,
     void touchReset();
     void setShutter(int32_t shutterType);
     void setVolumeNotification();
+    // Start-up step 14: the actions of the film, EV, format, flash, help and photo-viewer
+    // controls, and the film picker's cells, data source and delegate (+FilmPicker).
+    void wireControls();
+    void filmAction(UIControl* sender);
+    void evButtonAction(UIControl* sender);
+    void evSliderAction(UISlider* sender);
+    void sliderChanging(UISlider* sender);
+    void formatSliderHasChanged(UISlider* sender);
+    void flashSliderHasChanged(UISlider* sender);
+    void helpAction(UIControl* sender);
+    void doneHelp();
+    void mailAction(UIControl* sender);
+    // The support mail: the address, the subject and the body with the system version and the
+    // model, each query value percent-encoded on its own.
+    std::string supportMailURL() const;
+    void pvAction(UIControl* sender);
+    // The photo viewer's Close: dismisses it and starts the preview and the session again.
+    void closeViewer();
+    // The re-filter screen is closing: the offline renderer back to the photo size and film.
+    void willCloseFilterView(const void* sender);
+
+    // Film picker (+FilmPicker): 13 films, 9 when the camera gives black and white only.
+    NSInteger collectionViewNumberOfItemsInSection(UICollectionView& collectionView,
+                                                   NSInteger section) override;
+    std::shared_ptr<UICollectionViewCell> collectionViewCellForItemAtIndexPath(
+        UICollectionView& collectionView, const NSIndexPath& indexPath) override;
+    void collectionViewDidSelectItemAtIndexPath(UICollectionView& collectionView,
+                                                const NSIndexPath& indexPath) override;
+    void collectionViewDidDeselectItemAtIndexPath(UICollectionView& collectionView,
+                                                  const NSIndexPath& indexPath) override;
 
     // hxLensSelectDelegate
     void presetSelect(hxLensSelect& selector, int32_t finishedSelect) override;
@@ -334,7 +368,9 @@ class hxViewController : public UIViewController,
     std::shared_ptr<UIView> _hud;
     std::shared_ptr<UIActivityIndicatorView> _indicator;
     std::shared_ptr<UIView> _volumeView;
-    std::shared_ptr<UIView> _previewPlaceholder;  // black stand-in while metalView is null
+    std::shared_ptr<UIView> _previewPlaceholder;
+    // The help picture over the preview, in the window while shown; made on first use.
+    std::shared_ptr<UIImageView> _helpImageView;  // black stand-in while metalView is null
     capture::CaptureEventInteractionRef _captureInteraction;
 
     // ---- settings panel

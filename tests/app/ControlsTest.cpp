@@ -1,0 +1,250 @@
+// The camera screen's controls, pressed and dragged where they stand on the screen, in the whole
+// application on the simulated camera: the film picker, the EV button and slider, the format and
+// flash sliders, the help picture and its support mail, and the photo-viewer button. Stored
+// settings are read back through a second store of the camera's file.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/camera/CameraSettingsKeys.h"
+#include "app/camera/hxFilmCollectionCell.h"
+#include "platform/device/UIDevice.h"
+#include "platform/ui/drawing/UIImage.h"
+#include "platform/ui/navigation/UINavigationBar.h"
+#include "platform/ui/navigation/UINavigationController.h"
+#include "platform/ui/sharing/Desktop.h"
+#include "platform/ui/sharing/NSURL.h"
+#include "tests/app/CameraAppTestSupport.h"
+
+namespace hx::app {
+namespace {
+
+using testing::CameraAppTest;
+
+// The machine's mail client stands in as a desktop that keeps the URLs it is asked to open.
+class RecordingDesktop : public ui::Desktop {
+  public:
+    bool openURL(const NSURL& url) override {
+        opened.push_back(url.absoluteString());
+        return true;
+    }
+    bool openApplicationSettings() override { return true; }
+    bool showInFileManager(const std::string&) override { return true; }
+    bool copyFileToClipboard(const std::string&) override { return true; }
+    bool annotateFile(const std::string&, const std::map<std::string, std::string>&) override {
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+class ControlsTest : public CameraAppTest {
+  protected:
+    void TearDown() override {
+        ui::Desktop::setCurrent(nullptr);
+        CameraAppTest::TearDown();
+    }
+
+    CGPoint onScreen(const UIView& view, CGPoint point) {
+        return view.convertPointToView(point, nullptr);
+    }
+    CGPoint centre(const UIView& view) {
+        CGRect frame = view.convertRectToView(view.bounds(), nullptr);
+        return {frame.midX(), frame.midY()};
+    }
+    // Drags the slider's thumb from where it stands to where the value would put it.
+    void dragSlider(UISlider& slider, float value) {
+        const CGRect bounds = slider.bounds();
+        const CGRect track = slider.trackRectForBounds(bounds);
+        const CGRect from = slider.thumbRectForBounds(bounds, track, slider.value());
+        const CGRect to = slider.thumbRectForBounds(bounds, track, value);
+        host().drag(onScreen(slider, {from.midX(), from.midY()}),
+                    onScreen(slider, {to.midX(), to.midY()}));
+        advance(0.1);
+    }
+    std::shared_ptr<hxFilmCollectionCell> filmCell(int row) {
+        return std::dynamic_pointer_cast<hxFilmCollectionCell>(
+            camera()._filmCollectionView->cellForItemAtIndexPath(
+                NSIndexPath::indexPathForItem(row, 0)));
+    }
+    UIImageRef maskOf(int row) {
+        auto cell = filmCell(row);
+        if (!cell) return nullptr;
+        auto mask = cell->maskImage.lock();
+        return mask ? mask->image() : nullptr;
+    }
+    int64_t stored(const char* key) { return otherProgramStore()->integerForKey(key); }
+};
+
+TEST_F(ControlsTest, FilmPickerReappliesTheCurrentFilmAndSelectsAnother) {
+    launch();
+    auto& picker = *camera()._filmCollectionView;
+    ASSERT_TRUE(picker.isHidden());
+    // A current film the store does not hold yet: opening the picker applies and saves it.
+    camera()._currentFilm = 4;
+    press("_filmButton");
+    advance(0.3);
+    EXPECT_FALSE(picker.isHidden());
+    EXPECT_DOUBLE_EQ(picker.alpha(), 1.0);
+    EXPECT_EQ(picker.numberOfItemsInSection(0), 13);
+    ASSERT_EQ(picker.indexPathsForSelectedItems().size(), 1u);
+    EXPECT_EQ(picker.indexPathsForSelectedItems()[0].row(), 4);
+    EXPECT_EQ(stored(KEY_FILMTYPE), 4);
+    EXPECT_EQ(maskOf(4), UIImage::imageNamed("maskimage_s"));
+    EXPECT_EQ(maskOf(1), UIImage::imageNamed("maskimage"));
+    auto cell = filmCell(2);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->filmImage.lock()->image(), UIImage::imageNamed("film_s2"));
+    EXPECT_EQ(cell->titleImage.lock()->image(), UIImage::imageNamed("film_title_2"));
+
+    host().tap(centre(*cell));
+    advance(0.1);
+    EXPECT_EQ(camera()._currentFilm, 2);
+    EXPECT_EQ(camera().filmRenderer()._currentFilm, 2);
+    EXPECT_EQ(stored(KEY_FILMTYPE), 2);
+    EXPECT_EQ(camera()._filmButton->imageForState(UIControlStateNormal),
+              UIImage::imageNamed("film_2"));
+    EXPECT_EQ(maskOf(2), UIImage::imageNamed("maskimage_s"));
+    EXPECT_EQ(maskOf(4), UIImage::imageNamed("maskimage"));
+
+    // The film button closes it again after the fade.
+    press("_filmButton");
+    advance(0.3);
+    EXPECT_TRUE(picker.isHidden());
+    EXPECT_DOUBLE_EQ(picker.alpha(), 0.0);
+}
+
+TEST_F(ControlsTest, BlackAndWhiteCameraOffersNineFilmsAndKeepsAFilmBeyondThem) {
+    launch();
+    camera()._onlyBW = true;
+    camera()._currentFilm = 11;
+    camera()._filmCollectionView->reloadData();
+    press("_filmButton");
+    advance(0.3);
+    auto& picker = *camera()._filmCollectionView;
+    EXPECT_EQ(picker.numberOfItemsInSection(0), 9);
+    EXPECT_TRUE(picker.indexPathsForSelectedItems().empty());
+    EXPECT_EQ(camera()._currentFilm, 11);
+}
+
+TEST_F(ControlsTest, EvSliderStepsInThirdsOfAStopAndSaves) {
+    launch();
+    ASSERT_FALSE(camera()._evButton->isHidden());
+    ASSERT_TRUE(camera()._evBase->isHidden());
+    press("_evButton");
+    EXPECT_FALSE(camera()._evBase->isHidden());
+
+    auto& slider = *camera()._evSlider;
+    dragSlider(slider, -2);
+    EXPECT_FLOAT_EQ(slider.value(), -2);
+    EXPECT_NEAR(camera()._currentEV, -0.6667, 1e-4);
+    EXPECT_EQ(camera()._evButton->titleForState(UIControlStateNormal), "-0.7");
+    EXPECT_NEAR(otherProgramStore()->floatForKey(KEY_EV), -0.6667, 1e-4);
+    ASSERT_TRUE(camera()._device);
+    EXPECT_NEAR(camera()._device->exposureTargetBias(), -0.6667, 1e-4);
+
+    dragSlider(slider, 0);
+    EXPECT_EQ(camera()._currentEV, 0);
+    EXPECT_EQ(camera()._evButton->titleForState(UIControlStateNormal), "±");
+
+    press("_evButton");
+    EXPECT_TRUE(camera()._evBase->isHidden());
+}
+
+TEST_F(ControlsTest, FormatAndFlashSlidersSnapAndSave) {
+    launch();
+    ASSERT_EQ(camera()._currentFrame, 1);
+    dragSlider(*camera()._formatSlider, 1);
+    EXPECT_EQ(camera()._formatSlider->value(), 1);
+    EXPECT_EQ(camera()._currentFrame, 2);
+    EXPECT_EQ(camera()._overlayView->Aspect(), 2);
+    EXPECT_EQ(stored(KEY_FRAMEMODE), 2);
+
+    // A release between positions leaves the flash as it was.
+    auto& flash = *camera()._flashSlider;
+    camera()._currentFlash = 1;
+    flash.setValue(1.4f);
+    flash.sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(camera()._currentFlash, 1);
+    flash.setValue(2);
+    flash.sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(camera()._currentFlash, 2);
+    EXPECT_EQ(stored(KEY_FLASH), 2);
+}
+
+TEST_F(ControlsTest, HelpOpensClosesAndSendsAWellFormedSupportMail) {
+    auto desktop = std::make_shared<RecordingDesktop>();
+    ui::Desktop::setCurrent(desktop);
+    launch();
+    press("_helpButton");
+    advance(0.5);
+    auto help = camera()._helpImageView;
+    ASSERT_TRUE(help);
+    EXPECT_FALSE(help->isHidden());
+    EXPECT_EQ(help->window(), delegate_->window());
+    EXPECT_DOUBLE_EQ(help->alpha(), 1.0);
+
+    // A tap away from the mail button closes it.
+    CGRect frame = help->convertRectToView(help->bounds(), nullptr);
+    host().tap({frame.midX(), frame.midY()});
+    advance(0.5);
+    EXPECT_TRUE(help->isHidden());
+    EXPECT_FALSE(help->superview());
+
+    press("_helpButton");
+    advance(0.5);
+    ASSERT_FALSE(help->isHidden());
+    // The mail button opens the mail and leaves the help up.
+    host().tap(onScreen(*help, {34, 34}));
+    advance(0.5);
+    ASSERT_EQ(desktop->opened.size(), 1u);
+    const std::string url = desktop->opened[0];
+    EXPECT_FALSE(help->isHidden());
+
+    const std::string prefix = "mailto:support@halidex.example?subject=";
+    ASSERT_EQ(url.rfind(prefix, 0), 0u) << url;
+    const auto amp = url.find('&');
+    ASSERT_NE(amp, std::string::npos);
+    EXPECT_EQ(url.find('&', amp + 1), std::string::npos) << "one separator only: " << url;
+    EXPECT_EQ(stringByRemovingPercentEncoding(url.substr(prefix.size(), amp - prefix.size())),
+              "Support Request:Halidex Camera");
+    ASSERT_EQ(url.compare(amp, 6, "&body="), 0) << url;
+    auto body = stringByRemovingPercentEncoding(url.substr(amp + 6));
+    ASSERT_TRUE(body);
+    const auto& device = UIDevice::currentDevice();
+    EXPECT_NE(body->find("System version: " + device.systemVersion()), std::string::npos);
+    EXPECT_NE(body->find("Device: " + device.modelName()), std::string::npos);
+}
+
+TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndCloseStartsItAgain) {
+    launch();
+    ASSERT_TRUE(camera().session());
+    ASSERT_TRUE(camera().session()->isRunning());
+    camera()._pvButton->setEnabled(true);
+    press("_pvButton");
+    advance(0.6);
+    auto nav = camera()._nav;
+    ASSERT_TRUE(nav);
+    EXPECT_EQ(camera().presentedViewController(), nav);
+    EXPECT_FALSE(camera()._drawGL);
+    EXPECT_FALSE(camera().session()->isRunning());
+    EXPECT_EQ(nav->navigationBar()->barStyle(), UIBarStyle::BlackTranslucent);
+    EXPECT_TRUE(nav->navigationBar()->isTranslucent());
+    auto root = nav->topViewController();
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->title(), "Halidex Camera");
+
+    // Close sits at the left end of the bar.
+    CGRect bar = nav->navigationBar()->convertRectToView(nav->navigationBar()->bounds(), nullptr);
+    host().tap({bar.minX() + 25, bar.midY()});
+    advance(0.6);
+    EXPECT_FALSE(camera().presentedViewController());
+    EXPECT_FALSE(camera()._nav);
+    EXPECT_TRUE(camera()._drawGL);
+    EXPECT_TRUE(camera().session()->isRunning());
+}
+
+}  // namespace
+}  // namespace hx::app
