@@ -61,6 +61,12 @@ std::string fillPlaceholders(std::string text, std::initializer_list<std::string
 
 }  // namespace
 
+std::string mailtoURL(const std::string& address, const std::string& subject,
+                      const std::string& body) {
+    return "mailto:" + address + "?subject=" + encodeQueryValue(subject) +
+           "&body=" + encodeQueryValue(body);
+}
+
 void hxViewController::wireControls() {
     std::weak_ptr<hxViewController> self =
         std::static_pointer_cast<hxViewController>(weak_from_this().lock());

@@ -78,6 +78,11 @@ inline constexpr int32_t kLensMulti = 100;
 // The build's version, as the application's information list gives it.
 std::string bundleVersion();
 
+// A mailto URL with the subject and the body as two query values, each percent-encoded on its
+// own so that no character of either ('&', '=', '#', '+', line breaks) can end or change it.
+std::string mailtoURL(const std::string& address, const std::string& subject,
+                      const std::string& body);
+
 class hxViewController : public UIViewController,
                          public MTKViewDelegate,
                          public capture::CaptureVideoDataOutputSampleBufferDelegate,

@@ -218,6 +218,40 @@ TEST_F(ControlsTest, HelpOpensClosesAndSendsAWellFormedSupportMail) {
     EXPECT_NE(body->find("Device: " + device.modelName()), std::string::npos);
 }
 
+TEST(MailtoURLTest, EveryCharacterOfSubjectAndBodyComesBackFromItsOwnValue) {
+    const std::string subject = "Help & advice = #1?";
+    const std::string body = "a&b=c+d #e\n\tline 2 %41 caf\xc3\xa9";
+    const std::string url = mailtoURL("me@halidex.example", subject, body);
+    ASSERT_TRUE(NSURL::URLWithString(url)) << url;
+    const std::string head = "mailto:me@halidex.example?subject=";
+    ASSERT_EQ(url.rfind(head, 0), 0u) << url;
+    const auto amp = url.find('&');
+    ASSERT_NE(amp, std::string::npos);
+    EXPECT_EQ(url.find('&', amp + 1), std::string::npos) << url;
+    EXPECT_EQ(url.find('#'), std::string::npos) << url;
+    EXPECT_EQ(url.find('=', amp + 6), std::string::npos) << url;
+    EXPECT_EQ(stringByRemovingPercentEncoding(url.substr(head.size(), amp - head.size())), subject);
+    ASSERT_EQ(url.compare(amp, 6, "&body="), 0) << url;
+    EXPECT_EQ(stringByRemovingPercentEncoding(url.substr(amp + 6)), body);
+}
+
+TEST_F(ControlsTest, ClosingTheRefilterScreenPutsTheCameraPhotoSizeAndFilmBack) {
+    launch();
+    ASSERT_GT(camera()._photoWidth, 0);
+    auto& renderer = camera().filmRenderer();
+    camera()._currentFilm = 5;
+    camera().changeToneCurve(5);
+    const auto cameraFilm = renderer.contrastTable;
+    // The re-filter screen renders another size with another film.
+    camera().setupOfflineWidth(640, 480);
+    camera().changeToneCurve(1);
+    ASSERT_NE(renderer.contrastTable, cameraFilm);
+    camera().willCloseFilterView(nullptr);
+    EXPECT_EQ(renderer._photoWidth, camera()._photoWidth);
+    EXPECT_EQ(renderer._photoHeight, camera()._photoHeight);
+    EXPECT_EQ(renderer.contrastTable, cameraFilm);
+}
+
 TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndCloseStartsItAgain) {
     launch();
     ASSERT_TRUE(camera().session());
