@@ -367,6 +367,46 @@ TEST_F(FocusTest, AdjustingReportsOfTheDeviceChangeTheMarks) {
     EXPECT_EQ(device().exposureMode(), AVCaptureExposureModeLocked);
 }
 
+TEST_F(FocusTest, ARefusedLockLeavesTheDeviceButTheMarksStillMove) {
+    launch();
+    auto& c = camera();
+    ASSERT_TRUE(c._device);
+    settle();
+    const CGPoint before = device().focusPointOfInterest();
+    SimulatedCamera::setRefusesConfigurationLock(true);
+    const CGPoint target = CGPointMake(120, 140);
+    host().drag(markCentre(c._afImage), onScreen(target), 6);
+    advance(0.5);
+    expectNear(c._fPOI, target, 0.5);
+    expectNear(markCentre(c._afImage), onScreen(target), 0.5);
+    expectNear(device().focusPointOfInterest(), before);
+    const CGPoint mark = markCentre(c._afImage);
+    host().tap(mark);
+    advance(0.05);
+    host().tap(mark);
+    advance(0.3);
+    EXPECT_EQ(c._afStatus, 2);
+    EXPECT_TRUE(shows(c._afImage, "targetfocusl1"));
+    EXPECT_EQ(device().focusMode(), AVCaptureFocusModeContinuousAutoFocus);
+}
+
+TEST_F(FocusTest, ATwoFingerTapNeedsBothPointsOfInterestToSplit) {
+    SimulatedCamera::setCapabilityOverride(
+        [](CaptureDeviceCapabilities& caps) { caps.exposurePointOfInterestSupported = false; });
+    CameraBackend::reset();
+    launch();
+    auto& c = camera();
+    ASSERT_TRUE(c._device);
+    ASSERT_TRUE(c._hasSpotFocus);
+    ASSERT_FALSE(c._hasSpotExposure);
+    host().tap(onScreen(CGPointMake(100, 150)), 2);
+    advance(0.5);
+    EXPECT_FALSE(c._haveEPOI);
+    EXPECT_TRUE(c._aeImage->isHidden());
+    // Focus is aimed at its stored point, the centre.
+    expectNear(device().focusPointOfInterest(), CGPointMake(0.5, 0.5));
+}
+
 TEST_F(FocusTest, EveryGestureIsHarmlessWithoutACamera) {
     launchProfileText("base = phone\ncameras = none\n");
     auto& c = camera();
