@@ -2,9 +2,12 @@
 // whole application on the simulated camera and the manual clock: the marks, the device's points
 // of interest and modes, the pinch zoom and its label, the flash choice, the adjusting reports.
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/capture/CameraBackend.h"
 #include "platform/capture/simulated/SimulatedCamera.h"
@@ -62,8 +65,26 @@ class FocusTest : public CameraAppTest {
     bool shows(const std::shared_ptr<UIImageView>& mark, const char* name) {
         return mark->image() == UIImage::imageNamed(name);
     }
-    // Lets the lens settle after aiming it.
-    void settle() { advance(1.0); }
+    // The camera reports focusing and exposure on its own queue, which hands them to the main
+    // queue: runs the main queue until `done` holds, or gives up after a while.
+    bool waitFor(const std::function<bool()>& done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            std::this_thread::yield();
+            advance(0);
+        }
+        return true;
+    }
+    // Lets the lens settle after aiming it, and the reports reach the marks.
+    void settle() {
+        advance(1.0);
+        waitFor([&] {
+            return !camera()._device ||
+                   (!device().isAdjustingFocus() && !device().isAdjustingExposure());
+        });
+        for (int i = 0; i < 5; ++i) advance(0.01);
+    }
     CaptureDevice& device() { return *camera()._device; }
 };
 
@@ -215,7 +236,7 @@ TEST_F(FocusTest, DoubleTappingTheFocusMarkWhileFocusingLocksOnlyWhenFocusingEnd
     auto& c = camera();
     ASSERT_TRUE(c._device);
     settle();
-    EXPECT_TRUE(shows(c._afImage, "targetfocus1"));
+    EXPECT_TRUE(waitFor([&] { return shows(c._afImage, "targetfocus1"); }));
 
     // Settled: a double tap locks at once, focus and the joined exposure.
     const CGPoint mark = markCentre(c._afImage);
@@ -231,11 +252,10 @@ TEST_F(FocusTest, DoubleTappingTheFocusMarkWhileFocusingLocksOnlyWhenFocusingEnd
 
     // A drag of the locked mark refocuses there and re-locks when focusing ends.
     host().drag(mark, onScreen(CGPointMake(120, 160)), 6);
-    advance(0.02);
     EXPECT_EQ(c._afStatus, 1);
     EXPECT_TRUE(shows(c._afImage, "targetfocusl0"));
     settle();
-    EXPECT_EQ(c._afStatus, 2);
+    EXPECT_TRUE(waitFor([&] { return c._afStatus == 2; }));
     EXPECT_TRUE(shows(c._afImage, "targetfocusl1"));
     EXPECT_EQ(device().focusMode(), AVCaptureFocusModeLocked);
 
@@ -248,7 +268,7 @@ TEST_F(FocusTest, DoubleTappingTheFocusMarkWhileFocusingLocksOnlyWhenFocusingEnd
     EXPECT_EQ(c._afStatus, 0);
     EXPECT_EQ(device().focusMode(), AVCaptureFocusModeContinuousAutoFocus);
     // Refocusing now: the next double tap waits for the lens.
-    ASSERT_TRUE(device().isAdjustingFocus());
+    ASSERT_TRUE(waitFor([&] { return device().isAdjustingFocus(); }));
     host().tap(moved);
     advance(0.05);
     host().tap(moved);
@@ -258,7 +278,7 @@ TEST_F(FocusTest, DoubleTappingTheFocusMarkWhileFocusingLocksOnlyWhenFocusingEnd
     EXPECT_TRUE(shows(c._afImage, "targetfocusl0"));
     EXPECT_NE(device().focusMode(), AVCaptureFocusModeLocked);
     settle();
-    EXPECT_EQ(c._afStatus, 2);
+    EXPECT_TRUE(waitFor([&] { return c._afStatus == 2; }));
     EXPECT_TRUE(shows(c._afImage, "targetfocusl1"));
     EXPECT_EQ(device().focusMode(), AVCaptureFocusModeLocked);
 }
@@ -329,29 +349,28 @@ TEST_F(FocusTest, AdjustingReportsOfTheDeviceChangeTheMarks) {
     auto& c = camera();
     ASSERT_TRUE(c._device);
     settle();
-    EXPECT_TRUE(shows(c._afImage, "targetfocus1"));
+    EXPECT_TRUE(waitFor([&] { return shows(c._afImage, "targetfocus1"); }));
     EXPECT_GT(c._adjustNotifications, 0u);
 
     // Aiming focus elsewhere: the mark shows focusing, then settled.
     host().drag(markCentre(c._afImage), onScreen(CGPointMake(100, 120)), 6);
-    advance(0.05);
-    ASSERT_TRUE(device().isAdjustingFocus());
-    EXPECT_TRUE(shows(c._afImage, "targetfocus0"));
+    ASSERT_TRUE(waitFor([&] { return device().isAdjustingFocus(); }));
+    EXPECT_TRUE(waitFor([&] { return shows(c._afImage, "targetfocus0"); }));
     settle();
     EXPECT_FALSE(device().isAdjustingFocus());
-    EXPECT_TRUE(shows(c._afImage, "targetfocus1"));
+    EXPECT_TRUE(waitFor([&] { return shows(c._afImage, "targetfocus1"); }));
 
     // Split exposure: its own mark follows the exposure reports.
     host().tap(onScreen(CGPointMake(preview().size.width / 2, 200)), 2);
     settle();
     ASSERT_TRUE(c._haveEPOI);
     EXPECT_FALSE(device().isAdjustingExposure());
-    EXPECT_TRUE(shows(c._aeImage, "targetexposure1"));
+    EXPECT_TRUE(waitFor([&] { return shows(c._aeImage, "targetexposure1"); }));
 
     // Dragging the exposure mark re-aims exposure; a double tap while it adjusts waits for it
     // to settle, then locks.
     host().drag(markCentre(c._aeImage), onScreen(CGPointMake(200, 300)), 6);
-    advance(0.02);
+    ASSERT_TRUE(waitFor([&] { return device().isAdjustingExposure(); }));
     const CGPoint mark = markCentre(c._aeImage);
     host().tap(mark);
     advance(0.02);
@@ -362,7 +381,7 @@ TEST_F(FocusTest, AdjustingReportsOfTheDeviceChangeTheMarks) {
     EXPECT_TRUE(shows(c._aeImage, "targetexposurel0"));
     EXPECT_NE(device().exposureMode(), AVCaptureExposureModeLocked);
     settle();
-    EXPECT_EQ(c._aeStatus, 5);
+    EXPECT_TRUE(waitFor([&] { return c._aeStatus == 5; }));
     EXPECT_TRUE(shows(c._aeImage, "targetexposurel1"));
     EXPECT_EQ(device().exposureMode(), AVCaptureExposureModeLocked);
 }
