@@ -37,9 +37,6 @@ void hxViewController::exposureUI(bool show) {
     setEvButton(_currentEV);
 }
 
-void hxViewController::applyFlash(int32_t flash) {}
-void hxViewController::touchReset() {}
-
 void hxViewController::presetSelect(hxLensSelect&, int32_t preset) {
     if (preset == kLensUltraWide || preset == kLensWide || preset == kLensTele ||
         preset == kLensMulti)

@@ -93,6 +93,8 @@ void hxViewController::viewDidLoad() {
 
     // 12, 14-16. Controls, gestures and the view tree.
     arrangeViews();
+    // 15. The focus and exposure marks' gestures, and the main view's.
+    addFocusGestures();
 
     // 17. Motion.
     setupCoreMotion();

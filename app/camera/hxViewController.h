@@ -17,6 +17,7 @@
 //   app/capture/hxViewController+Processing.cpp  render, metadata, encoding of a photo
 //   app/capture/hxViewController+Save.cpp      album search, saving to the library
 //   app/capture/hxViewController+Location.cpp  location tagging
+//   app/capture/hxViewController+Focus.cpp     focus, exposure, zoom and flash
 //
 // Threads: main thread only, except where a method says otherwise.
 
@@ -204,8 +205,6 @@ class hxViewController : public UIViewController,
     void setFilmButton(int32_t film);
     void setEvButton(float ev);
     void exposureUI(bool show);
-    void applyFlash(int32_t flash);
-    void touchReset();
     void setShutter(int32_t shutterType);
     void setVolumeNotification();
     // Start-up step 14: the actions of the film, EV, format, flash, help and photo-viewer
@@ -238,6 +237,19 @@ class hxViewController : public UIViewController,
                                                 const NSIndexPath& indexPath) override;
     void collectionViewDidDeselectItemAtIndexPath(UICollectionView& collectionView,
                                                   const NSIndexPath& indexPath) override;
+
+    // ---- focus, exposure, zoom and flash (app/capture/+Focus)
+    // The user's flash choice (0 off, 1 auto, 2 on) into the photo output's monitoring settings.
+    void applyFlash(int32_t flash);
+    // Both marks to the preview's centre, exposure joined to focus, continuous modes.
+    void touchReset();
+    // Start-up: the marks' double-tap and pan recognisers, and the main view's double tap,
+    // two-finger tap and pinch.
+    void addFocusGestures();
+    void handleDoubleTap(UIGestureRecognizer* recognizer);
+    void handlePan(UIGestureRecognizer* recognizer);
+    void handleDoubleTouch(UIGestureRecognizer* recognizer);
+    void handlePinchFrom(UIGestureRecognizer* recognizer);
 
     // hxLensSelectDelegate
     void presetSelect(hxLensSelect& selector, int32_t finishedSelect) override;
@@ -296,6 +308,10 @@ class hxViewController : public UIViewController,
     float _minEV = -3, _maxEV = 3;
     float _maxZoom = 1, _currentZoom = 1, _prevZoom = 1;
     int32_t _afStatus = 0, _aeStatus = 3;
+    // Centres of the focus and exposure marks in preview-view coordinates; exposure follows
+    // the focus point while `_haveEPOI` is false.
+    CGPoint _fPOI, _ePOI;
+    bool _haveEPOI = false;
     std::string _deviceID;
     std::string _deviceName;
     // The device whose "adjustingExposure"/"adjustingFocus" this controller observes, the

@@ -12,6 +12,7 @@
 #include "platform/capture/CaptureDeviceDiscoverySession.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/DispatchQueue.h"
+#include "platform/ui/drawing/UIImage.h"
 
 namespace hx::app {
 
@@ -264,10 +265,54 @@ void hxViewController::removeDeviceObservers() {
 }
 
 void hxViewController::observeValueForKeyPath(const std::string& keyPath, bool value) {
-    // The focus and exposure indicators of the controls follow these reports.
-    (void)keyPath;
-    (void)value;
+    // The focus and exposure marks follow these reports; a pending lock completes once the
+    // device has settled. `value` is the report's new value: still adjusting or settled.
     ++_adjustNotifications;
+    auto show = [](const std::shared_ptr<UIImageView>& mark, const char* name) {
+        if (mark) mark->setImage(UIImage::imageNamed(name));
+    };
+    auto lock = [this](bool focus) {
+        if (!_device) return;
+        CaptureError error;
+        if (!_device->lockForConfiguration(&error)) return;
+        if (focus)
+            _device->setFocusMode(AVCaptureFocusModeLocked);
+        else
+            _device->setExposureMode(AVCaptureExposureModeLocked);
+        _device->unlockForConfiguration();
+    };
+    if (keyPath == kAdjustingFocusKeyPath) {
+        if (_afStatus == 1) {
+            if (value) {
+                show(_afImage, "targetfocusl0");
+            } else {
+                _afStatus = 2;
+                show(_afImage, "targetfocusl1");
+                if (_hasSpotFocus) lock(true);
+            }
+        } else if (_afStatus == 0) {
+            show(_afImage, value ? "targetfocus0" : "targetfocus1");
+        }
+    } else if (keyPath == kAdjustingExposureKeyPath) {
+        // Without a focus point the focus mark stands for exposure too.
+        const bool own = _hasSpotFocus;
+        const auto& mark = own ? _aeImage : _afImage;
+        const char* pending = own ? "targetexposurel0" : "targetfocusl0";
+        const char* locked = own ? "targetexposurel1" : "targetfocusl1";
+        const char* adjusting = own ? "targetexposure0" : "targetfocus0";
+        const char* settled = own ? "targetexposure1" : "targetfocus1";
+        if (_aeStatus == 4) {
+            if (value) {
+                show(mark, pending);
+            } else {
+                _aeStatus = 5;
+                if (_haveEPOI) show(mark, locked);
+                lock(false);
+            }
+        } else if (_aeStatus == 3) {
+            show(mark, value ? adjusting : settled);
+        }
+    }
 }
 
 void hxViewController::setupFormat(int64_t position) {

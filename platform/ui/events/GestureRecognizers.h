@@ -3,6 +3,8 @@
 //
 // Threads: main thread only.
 
+#include <vector>
+
 #include "platform/ui/events/UIGestureRecognizer.h"
 
 namespace hx {
@@ -20,6 +22,10 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
     void setNumberOfTouchesRequired(int touches) { touchesRequired_ = touches < 1 ? 1 : touches; }
 
     CGPoint locationInView(const UIView* view) const override;
+    // Once the fingers are up, the fingers of the recognised tap where they were as the first
+    // one lifted.
+    std::size_t numberOfTouches() const override;
+    CGPoint locationOfTouch(std::size_t index, const UIView* view) const override;
 
     void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
@@ -38,6 +44,7 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
     int fingersDown_ = 0;
     CGPoint tapStart_;
     CGPoint recognizedLocation_;
+    std::vector<CGPoint> recognizedTouches_;  // window coordinates
     bool hasRecognizedLocation_ = false;
 };
 

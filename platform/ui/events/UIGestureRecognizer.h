@@ -81,8 +81,8 @@ class UIGestureRecognizer : public std::enable_shared_from_this<UIGestureRecogni
 
     // The centroid of the gesture's touches in `view` (the window when null).
     virtual CGPoint locationInView(const UIView* view) const;
-    std::size_t numberOfTouches() const;
-    CGPoint locationOfTouch(std::size_t index, const UIView* view) const;
+    virtual std::size_t numberOfTouches() const;
+    virtual CGPoint locationOfTouch(std::size_t index, const UIView* view) const;
 
     // For UIView::addGestureRecognizer and the event dispatcher.
     void attachToView(UIView* view);

@@ -14,6 +14,20 @@ CGPoint UITapGestureRecognizer::locationInView(const UIView* view) const {
     return UIGestureRecognizer::locationInView(view);
 }
 
+std::size_t UITapGestureRecognizer::numberOfTouches() const {
+    if (trackedTouches().empty() && hasRecognizedLocation_) return recognizedTouches_.size();
+    return UIGestureRecognizer::numberOfTouches();
+}
+
+CGPoint UITapGestureRecognizer::locationOfTouch(std::size_t index, const UIView* view) const {
+    if (trackedTouches().empty() && hasRecognizedLocation_) {
+        if (index >= recognizedTouches_.size()) return locationInView(view);
+        return view ? view->convertPointFromView(recognizedTouches_[index], nullptr)
+                    : recognizedTouches_[index];
+    }
+    return UIGestureRecognizer::locationOfTouch(index, view);
+}
+
 void UITapGestureRecognizer::touchesBegan(const UITouchSet& touches, UIEvent* event) {
     if (state() != UIGestureRecognizerState::Possible) return;
     cancelPendingTimeout();
@@ -44,6 +58,9 @@ void UITapGestureRecognizer::touchesEnded(const UITouchSet& touches, UIEvent* ev
     if (state() != UIGestureRecognizerState::Possible) return;
     if (fingersDown_ == fingersInTap_) {
         recognizedLocation_ = UIGestureRecognizer::locationInView(nullptr);
+        recognizedTouches_.clear();
+        for (std::size_t i = 0; i < UIGestureRecognizer::numberOfTouches(); ++i)
+            recognizedTouches_.push_back(UIGestureRecognizer::locationOfTouch(i, nullptr));
         hasRecognizedLocation_ = true;
     }
     UIGestureRecognizer::touchesEnded(touches, event);

@@ -98,6 +98,28 @@ TEST_F(GestureTest, TwoFingerTapNeedsTwoFingers) {
     EXPECT_EQ(centre, (CGPoint{160, 150}));  // between the two fingers
 }
 
+TEST_F(GestureTest, ARecognisedTwoFingerTapTellsWhereEachFingerWas) {
+    std::vector<State> states;
+    auto two = attach<UITapGestureRecognizer>(states);
+    two->setNumberOfTouchesRequired(2);
+    std::size_t count = 0;
+    std::vector<CGPoint> fingers;
+    two->addTarget(nullptr, [&](UIGestureRecognizer* r) {
+        count = r->numberOfTouches();
+        for (std::size_t i = 0; i < count; ++i)
+            fingers.push_back(r->locationOfTouch(i, view.get()));
+    });
+    host->touchDown({130, 140}, 0);
+    host->touchDown({190, 220}, 1);
+    host->touchUp({190, 220}, 1);
+    host->touchUp({130, 140}, 0);
+    ASSERT_EQ(states, (std::vector<State>{State::Ended}));
+    ASSERT_EQ(count, 2u);
+    // In the view's coordinates, the first finger first.
+    EXPECT_EQ(fingers[0], (CGPoint{30, 40}));
+    EXPECT_EQ(fingers[1], (CGPoint{90, 120}));
+}
+
 TEST_F(GestureTest, PanBeginsAfterTenPointsAndReportsTranslation) {
     std::vector<State> states;
     std::vector<CGPoint> translations;
