@@ -1,6 +1,5 @@
 // The parts of the camera controls that the screen's start-up and the session already call:
-// the film button's picture, the EV button's title and visibility, the flash choice and the
-// focus and exposure reset.
+// the film button's picture, and the EV button's title and visibility.
 
 #include "app/camera/hxViewController.h"
 
