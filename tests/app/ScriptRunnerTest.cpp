@@ -28,6 +28,7 @@
 #include "platform/ui/window/UIScreen.h"
 #include "platform/ui/window/UIWindow.h"
 #include "platform/ui/window/UIWindowScene.h"
+#include "tests/platform/ui/views/UITestSupport.h"
 
 namespace hx::app {
 namespace {
@@ -46,17 +47,10 @@ class FakeTarget : public ScriptTarget {
     std::vector<std::string> actions;
 };
 
-class ScriptRunnerTest : public ::testing::Test {
+class ScriptRunnerTest : public hx::testing::UITest {
   protected:
     void SetUp() override {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ui::ensureQtApplication();
-        RunLoop::main().bindToCurrentThread();
-        RunLoop::main().discardPendingWork();
-        Clock::useManualTime(100);
-        DeviceProfile::setCurrent(*DeviceProfile::named("phone"));
-        UIWindowScene::mainScene().setInterfaceOrientation(UIInterfaceOrientation::Portrait);
-        UIApplication::sharedApplication().resetForTesting();
+        UITest::SetUp();
         SimulatedMotion::reset();
         window = UIWindow::make();
         host = std::make_unique<HeadlessHost>(window);
@@ -64,10 +58,8 @@ class ScriptRunnerTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        RunLoop::main().discardPendingWork();
-        Clock::useRealTime();
         SimulatedMotion::reset();
-        DeviceProfile::resetCurrent();
+        UITest::TearDown();
     }
 
     // Runs the script on the manual clock to its end.
