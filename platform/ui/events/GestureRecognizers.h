@@ -35,6 +35,8 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
 
     static constexpr double kMaximumTapInterval = 0.35;
     static constexpr double kAllowableMovement = 10;
+    // How far from the first tap a later tap of the same gesture may start.
+    static constexpr double kAllowableTapDistance = 40;
 
   private:
     int tapsRequired_ = 1;
@@ -43,6 +45,7 @@ class UITapGestureRecognizer : public UIGestureRecognizer {
     int fingersInTap_ = 0;
     int fingersDown_ = 0;
     CGPoint tapStart_;
+    CGPoint firstTapStart_;
     CGPoint recognizedLocation_;
     std::vector<CGPoint> recognizedTouches_;  // window coordinates
     bool hasRecognizedLocation_ = false;

@@ -14,12 +14,14 @@ namespace hx {
 namespace {
 
 // A control keeps its own taps (and a slider its drags) from the recognisers of the views
-// around it, so that a button inside a tappable view still works as a button.
+// around it, so that a button inside a tappable view still works as a button. That holds for
+// double-tap recognisers too: two quick presses of a button are two presses, not the view's
+// double tap taking the second one.
 bool controlKeepsTouchFrom(const UIView& hitView, const UIGestureRecognizer& recognizer) {
     auto* control = dynamic_cast<const UIControl*>(&hitView);
     if (!control || !control->isEnabled() || recognizer.view() == &hitView) return false;
     if (auto* tap = dynamic_cast<const UITapGestureRecognizer*>(&recognizer)) {
-        return tap->numberOfTapsRequired() == 1 && tap->numberOfTouchesRequired() == 1;
+        return tap->numberOfTouchesRequired() == 1;
     }
     if (dynamic_cast<const UISlider*>(control)) {
         return dynamic_cast<const UIPanGestureRecognizer*>(&recognizer) != nullptr;

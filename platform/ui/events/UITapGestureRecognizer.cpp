@@ -39,7 +39,15 @@ void UITapGestureRecognizer::touchesBegan(const UITouchSet& touches, UIEvent* ev
         setState(UIGestureRecognizerState::Failed);
         return;
     }
-    if (firstFinger) tapStart_ = UIGestureRecognizer::locationInView(nullptr);
+    if (!firstFinger) return;
+    tapStart_ = UIGestureRecognizer::locationInView(nullptr);
+    // A tap elsewhere on the view is a new gesture, not the second tap of this one.
+    if (tapsDone_ == 0) {
+        firstTapStart_ = tapStart_;
+    } else if (std::hypot(tapStart_.x - firstTapStart_.x, tapStart_.y - firstTapStart_.y) >
+               kAllowableTapDistance) {
+        setState(UIGestureRecognizerState::Failed);
+    }
 }
 
 void UITapGestureRecognizer::touchesMoved(const UITouchSet& touches, UIEvent*) {

@@ -277,6 +277,42 @@ TEST_F(GestureTest, ButtonKeepsItsTapFromTheSuperviewsTapRecogniser) {
     EXPECT_EQ(states.size(), 1u);
 }
 
+TEST_F(GestureTest, QuickPressesOfAButtonAreNotTheSuperviewsDoubleTap) {
+    std::vector<State> states;
+    auto doubleTap = attach<UITapGestureRecognizer>(states);
+    doubleTap->setNumberOfTapsRequired(2);
+    auto button = std::make_shared<UIButton>(CGRectMake(0, 0, 50, 50));
+    view->addSubview(button);
+    int presses = 0;
+    button->addTarget(
+        nullptr, [&](UIControl*) { ++presses; }, UIControlEventTouchUpInside);
+    // A tap on the view and then on the button in quick succession, then two on the button.
+    host->tap({180, 180});
+    advance(0.1);
+    host->tap({110, 110});
+    advance(0.1);
+    host->tap({110, 110});
+    advance(1);
+    EXPECT_EQ(presses, 2);
+    EXPECT_TRUE(states.empty());
+}
+
+TEST_F(GestureTest, DoubleTapFailsWhenTheSecondTapLandsFarAway) {
+    std::vector<State> states;
+    auto doubleTap = attach<UITapGestureRecognizer>(states);
+    doubleTap->setNumberOfTapsRequired(2);
+    host->tap({110, 110});
+    advance(0.1);
+    host->tap({280, 280});
+    advance(1);
+    EXPECT_TRUE(states.empty());
+    // Close together it still counts.
+    host->tap({200, 200});
+    advance(0.1);
+    host->tap({220, 210});
+    EXPECT_EQ(states, (std::vector<State>{State::Ended}));
+}
+
 TEST_F(GestureTest, LongPressOnAButtonCancelsItsTouchUpInside) {
     auto button = std::make_shared<UIButton>(CGRectMake(0, 0, 50, 50));
     view->addSubview(button);
