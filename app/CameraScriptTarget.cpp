@@ -38,6 +38,29 @@ void CameraScriptTarget::performAction(const std::string& action) {
     performQuickAction(action);
 }
 
+bool CameraScriptTarget::pressCameraKey(char key) {
+    const auto& controller = delegate_->viewController();
+    return controller && controller->keyCommand(key);
+}
+
+std::string CameraScriptTarget::chooseFilm(int film) {
+    const auto& controller = delegate_->viewController();
+    if (!controller) return "the camera screen is not open";
+    if (controller->selectFilm(film)) return "";
+    return "film " + std::to_string(film) + " is not offered: the picker has " +
+           std::to_string(controller->filmCount()) + " films";
+}
+
+void CameraScriptTarget::setExposureSteps(int thirds) {
+    if (const auto& controller = delegate_->viewController()) controller->setExposureSteps(thirds);
+}
+
+void CameraScriptTarget::setZoom(double factor) {
+    const auto& controller = delegate_->viewController();
+    if (!controller) return;
+    controller->zoomTo(static_cast<float>(factor));
+}
+
 void performQuickAction(const std::string& action) {
     UIApplicationShortcutItem item;
     item.type = action == "takephoto"    ? takePhotoShortcutType()

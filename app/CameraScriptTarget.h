@@ -20,6 +20,10 @@ class CameraScriptTarget : public ScriptTarget {
     bool isIdle() override;
     std::shared_ptr<UIView> viewNamed(const std::string& field) override;
     void performAction(const std::string& action) override;
+    bool pressCameraKey(char key) override;
+    std::string chooseFilm(int film) override;
+    void setExposureSteps(int thirds) override;
+    void setZoom(double factor) override;
 
   private:
     std::shared_ptr<hxAppDelegate> delegate_;

@@ -99,6 +99,11 @@ int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
                                                                         : HardwareKey::Capture,
                          pressed);
     });
+    // The camera's keyboard: films, exposure, grid, flash, lens and zoom.
+    host.setKeyHandler([delegate](char key) {
+        const auto& controller = delegate->viewController();
+        return controller && controller->keyCommand(key);
+    });
     host.show();
     int status = 0;
     std::shared_ptr<ScriptRunner> runner;

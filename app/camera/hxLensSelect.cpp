@@ -54,6 +54,21 @@ hxLensSelect::hxLensSelect(const CGRect& frame) : UIView(frame) {
     _cref_Circle = loadIcon("preCircle@2x.png");
 }
 
+std::vector<int32_t> hxLensSelect::presetsOf(int32_t lensSet) {
+    std::vector<int32_t> presets = stripOf(lensSet);
+    std::sort(presets.begin(), presets.end());
+    return presets;
+}
+
+void hxLensSelect::choosePreset(int32_t preset) {
+    if (slotOf(_lensSet, preset) < 0) return;
+    _selectedPreset = preset;
+    _touch = false;
+    _displayFirst = false;
+    immediateHide();
+    if (delegate_) delegate_->presetSelect(*this, _selectedPreset);
+}
+
 void hxLensSelect::setOri(int64_t orientation) {
     if (orientation == _currentOri) return;
     immediateHide();

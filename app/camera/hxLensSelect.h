@@ -6,6 +6,7 @@
 // Threads: main thread only.
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/ui/drawing/UIImage.h"
 #include "platform/ui/view/UIView.h"
@@ -33,6 +34,13 @@ class hxLensSelect : public UIView {
     // Non-owning: the camera screen owns the selector.
     hxLensSelectDelegate* delegate() const { return delegate_; }
     void setDelegate(hxLensSelectDelegate* delegate) { delegate_ = delegate; }
+
+    // The presets the lens set offers, from the widest lens to the multi-camera one; empty for
+    // a set without a strip.
+    static std::vector<int32_t> presetsOf(int32_t lensSet);
+    // Chooses a preset of the strip as a finger would (the keyboard's lens key): the selector
+    // closes on it and tells the delegate. A preset the set lacks is ignored.
+    void choosePreset(int32_t preset);
 
     void setOri(int64_t orientation);
     void immediateHide();

@@ -25,8 +25,12 @@ void setMask(UICollectionViewCell* cell, bool selected) {
 
 }  // namespace
 
-NSInteger hxViewController::collectionViewNumberOfItemsInSection(UICollectionView&, NSInteger) {
+int32_t hxViewController::filmCount() const {
     return _onlyBW ? kBlackAndWhiteFilms : kAllFilms;
+}
+
+NSInteger hxViewController::collectionViewNumberOfItemsInSection(UICollectionView&, NSInteger) {
+    return filmCount();
 }
 
 std::shared_ptr<UICollectionViewCell> hxViewController::collectionViewCellForItemAtIndexPath(

@@ -152,7 +152,7 @@ void hxViewController::geoTagAction(UIControl* sender) {
 
 void hxViewController::gridAction(UIControl* sender) {
     _grid = !_grid;
-    _gridButton->setSelected(_grid);
+    if (_gridButton) _gridButton->setSelected(_grid);
     setGridSetting(_grid);
     saveSettings();
 }

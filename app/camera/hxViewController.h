@@ -250,9 +250,27 @@ class hxViewController : public UIViewController,
     void handlePan(UIGestureRecognizer* recognizer);
     void handleDoubleTouch(UIGestureRecognizer* recognizer);
     void handlePinchFrom(UIGestureRecognizer* recognizer);
+    // The zoom of the pinch, clamped to the camera's range.
+    void setZoom(float zoom);
 
     // hxLensSelectDelegate
     void presetSelect(hxLensSelect& selector, int32_t finishedSelect) override;
+
+    // ---- keyboard and script controls (+Keyboard), each through its touch control's handler
+    // A key of the desktop keyboard: 0-9 films, [ ] exposure, G grid, F flash, L lens, + -
+    // zoom. False when the key does nothing now (no flash, one lens, the camera covered).
+    bool keyCommand(char key);
+    // The picker's film of that row; false when the picker does not offer it.
+    bool selectFilm(int32_t film);
+    // How many films the picker offers.
+    int32_t filmCount() const;
+    // A zoom the next pinch starts from.
+    void zoomTo(float zoom);
+    // Exposure compensation in thirds of a stop, clamped to the slider's range.
+    void setExposureSteps(int32_t thirds);
+    bool stepExposure(int32_t thirds);
+    bool cycleFlash();
+    bool cycleLens();
 
     // ---- for the shell (script driving, tests)
     // True while a capture is rendering or a save is pending.

@@ -8,6 +8,7 @@
 // front camera's preview is mirrored, so its mapping is mirrored too.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/camera/hxViewController.h"
@@ -339,14 +340,13 @@ void hxViewController::handleDoubleTouch(UIGestureRecognizer* recognizer) {
 void hxViewController::handlePinchFrom(UIGestureRecognizer* recognizer) {
     auto* pinch = dynamic_cast<UIPinchGestureRecognizer*>(recognizer);
     if (!pinch) return;
-    const float maxZoom = std::max(1.0f, _maxZoom);
-    float z = _prevZoom * float(pinch->scale());
-    if (z > maxZoom)
-        z = maxZoom;
-    else if (z < 1.0f)
-        z = 1.0f;
-    _currentZoom = z;
+    setZoom(_prevZoom * float(pinch->scale()));
     if (pinch->state() == UIGestureRecognizerState::Ended) _prevZoom = _currentZoom;
+}
+
+void hxViewController::setZoom(float zoom) {
+    // From no zoom to the camera's most; a value that is not a number is no zoom.
+    _currentZoom = std::isnan(zoom) ? 1.0f : std::clamp(zoom, 1.0f, std::max(1.0f, _maxZoom));
     if (!_session) return;
     configure(_device, [this](CaptureDevice& d) {
         const double factor =

@@ -122,9 +122,10 @@ class LineParser {
             command_.point = point(1);
             command_.scale = scale(3);
         } else if (name == "key") {
+            const char* choices = "volume-up, volume-down, capture or one of 0-9 [ ] g f l + -";
+            arguments(1, 1, std::string("key needs ") + choices,
+                      std::string("key takes one of ") + choices);
             command_.kind = ScriptCommandKind::Key;
-            arguments(1, 1, "key needs volume-up, volume-down or capture",
-                      "key takes one of volume-up, volume-down, capture");
             const std::string& key = words_[1];
             if (key == "volume-up") {
                 command_.key = HardwareKey::VolumeUp;
@@ -132,9 +133,31 @@ class LineParser {
                 command_.key = HardwareKey::VolumeDown;
             } else if (key == "capture") {
                 command_.key = HardwareKey::Capture;
+            } else if (key.size() == 1 && std::string_view(kScriptCameraKeys)
+                                                  .find(static_cast<char>(std::tolower(
+                                                      static_cast<unsigned char>(key[0])))) !=
+                                              std::string_view::npos) {
+                command_.kind = ScriptCommandKind::CameraKey;
+                command_.cameraKey =
+                    static_cast<char>(std::tolower(static_cast<unsigned char>(key[0])));
             } else {
-                fail("unknown key " + quotedWord(key) + " (volume-up, volume-down or capture)");
+                fail("unknown key " + quotedWord(key) + " (" + choices + ")");
             }
+        } else if (name == "film") {
+            command_.kind = ScriptCommandKind::Film;
+            arguments(1, 1, "film needs N", "film takes one N");
+            command_.number = wholeNumber(1, "N", 0, kScriptFilmCount - 1);
+        } else if (name == "ev") {
+            command_.kind = ScriptCommandKind::Exposure;
+            arguments(1, 1, "ev needs STEPS", "ev takes one STEPS");
+            command_.number =
+                wholeNumber(1, "STEPS", -kScriptMaxExposureSteps, kScriptMaxExposureSteps);
+        } else if (name == "zoom") {
+            command_.kind = ScriptCommandKind::Zoom;
+            arguments(1, 1, "zoom needs FACTOR", "zoom takes one FACTOR");
+            command_.factor = numberAt(1, "FACTOR");
+            if (command_.factor < 1 || command_.factor > kScriptMaxZoom)
+                fail("zoom: FACTOR must be from 1 to 1000, not " + quotedWord(words_[1]));
         } else if (name == "tilt") {
             command_.kind = ScriptCommandKind::Tilt;
             const char* choices = "portrait, upside-down, landscape-left or landscape-right";
@@ -231,6 +254,21 @@ class LineParser {
         return value;
     }
 
+    // A whole number from `least` to `most`; a leading '+' or '-' is allowed.
+    int wholeNumber(size_t index, const std::string& what, int least, int most) {
+        std::string_view word = words_[index];
+        if (!word.empty() && word.front() == '+') word.remove_prefix(1);
+        int value = 0;
+        auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+        if (word.empty() || ec != std::errc() || end != word.data() + word.size() ||
+            value < least || value > most) {
+            fail(commandName() + ": " + what + " must be a whole number from " +
+                 std::to_string(least) + " to " + std::to_string(most) + ", not " +
+                 quotedWord(words_[index]));
+        }
+        return value;
+    }
+
     int count(size_t index) {
         const std::string& word = words_[index];
         int value = 0;
@@ -273,7 +311,14 @@ const char* scriptCommandName(ScriptCommandKind kind) {
         case ScriptCommandKind::Pinch:
             return "pinch";
         case ScriptCommandKind::Key:
+        case ScriptCommandKind::CameraKey:
             return "key";
+        case ScriptCommandKind::Film:
+            return "film";
+        case ScriptCommandKind::Exposure:
+            return "ev";
+        case ScriptCommandKind::Zoom:
+            return "zoom";
         case ScriptCommandKind::Tilt:
             return "tilt";
         case ScriptCommandKind::Background:

@@ -10,6 +10,11 @@
 //   drag X1 Y1 X2 Y2 [SECONDS]         one finger from one point to the other (default 0.3 s)
 //   pinch X Y SCALE                    two fingers about the point, their spread times SCALE
 //   key volume-up|volume-down|capture  a press of a hardware key
+//   key K                              a key of the camera's keyboard: 0-9 [ ] g f l + -
+//   film N                             the film picker's film N (0-12)
+//   ev STEPS                           exposure compensation in thirds of a stop (-9 to 9)
+//   zoom FACTOR                        the zoom, from 1 (a factor above the camera's most is
+//                                      clamped as a pinch is)
 //   tilt portrait|upside-down|landscape-left|landscape-right
 //   background, foreground             the application leaves and comes back
 //   action takephoto|takeselfie        a quick action
@@ -40,6 +45,10 @@ enum class ScriptCommandKind {
     Drag,
     Pinch,
     Key,
+    CameraKey,
+    Film,
+    Exposure,
+    Zoom,
     Tilt,
     Background,
     Foreground,
@@ -65,6 +74,12 @@ struct ScriptCommand {
     // pinch.
     double scale = 1;
     HardwareKey key = HardwareKey::Capture;
+    // camera key: the key, lower case.
+    char cameraKey = 0;
+    // film: the film; ev: thirds of a stop.
+    int number = 0;
+    // zoom.
+    double factor = 1;
     app::Tilt tilt = app::Tilt::Portrait;
     // action: the action's name; press: the field name; screenshot: the file.
     std::string text;
@@ -78,6 +93,11 @@ inline constexpr double kScriptMinScale = 0.01;
 inline constexpr double kScriptMaxScale = 100;
 inline constexpr double kScriptDefaultIdleTimeout = 30;
 inline constexpr double kScriptDefaultDragSeconds = 0.3;
+inline constexpr int kScriptFilmCount = 13;
+inline constexpr int kScriptMaxExposureSteps = 9;
+inline constexpr double kScriptMaxZoom = 1000;
+// The keys of the camera's keyboard a script may press.
+inline constexpr const char* kScriptCameraKeys = "0123456789[]gfl+-";
 
 struct CameraScript {
     std::vector<ScriptCommand> commands;

@@ -308,6 +308,31 @@ void ScriptRunner::expand(const ScriptCommand& command) {
             });
             break;
         }
+        case ScriptCommandKind::CameraKey:
+            steps_.push_back([this, key = command.cameraKey] {
+                target_->pressCameraKey(key);
+                return StepResult{kKeyDownSeconds};
+            });
+            break;
+        case ScriptCommandKind::Film:
+            steps_.push_back([this, film = command.number] {
+                std::string refusal = target_->chooseFilm(film);
+                if (!refusal.empty()) finish(2, where() + "film: " + refusal, true);
+                return StepResult{};
+            });
+            break;
+        case ScriptCommandKind::Exposure:
+            steps_.push_back([this, thirds = command.number] {
+                target_->setExposureSteps(thirds);
+                return StepResult{};
+            });
+            break;
+        case ScriptCommandKind::Zoom:
+            steps_.push_back([this, factor = command.factor] {
+                target_->setZoom(factor);
+                return StepResult{};
+            });
+            break;
         case ScriptCommandKind::Tilt:
             steps_.push_back([this, tilt = command.tilt] {
                 tiltHandler_(tilt);

@@ -21,7 +21,8 @@
 // than 0.35 s at one place count as a double tap, as a finger's would.
 //
 // Exit statuses: 0 the script ended or quit; 1 a wait-idle timed out or a screenshot could not
-// be written; 2 a press named no visible view. Messages name the script line.
+// be written; 2 a press named no visible view or a film the picker does not offer. Messages
+// name the script line.
 //
 // Threads: main thread only.
 

@@ -31,6 +31,17 @@ class ScriptTarget {
     virtual std::shared_ptr<UIView> viewNamed(const std::string& field) = 0;
     // A quick action: "takephoto" or "takeselfie".
     virtual void performAction(const std::string& action) = 0;
+
+    // The camera's own controls, each through the handler of its touch control. An application
+    // without them ignores them.
+    // A key of the camera's keyboard ('g', '3', '['); false when it does nothing now.
+    virtual bool pressCameraKey(char /*key*/) { return false; }
+    // The film picker's film; empty when chosen, else why not.
+    virtual std::string chooseFilm(int /*film*/) { return "there is no film picker"; }
+    // Exposure compensation in thirds of a stop.
+    virtual void setExposureSteps(int /*thirds*/) {}
+    // The zoom factor, clamped to the camera's range.
+    virtual void setZoom(double /*factor*/) {}
 };
 
 }  // namespace hx::app

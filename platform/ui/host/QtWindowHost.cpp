@@ -85,6 +85,7 @@ class QtWindowHost::Widget : public QWidget {
         }
     }
     std::function<void(double, double)> tiltHandler;
+    std::function<bool(char)> keyHandler;
 
     void pump() {
         // Run what is due, then draw; come back when the next thing falls due, or next frame
@@ -172,15 +173,26 @@ class QtWindowHost::Widget : public QWidget {
             case Qt::Key_Right:
                 tilt(kTiltStep, 0);
                 break;
-            case Qt::Key_B:
-                UIApplication::sharedApplication().enterBackground();
+            case Qt::Key_B: {
+                auto& application = UIApplication::sharedApplication();
+                if (application.applicationState() == UIApplicationState::Background)
+                    application.becomeActive();
+                else
+                    application.enterBackground();
                 break;
-            case Qt::Key_F:
-                UIApplication::sharedApplication().becomeActive();
+            }
+            default: {
+                // Other printable keys belong to the application.
+                const QString text = event->text();
+                const bool taken = keyHandler && text.size() == 1 && text[0].unicode() > 0x20 &&
+                                   text[0].unicode() < 0x7f &&
+                                   keyHandler(static_cast<char>(text[0].unicode()));
+                if (!taken) {
+                    QWidget::keyPressEvent(event);
+                    return;
+                }
                 break;
-            default:
-                QWidget::keyPressEvent(event);
-                return;
+            }
         }
         pump();
     }
@@ -328,6 +340,10 @@ void QtWindowHost::setHardwareKeyHandler(std::function<void(HardwareKey, bool)> 
 
 void QtWindowHost::setTiltHandler(std::function<void(double, double)> handler) {
     widget_->tiltHandler = std::move(handler);
+}
+
+void QtWindowHost::setKeyHandler(std::function<bool(char key)> handler) {
+    widget_->keyHandler = std::move(handler);
 }
 
 void QtWindowHost::setZoom(double zoom) {

@@ -5,7 +5,8 @@
 // Input: the mouse is one finger; with Ctrl held, a second finger mirrored through the window's
 // centre goes down too (two-finger taps and pinches); the wheel pinches about the pointer.
 // Keys: volume up, volume down and space press the hardware capture button; arrow keys tilt the
-// simulated accelerometer; B sends the application to the background and F brings it back.
+// simulated accelerometer; B sends the application to the background and brings it back. Other
+// printable keys go to the application's key handler.
 // Focus alone changes nothing, so the camera keeps running while the user works in another
 // window. Minimising or hiding the window, or the desktop suspending or hiding the program (a
 // locked session), is resign-active then background; restoring it is foreground then
@@ -36,6 +37,9 @@ class QtWindowHost {
     void setHardwareKeyHandler(std::function<void(HardwareKey key, bool pressed)> handler);
     // The tilt asked for by the arrow keys, in g along x and y (z makes up the rest).
     void setTiltHandler(std::function<void(double x, double y)> handler);
+    // A printable key pressed (its character, as typed: 'g', 'G', '['); returns whether the
+    // application took it.
+    void setKeyHandler(std::function<bool(char key)> handler);
     // Window zoom (window pixels per point); chosen to fit the monitor when not set.
     void setZoom(double zoom);
     double zoom() const;

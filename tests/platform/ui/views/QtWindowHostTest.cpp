@@ -56,8 +56,8 @@ class QtWindowHostTest : public ::testing::Test {
         QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, buttons, modifiers);
         QApplication::sendEvent(widget, &event);
     }
-    void key(QEvent::Type type, int code) {
-        QKeyEvent event(type, code, Qt::NoModifier);
+    void key(QEvent::Type type, int code, const QString& text = {}) {
+        QKeyEvent event(type, code, Qt::NoModifier, text);
         QApplication::sendEvent(widget, &event);
     }
 
@@ -189,8 +189,24 @@ TEST_F(QtWindowHostTest, KeysSendTheApplicationToTheBackgroundAndBack) {
     app.becomeActive();
     key(QEvent::KeyPress, Qt::Key_B);
     EXPECT_EQ(app.applicationState(), UIApplicationState::Background);
-    key(QEvent::KeyPress, Qt::Key_F);
+    key(QEvent::KeyPress, Qt::Key_B);
     EXPECT_EQ(app.applicationState(), UIApplicationState::Active);
+}
+
+TEST_F(QtWindowHostTest, PrintableKeysGoToTheApplication) {
+    std::string typed;
+    host->setKeyHandler([&](char c) {
+        typed += c;
+        return c != 'x';
+    });
+    key(QEvent::KeyPress, Qt::Key_G, "g");
+    key(QEvent::KeyPress, Qt::Key_BracketLeft, "[");
+    key(QEvent::KeyPress, Qt::Key_3, "3");
+    key(QEvent::KeyPress, Qt::Key_X, "x");
+    // Keys of the host itself and keys without a character do not reach it.
+    key(QEvent::KeyPress, Qt::Key_Space, " ");
+    key(QEvent::KeyPress, Qt::Key_Shift);
+    EXPECT_EQ(typed, "g[3x");
 }
 
 }  // namespace
