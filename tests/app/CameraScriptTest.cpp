@@ -157,8 +157,23 @@ TEST(CameraScriptTest, BadLinesAreNamedByNumber) {
              Case{"pinch 1 2 0", "pinch: SCALE must be above 0, not '0'"},
              Case{"pinch 1 2 -2", "pinch: SCALE must be above 0, not '-2'"},
              Case{"pinch 1 2 1000", "pinch: SCALE must be from 0.01 to 100, not '1000'"},
-             Case{"key", "key needs volume-up, volume-down or capture"},
-             Case{"key power", "unknown key 'power' (volume-up, volume-down or capture)"},
+             Case{"key", "key needs volume-up, volume-down, capture or one of 0-9 [ ] g f l + -"},
+             Case{"key power",
+                  "unknown key 'power' (volume-up, volume-down, capture or one of "
+                  "0-9 [ ] g f l + -)"},
+             Case{"key x",
+                  "unknown key 'x' (volume-up, volume-down, capture or one of "
+                  "0-9 [ ] g f l + -)"},
+             Case{"film", "film needs N"},
+             Case{"film 13", "film: N must be a whole number from 0 to 12, not '13'"},
+             Case{"film -1", "film: N must be a whole number from 0 to 12, not '-1'"},
+             Case{"film 2.5", "film: N must be a whole number from 0 to 12, not '2.5'"},
+             Case{"film 1 2", "film takes one N"},
+             Case{"ev 10", "ev: STEPS must be a whole number from -9 to 9, not '10'"},
+             Case{"ev +", "ev: STEPS must be a whole number from -9 to 9, not '+'"},
+             Case{"zoom 0.5", "zoom: FACTOR must be from 1 to 1000, not '0.5'"},
+             Case{"zoom nan", "zoom: FACTOR is not a number: 'nan'"},
+             Case{"zoom", "zoom needs FACTOR"},
              Case{"tilt sideways",
                   "unknown tilt 'sideways' (portrait, upside-down, landscape-left or "
                   "landscape-right)"},
@@ -183,6 +198,30 @@ TEST(CameraScriptTest, BadLinesAreNamedByNumber) {
     EXPECT_EQ(errorOf(std::string("wait 1\nwa\0it 2\n", 14)), "script line 2: a NUL byte");
     // The first bad line is the one named.
     EXPECT_EQ(errorOf("jump\njump\n"), "script line 1: unknown command 'jump'");
+}
+
+TEST(CameraScriptTest, CameraControlsAndTheirKeys) {
+    auto script = parsed(
+        "key g\nkey G\nkey 3\nkey [\nkey +\nfilm 12\nfilm +0\nev -9\nev 4\n"
+        "zoom 1\nzoom 2.5\n");
+    const auto& c = script.commands;
+    ASSERT_EQ(c.size(), 11u);
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(c[i].kind, ScriptCommandKind::CameraKey);
+    EXPECT_EQ(std::string(scriptCommandName(c[0].kind)), "key");
+    EXPECT_EQ(c[0].cameraKey, 'g');
+    EXPECT_EQ(c[1].cameraKey, 'g');  // either case
+    EXPECT_EQ(c[2].cameraKey, '3');
+    EXPECT_EQ(c[3].cameraKey, '[');
+    EXPECT_EQ(c[4].cameraKey, '+');
+    EXPECT_EQ(c[5].kind, ScriptCommandKind::Film);
+    EXPECT_EQ(c[5].number, 12);
+    EXPECT_EQ(c[6].number, 0);
+    EXPECT_EQ(c[7].kind, ScriptCommandKind::Exposure);
+    EXPECT_EQ(c[7].number, -9);
+    EXPECT_EQ(c[8].number, 4);
+    EXPECT_EQ(c[9].kind, ScriptCommandKind::Zoom);
+    EXPECT_DOUBLE_EQ(c[9].factor, 1);
+    EXPECT_DOUBLE_EQ(c[10].factor, 2.5);
 }
 
 TEST(CameraScriptTest, NumbersAtTheLimitsAreTaken) {
