@@ -13,6 +13,9 @@
 #include "app/camera/hxFilmCollectionCell.h"
 #include "app/camera/hxViewController.h"
 #include "platform/device/UIDevice.h"
+#include "platform/ui/controls/UILabel.h"
+#include "platform/ui/drawing/UIColor.h"
+#include "platform/ui/drawing/UIFont.h"
 #include "platform/ui/drawing/UIImage.h"
 #include "platform/ui/interface/UINib.h"
 #include "platform/ui/navigation/UIBarButtonItem.h"
@@ -29,6 +32,9 @@ namespace {
 
 constexpr const char* kSupportAddress = "support@halidex.example";
 constexpr const char* kSupportSubject = "Support Request:Halidex Camera";
+// The free band of the help picture, as fractions of its height.
+constexpr double kHelpKeysTop = 0.76;
+constexpr double kHelpKeysHeight = 0.11;
 
 // A query value as a mail client reads it back: everything but the unreserved characters
 // escaped, so '&', '=', '+' and '#' in the text cannot end or change the value.
@@ -169,6 +175,16 @@ void hxViewController::helpAction(UIControl*) {
         mail->setImage(UIImage::imageNamed("mail"), UIControlStateNormal);
         mail->addTarget(self, &hxViewController::mailAction, UIControlEventTouchUpInside);
         _helpImageView->addSubview(mail);
+        // The keyboard's keys, in the band the picture leaves free above its foot.
+        auto keys = std::make_shared<UILabel>(CGRectMake(8, _previewHeight * kHelpKeysTop,
+                                                         _previewWidth - 16,
+                                                         _previewHeight * kHelpKeysHeight));
+        keys->setText(localizedString("help_keys"));
+        keys->setNumberOfLines(0);
+        keys->setFont(UIFont::systemFontOfSize(11));
+        keys->setTextColor(UIColor::whiteColor());
+        keys->setTextAlignment(NSTextAlignment::Center);
+        _helpImageView->addSubview(keys);
     }
     if (_helpImageView->isHidden()) {
         auto window = UIApplication::sharedApplication().keyWindow();
@@ -199,8 +215,7 @@ std::string hxViewController::supportMailURL() const {
     const auto& device = UIDevice::currentDevice();
     const std::string body = fillPlaceholders(localizedString("support_mailmsg"),
                                               {device.systemVersion(), device.modelName()});
-    return std::string("mailto:") + kSupportAddress +
-           "?subject=" + encodeQueryValue(kSupportSubject) + "&body=" + encodeQueryValue(body);
+    return mailtoURL(kSupportAddress, kSupportSubject, body);
 }
 
 void hxViewController::mailAction(UIControl*) {

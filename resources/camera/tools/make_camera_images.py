@@ -836,7 +836,8 @@ def help_image(c):
     for key, meaning in HELP_LINES[1:]:
         draw_text(c, key, 24, y, 6.5, AMBER, 1.1)
         draw_text(c, meaning, 24, y + 11, 6.5, WHITE, 1.0)
-        y += 31
+        y += 28
+    # Between the list and the foot the camera screen writes its keyboard's keys.
     draw_text(c, "TAP ANYWHERE TO CLOSE", 160, 384, 6.5, WHITE, 1.0, "center", 0.7)
     draw_text(c, "MAIL: TOP LEFT", 160, 400, 5.5, WHITE, 0.9, "center", 0.5)
 
