@@ -12,6 +12,7 @@
 #include "app/camera/CameraSettingsKeys.h"
 #include "app/camera/hxFilmCollectionCell.h"
 #include "platform/device/UIDevice.h"
+#include "platform/ui/controls/UILabel.h"
 #include "platform/ui/drawing/UIImage.h"
 #include "platform/ui/navigation/UINavigationBar.h"
 #include "platform/ui/navigation/UINavigationController.h"
@@ -186,6 +187,13 @@ TEST_F(ControlsTest, HelpOpensClosesAndSendsAWellFormedSupportMail) {
     EXPECT_FALSE(help->isHidden());
     EXPECT_EQ(help->window(), delegate_->window());
     EXPECT_DOUBLE_EQ(help->alpha(), 1.0);
+    // The desktop's keys are listed on it.
+    bool listsKeys = false;
+    for (const auto& view : help->subviews()) {
+        if (auto label = std::dynamic_pointer_cast<UILabel>(view))
+            listsKeys = listsKeys || label->text().find("G grid") != std::string::npos;
+    }
+    EXPECT_TRUE(listsKeys);
 
     // A tap away from the mail button closes it.
     CGRect frame = help->convertRectToView(help->bounds(), nullptr);
