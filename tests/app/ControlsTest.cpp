@@ -12,6 +12,7 @@
 #include "app/camera/CameraSettingsKeys.h"
 #include "app/camera/hxFilmCollectionCell.h"
 #include "platform/device/UIDevice.h"
+#include "platform/motion/simulated/SimulatedAccelerometer.h"
 #include "platform/ui/controls/UILabel.h"
 #include "platform/ui/drawing/UIImage.h"
 #include "platform/ui/navigation/UINavigationBar.h"
@@ -287,6 +288,67 @@ TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndCloseStartsItAgain) {
     EXPECT_FALSE(camera()._nav);
     EXPECT_TRUE(camera()._drawGL);
     EXPECT_TRUE(camera().session()->isRunning());
+}
+
+// Every control where it stands on each profile's screen, upright and turned: the turned
+// controls move and rotate, so a fault in where a touch lands shows here.
+TEST_F(ControlsTest, EveryProfileUprightAndTurnedTakesTouchesOnEachControl) {
+    for (const std::string profile : {"phone", "small-phone", "tablet", "legacy-phone"}) {
+        for (const bool turned : {false, true}) {
+            SCOPED_TRACE(profile + (turned ? " landscape" : " portrait"));
+            {
+                // Each round starts from a new camera's choices.
+                auto store = otherProgramStore();
+                for (const char* key : {KEY_FILMTYPE, KEY_FRAMEMODE, KEY_FLASH})
+                    store->removeObjectForKey(key);
+                store->setFloat(0, KEY_EV);
+                ASSERT_TRUE(store->synchronize());
+            }
+            launch(profile);
+            ASSERT_EQ(camera()._currentFrame, 1);
+            ASSERT_EQ(camera()._currentFilm, 0);
+            if (turned) {
+                SimulatedMotion::setAcceleration({-1, 0, 0});
+                advance(1);
+            }
+            press("_filmButton");
+            advance(0.3);
+            auto cell = filmCell(1);
+            ASSERT_TRUE(cell);
+            host().tap(centre(*cell));
+            advance(0.1);
+            EXPECT_EQ(camera()._currentFilm, 1);
+            EXPECT_EQ(stored(KEY_FILMTYPE), 1);
+
+            press("_evButton");
+            ASSERT_FALSE(camera()._evBase->isHidden());
+            dragSlider(*camera()._evSlider, 2);
+            EXPECT_NEAR(camera()._device->exposureTargetBias(), 2.0 / 3, 1e-4);
+
+            dragSlider(*camera()._formatSlider, 1);
+            EXPECT_EQ(camera()._currentFrame, 2);
+            EXPECT_EQ(stored(KEY_FRAMEMODE), 2);
+
+            if (camera()._hasFlash) {
+                dragSlider(*camera()._flashSlider, 2);
+                EXPECT_EQ(camera()._currentFlash, 2);
+                EXPECT_EQ(stored(KEY_FLASH), 2);
+            } else {
+                EXPECT_FALSE(camera()._flashSlider->isEnabled());
+            }
+
+            press("_helpButton");
+            advance(0.5);
+            ASSERT_TRUE(camera()._helpImageView);
+            EXPECT_FALSE(camera()._helpImageView->isHidden());
+            host().tap(centre(*camera()._helpImageView));
+            advance(0.5);
+            EXPECT_TRUE(camera()._helpImageView->isHidden());
+
+            TearDown();
+            SetUp();
+        }
+    }
 }
 
 }  // namespace
