@@ -38,4 +38,40 @@ printf '%s\r\n' '# edited' '  KEY_LENS=integer 2 ' 'KEY_EV = flo' 'garbage' \
     'KEY_GRID = boolean yes' >fuzz/corpus/key_value_lines/damaged
 printf '%s\n' 'base = tablet' 'name = my-tablet' 'width = 834' 'insets = 24 0 20 0' \
     'system-version = 17.5' 'cameras = wide:3264x2448 front' >fuzz/corpus/key_value_lines/profile
+# The camera script: every command once, and the limits and a byte-order mark.
+mkdir -p fuzz/corpus/camera_script
+printf '%s\n' 'wait 1' '# comment' 'tap 100 200 2' 'long-press 10 10 0.5' 'drag 1 2 3 4 0.2' \
+    'pinch 50 50 1.5' 'key volume-up' 'key g' 'key [' 'film 12' 'ev -3' 'zoom 2.5' \
+    'tilt landscape-left' 'background' 'foreground' 'action takephoto' 'press _settingButton' \
+    'screenshot out file.png' 'wait-idle 5' 'quit' >fuzz/corpus/camera_script/all
+printf '\357\273\277tap +5 1e2\r\nzoom 1000\nfilm 13\n' >fuzz/corpus/camera_script/edges
+# An NMEA log: fixes north-east and south-west, and a sentence with a bad checksum.
+mkdir -p fuzz/corpus/nmea
+python3 - fuzz/corpus/nmea/track <<'PY'
+import sys
+def sentence(body):
+    check = 0
+    for byte in body.encode():
+        check ^= byte
+    return "$%s*%02X\r\n" % (body, check)
+open(sys.argv[1], "w").write(
+    sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W")
+    + sentence("GPGGA,123520,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")
+    + sentence("GNRMC,000001.50,A,3352.128,S,15112.558,W,0.5,359.9,010100,,")
+    + "$GPGGA,bad*00\r\n")
+PY
+# The camera's interface files and the settings bundle as shipped.
+mkdir -p fuzz/corpus/interface_file fuzz/corpus/settings_bundle
+cp resources/ui/interfaces/hx*.ui.json fuzz/corpus/interface_file/
+cp resources/settings/SettingsBundle.ini fuzz/corpus/settings_bundle/
+# A library database with an album of two photos, in small pages so that mutations reach its
+# tables, and one that is no more than the file header.
+mkdir -p fuzz/corpus/library_database
+library=${BUILD_DIR:-build}/tools/halidex-library/halidex-library
+HALIDEX_HOME="$work/home" "$library" import --album "Halidex Camera" "$work/small.png" \
+    "$work/grey.png" >/dev/null
+database=$(find "$work/home" -name library.sqlite)
+sqlite3 "$database" 'PRAGMA journal_mode=DELETE; PRAGMA page_size=512; VACUUM;' >/dev/null
+cp "$database" fuzz/corpus/library_database/two-photos
+printf 'SQLite format 3\0' >fuzz/corpus/library_database/header-only
 ls -l fuzz/corpus/*
