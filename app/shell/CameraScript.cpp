@@ -192,13 +192,14 @@ class LineParser {
             arguments(1, 1, "press needs NAME", "press takes one NAME");
             if (!isFieldName(words_[1])) fail("press: " + quotedWord(words_[1]) + " is not a name");
             command_.text = words_[1];
-        } else if (name == "screenshot") {
-            command_.kind = ScriptCommandKind::Screenshot;
+        } else if (name == "screenshot" || name == "stats") {
+            command_.kind =
+                name == "screenshot" ? ScriptCommandKind::Screenshot : ScriptCommandKind::Stats;
             // The file is the rest of the line, so that names with spaces work.
             std::string_view rest = trimmed(line_);
             rest.remove_prefix(name.size());
             rest = trimmed(rest);
-            if (rest.empty()) fail("screenshot needs FILE");
+            if (rest.empty()) fail(name + " needs FILE");
             command_.text = std::string(rest);
         } else {
             fail("unknown command " + quotedWord(name));
@@ -331,6 +332,8 @@ const char* scriptCommandName(ScriptCommandKind kind) {
             return "press";
         case ScriptCommandKind::Screenshot:
             return "screenshot";
+        case ScriptCommandKind::Stats:
+            return "stats";
         case ScriptCommandKind::Quit:
             return "quit";
     }

@@ -20,6 +20,8 @@
 //   action takephoto|takeselfie        a quick action
 //   press NAME                         a tap at the centre of the screen's view of that field
 //   screenshot FILE                    the window as PNG at the screen's scale
+//   stats FILE                         appends the program's resident memory, threads and open
+//                                      files to FILE as one line (for soak runs)
 //   quit                               ends the program with status 0
 //
 // Parsing checks every line before anything runs; the first bad one is the error, naming its
@@ -55,6 +57,7 @@ enum class ScriptCommandKind {
     Action,
     Press,
     Screenshot,
+    Stats,
     Quit
 };
 
@@ -81,7 +84,7 @@ struct ScriptCommand {
     // zoom.
     double factor = 1;
     app::Tilt tilt = app::Tilt::Portrait;
-    // action: the action's name; press: the field name; screenshot: the file.
+    // action: the action's name; press: the field name; screenshot, stats: the file.
     std::string text;
 };
 

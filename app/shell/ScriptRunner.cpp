@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/shell/HardwareKeys.h"
+#include "app/shell/ProcessStats.h"
 #include "platform/motion/simulated/SimulatedAccelerometer.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
@@ -378,6 +379,13 @@ void ScriptRunner::expand(const ScriptCommand& command) {
                 if (image.isNull() || !image.save(QString::fromStdString(path), "PNG")) {
                     finish(1, where() + "screenshot: cannot write " + path, true);
                 }
+                return StepResult{};
+            });
+            break;
+        case ScriptCommandKind::Stats:
+            steps_.push_back([this, path = command.text] {
+                if (!appendProcessStats(path))
+                    finish(1, where() + "stats: cannot write " + path, true);
                 return StepResult{};
             });
             break;

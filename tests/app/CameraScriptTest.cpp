@@ -185,6 +185,7 @@ TEST(CameraScriptTest, BadLinesAreNamedByNumber) {
              Case{"press a b", "press takes one NAME"},
              Case{"press 9lives", "press: '9lives' is not a name"},
              Case{"screenshot", "screenshot needs FILE"},
+             Case{"stats", "stats needs FILE"},
              Case{"screenshot   # nothing", "screenshot needs FILE"},
              Case{"jump 1", "unknown command 'jump'"},
              Case{"TAP 1 2", "unknown command 'TAP'"},

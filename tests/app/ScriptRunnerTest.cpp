@@ -3,8 +3,11 @@
 // reach the capture button, tilts the simulated accelerometer, lifecycle the application, and
 // the statuses a script ends with.
 
+#include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -29,6 +32,7 @@
 #include "platform/ui/window/UIWindow.h"
 #include "platform/ui/window/UIWindowScene.h"
 #include "tests/platform/ui/views/UITestSupport.h"
+#include "tests/support/TemporaryFolder.h"
 
 namespace hx::app {
 namespace {
@@ -297,6 +301,36 @@ TEST_F(ScriptRunnerTest, ScreenshotIsAPngAtTheScreensScale) {
     EXPECT_EQ(bad.message, "script line 1: screenshot: cannot write " +
                                (folder / "missing" / "shot.png").string());
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(ScriptRunnerTest, StatsAppendsTheProcessesMemoryThreadsAndFiles) {
+    hx::testsupport::TemporaryFolder folder("hx-runner-stats");
+    const auto file = folder.path() / "stats file.txt";
+    // A file held open between the two samples shows as one more descriptor.
+    auto outcome = run("stats " + file.string() + "\n");
+    ASSERT_EQ(outcome.exitStatus, 0) << outcome.message;
+    std::FILE* held = std::fopen((folder.path() / "held").c_str(), "w");
+    ASSERT_TRUE(held);
+    run("stats " + file.string() + "\n");
+    std::fclose(held);
+
+    std::ifstream in(file);
+    std::vector<std::array<long, 3>> samples;
+    for (std::string line; std::getline(in, line);) {
+        std::array<long, 3> values{};
+        ASSERT_EQ(std::sscanf(line.c_str(), "rss_kb=%ld threads=%ld fds=%ld", &values[0],
+                              &values[1], &values[2]),
+                  3)
+            << line;
+        samples.push_back(values);
+    }
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_GT(samples[0][0], 1000);  // a program with Qt holds megabytes
+    EXPECT_GE(samples[0][1], 1);
+    EXPECT_EQ(samples[1][2], samples[0][2] + 1);
+
+    auto bad = run("stats " + (folder.path() / "missing" / "s.txt").string() + "\nquit\n");
+    EXPECT_EQ(bad.exitStatus, 1);
 }
 
 TEST_F(ScriptRunnerTest, OnTheRealClockStepsAreScheduledOnTheRunLoop) {

@@ -1,0 +1,43 @@
+#include "app/shell/ProcessStats.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace hx::app {
+
+std::optional<ProcessStats> readProcessStats() {
+    std::ifstream status("/proc/self/status");
+    if (!status) return std::nullopt;
+    ProcessStats stats;
+    bool haveMemory = false, haveThreads = false;
+    for (std::string line; std::getline(status, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        fields >> name;
+        if (name == "VmRSS:") haveMemory = static_cast<bool>(fields >> stats.residentKilobytes);
+        if (name == "Threads:") haveThreads = static_cast<bool>(fields >> stats.threads);
+    }
+    if (!haveMemory || !haveThreads) return std::nullopt;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it("/proc/self/fd", ec), end; !ec && it != end;
+         it.increment(ec))
+        ++stats.openFiles;
+    if (ec) return std::nullopt;
+    // The listing's own descriptor was open while it counted.
+    --stats.openFiles;
+    return stats;
+}
+
+bool appendProcessStats(const std::string& path) {
+    const auto stats = readProcessStats();
+    if (!stats) return false;
+    std::ofstream out(path, std::ios::app);
+    out << "rss_kb=" << stats->residentKilobytes << " threads=" << stats->threads
+        << " fds=" << stats->openFiles << '\n';
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+}  // namespace hx::app

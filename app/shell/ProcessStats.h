@@ -1,0 +1,25 @@
+#pragma once
+// What the running program holds, read from /proc/self: resident memory, threads and open file
+// descriptors. Soak runs sample it to find leaks.
+//
+// Threads: any.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace hx::app {
+
+struct ProcessStats {
+    int64_t residentKilobytes = 0;
+    int threads = 0;
+    int openFiles = 0;
+};
+
+// Nothing when /proc/self cannot be read.
+std::optional<ProcessStats> readProcessStats();
+
+// Appends "rss_kb=N threads=N fds=N" and a newline to the file; false when it cannot.
+bool appendProcessStats(const std::string& path);
+
+}  // namespace hx::app
