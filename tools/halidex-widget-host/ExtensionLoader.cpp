@@ -1,10 +1,13 @@
 #include "tools/halidex-widget-host/ExtensionLoader.h"
 
 #include <dlfcn.h>
+#include <elf.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace hx::widget_host {
@@ -24,6 +27,48 @@ std::string programFolder() {
     return ec ? std::string() : self.parent_path().string();
 }
 
+// The ELF header of a file; false when the file is too short for one.
+bool readHeader(const std::string& path, Elf64_Ehdr& header) {
+    std::ifstream in(path, std::ios::binary);
+    return in.read(reinterpret_cast<char*>(&header), sizeof header) && in.gcount() == sizeof header;
+}
+
+// Why the file cannot be a shared library for this machine; empty when it can. The loader
+// maps files without reading them whole: a file cut short (an interrupted copy) would load and
+// then crash the host when the missing part is first touched, so every part the headers name
+// must be in the file before it is loaded.
+std::string elfProblem(const std::string& path) {
+    Elf64_Ehdr header{};
+    if (!readHeader(path, header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0)
+        return "not a shared library";
+    Elf64_Ehdr own{};
+    if (!readHeader("/proc/self/exe", own)) own = header;
+    if (header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_machine != own.e_machine)
+        return "built for another kind of machine";
+    if (header.e_type != ET_DYN) return "not a shared library";
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) return "its size cannot be read";
+    auto within = [&](std::uint64_t offset, std::uint64_t length) {
+        return offset <= size && length <= size - offset;
+    };
+    const std::uint64_t programHeaders = std::uint64_t(header.e_phnum) * header.e_phentsize;
+    const std::uint64_t sectionHeaders = std::uint64_t(header.e_shnum) * header.e_shentsize;
+    if (header.e_phentsize != sizeof(Elf64_Phdr) || !within(header.e_phoff, programHeaders) ||
+        !within(header.e_shoff, sectionHeaders))
+        return "the file is cut short (" + std::to_string(size) + " bytes)";
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(header.e_phoff));
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        if (!in.read(reinterpret_cast<char*>(&segment), sizeof segment))
+            return "the file is cut short (" + std::to_string(size) + " bytes)";
+        if (segment.p_type == PT_LOAD && !within(segment.p_offset, segment.p_filesz))
+            return "the file is cut short (" + std::to_string(size) + " bytes)";
+    }
+    return {};
+}
+
 }  // namespace
 
 std::shared_ptr<LoadedExtension> loadExtension(const std::string& path, std::string* error) {
@@ -39,6 +84,10 @@ std::shared_ptr<LoadedExtension> loadExtension(const std::string& path, std::str
     }
     if (::access(path.c_str(), R_OK) != 0) {
         fail(error, path + " cannot be read: permission denied");
+        return nullptr;
+    }
+    if (const std::string problem = elfProblem(path); !problem.empty()) {
+        fail(error, path + " is not a widget extension that can be loaded: " + problem);
         return nullptr;
     }
     // An absolute path keeps the loader from searching the library path for it.

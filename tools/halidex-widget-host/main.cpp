@@ -246,14 +246,24 @@ int renderOne(const Arguments& a, const std::vector<std::shared_ptr<LoadedExtens
 }
 
 // SIGINT and SIGTERM end the host through its run loop, so that it closes cleanly and
-// removes its socket.
-std::thread watchSignals(std::function<void()> stop) {
+// removes its socket. They are blocked in every thread (from before the first thread starts)
+// and taken by one thread of their own.
+sigset_t stopSignals() {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    return set;
+}
+
+void blockStopSignals() {
+    const sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return std::thread([set, stop = std::move(stop)] {
+}
+
+std::thread watchSignals(std::function<void()> stop) {
+    return std::thread([stop = std::move(stop)] {
+        const sigset_t set = stopSignals();
         int signal = 0;
         sigwait(&set, &signal);
         RunLoop::main().post(stop);
@@ -306,6 +316,7 @@ int run(int argc, char** argv) {
     if (auto problem = parse(argc, argv, a)) return usage(*problem);
     if (a.seed) SystemRandom::seed(*a.seed);
     if (a.now) Date::setNow(*a.now);
+    if (!a.list && !a.render) blockStopSignals();
     // Only the desktop mode opens windows.
     if ((a.headless || a.list || a.render) && !std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
