@@ -113,7 +113,7 @@ double WidgetWindows::screenScale() {
     return screen ? screen->devicePixelRatio() : 1.0;
 }
 
-WidgetWindows::Window* WidgetWindows::windowOf(const WidgetInstance& instance) const {
+QWidget* WidgetWindows::windowOf(const WidgetInstance& instance) const {
     auto it = windows_.find(&instance);
     return it == windows_.end() ? nullptr : it->second.get();
 }

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+class QWidget;
+
 #include "tools/halidex-widget-host/WidgetHost.h"
 
 namespace hx::widget_host {
@@ -32,8 +34,10 @@ class WidgetWindows {
     // The settings key of a widget's place.
     static std::string placeKey(const WidgetInstance& instance);
 
+    // The window of an instance; null before its first picture.
+    QWidget* windowOf(const WidgetInstance& instance) const;
+
     class Window;
-    Window* windowOf(const WidgetInstance& instance) const;
 
   private:
     void pump();
