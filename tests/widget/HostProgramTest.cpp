@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScreenshotComparison.h"
 #include "tests/support/TemporaryFolder.h"
@@ -216,6 +217,21 @@ TEST_F(HostProgramTest, ARunningHostReloadsWhenTheCameraStarts) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << logText();
     EXPECT_TRUE(fs::is_empty(home_ + "/runtime/widget-hosts")) << "the socket stayed";
+}
+
+// The autostart entry that starts the host with the desktop session.
+TEST(WidgetHostAutostart, TheEntryIsValidAndStartsTheHost) {
+    HX_REQUIRE_TOOLS("desktop-file-validate");
+    const std::string entry =
+        std::string(HX_TEST_RESOURCES_DIR) + "/desktop/org.halidex.camera.widget-host.desktop";
+    const auto run =
+        testsupport::runCommand("desktop-file-validate " + shellQuoted(entry) + " 2>&1");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    std::ifstream in(entry);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nExec=halidex-widget-host\n"), std::string::npos);
 }
 
 }  // namespace
