@@ -45,6 +45,8 @@ packages=(
     desktop-file-utils
     appstream
     librsvg2-bin
+    # the widget's dates, formatted by the locale's own field order
+    libicu-dev
 )
 
 missing=()

@@ -2,12 +2,13 @@
 # Sets up, builds and runs the camera on the built-in simulated camera: a window when a display
 # answers, otherwise a headless script that takes a picture of the camera screen on every device
 # profile. Before that, the camera takes a few photos headless, through four films, into a
-# library of its own under OUT, and lists them. Everything lands in OUT (out/). Only these
+# library of its own under OUT, and lists them, and the widget draws one of them into
+# OUT/widget-*.png. Everything lands in OUT (out/). Only these
 # programs are built, not the tests: scripts/test.sh builds everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh halidex halidex-settings halidex-library
+scripts/build.sh halidex halidex-settings halidex-library halidex-widget-host
 build_dir=${BUILD_DIR:-build}
 out=${1:-out}
 mkdir -p "$out"
@@ -26,6 +27,12 @@ for film in 0 4 7 10; do
 done
 echo "photos taken by the camera, in the album \"Halidex Camera\" under $demo_home/Pictures:"
 HALIDEX_HOME="$demo_home" "$library" list --album "Halidex Camera"
+
+# The widget with a photo of that album, as the widget host draws it on the desktop.
+widget_host="$build_dir/tools/halidex-widget-host/halidex-widget-host"
+for family in small accessory-circular; do
+    HALIDEX_HOME="$demo_home" "$widget_host" --render "$family" --out "$out/widget-$family.png"
+done
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && "$camera" --help >/dev/null; then
     echo "opening the camera; close its window to finish"
