@@ -1,5 +1,6 @@
 #include "editing/PhotoEditingViewController.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -23,6 +24,10 @@ constexpr int kThumbnailTag = 998;
 constexpr int kTitleTag = 999;
 constexpr double kSelectedBorderWidth = 2;
 constexpr double kJpegQuality = double(0.9f);
+// Points: the grid's height, the margin round the preview, and the host's bar over the view.
+constexpr double kGridHeight = 112;
+constexpr double kMargin = 8;
+constexpr double kBarHeight = 56;
 
 // The image orientation a picture stored with Exif orientation `exif` is shown with.
 UIImageOrientation imageOrientationFromExif(int exif) {
@@ -62,6 +67,23 @@ void PhotoEditingViewController::viewDidLoad() {
         grid->setDataSource(this);
         grid->setDelegate(this);
     }
+    layoutViews();
+}
+
+void PhotoEditingViewController::viewWillAppear(bool) {
+    layoutViews();
+}
+
+void PhotoEditingViewController::layoutViews() {
+    const CGRect bounds = view()->bounds();
+    const UIEdgeInsets safe = view()->safeAreaInsets();
+    const double gridTop = bounds.height() - safe.bottom - kGridHeight;
+    if (auto grid = collectionView.lock())
+        grid->setFrame(CGRectMake(0, gridTop, bounds.width(), kGridHeight));
+    const double previewTop = safe.top + kBarHeight + kMargin;
+    if (auto preview = previewImageView.lock())
+        preview->setFrame(CGRectMake(kMargin, previewTop, bounds.width() - 2 * kMargin,
+                                     std::max(0.0, gridTop - kMargin - previewTop)));
 }
 
 bool PhotoEditingViewController::canHandleAdjustmentData(const photos::AdjustmentData&) {

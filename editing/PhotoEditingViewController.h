@@ -33,6 +33,7 @@ class PhotoEditingViewController : public UIViewController,
     int32_t filternumber = 0;
 
     void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
 
     // Content-editing protocol.
     bool canHandleAdjustmentData(const photos::AdjustmentData& adjustmentData) override;
@@ -60,6 +61,10 @@ class PhotoEditingViewController : public UIViewController,
                                                 const NSIndexPath& indexPath) override;
     void collectionViewDidDeselectItemAtIndexPath(UICollectionView& collectionView,
                                                   const NSIndexPath& indexPath) override;
+
+  private:
+    // The grid along the bottom of whatever size the view has, the preview above it.
+    void layoutViews();
 };
 
 }  // namespace hx::editing

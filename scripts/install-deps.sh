@@ -45,6 +45,8 @@ packages=(
     desktop-file-utils
     appstream
     librsvg2-bin
+    # plistutil: the independent reader of the editing extension's adjustment data
+    libplist-utils
 )
 
 missing=()
