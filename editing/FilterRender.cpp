@@ -79,28 +79,28 @@ const uint8_t* opaqueTable() {
     return table.data();
 }
 
-// Steps 3 and 4: the film on the plane.
-bool applyFilm(Plane& plane, int32_t row, bool preview, bool grey, std::string* error) {
-    const FilterRow film = filterRow(row);
-    const uint8_t* tone = film.toneTable->data();
+// Step 3 for a colour source: the grey mix of the BGRA plane as a plane of its own. The matrix
+// gives the three colour outputs the same weights, and the lookup then sets channel 3 to 255
+// whatever it held, so from here on the four-channel sequence carries one grey value in three
+// bytes: one grey plane holds the same bytes at a quarter of the work.
+bool mixToGrey(Plane& plane, const FilterRow& film, std::string* error) {
+    Plane grey = Plane::make(plane.buffer.width, plane.buffer.height, 1);
+    if (!grey) return fail(error, "out of memory for the grey mix");
+    const int16_t column[4] = {film.weights[0], film.weights[1], film.weights[2], 0};
+    if (!check(vImageMatrixMultiply_ARGB8888ToPlanar8(&plane.buffer, &grey.buffer, column,
+                                                      kMixDivisor, nullptr, 0, kvImageNoFlags),
+               "matrix multiply", error))
+        return false;
+    plane = std::move(grey);
+    return true;
+}
+
+// Steps 3 and 4 on a grey plane: the tone table, then the film's kernel, if any.
+bool applyFilm(Plane& plane, const FilterRow& film, bool preview, std::string* error) {
     vImage_Buffer* b = &plane.buffer;
-    if (grey) {
-        if (!check(vImageTableLookUp_Planar8(b, b, tone, kvImageNoFlags), "table lookup", error))
-            return false;
-    } else {
-        // The same weights for the three colour outputs; channel 3 passes with weight 1.
-        std::array<int16_t, 16> matrix{};
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) matrix[size_t(i * 4 + j)] = film.weights[size_t(i)];
-        matrix[15] = kMixDivisor;
-        if (!check(vImageMatrixMultiply_ARGB8888(b, b, matrix.data(), kMixDivisor, nullptr, nullptr,
-                                                 kvImageNoFlags),
-                   "matrix multiply", error) ||
-            !check(
-                vImageTableLookUp_ARGB8888(b, b, tone, tone, tone, opaqueTable(), kvImageNoFlags),
-                "table lookup", error))
-            return false;
-    }
+    if (!check(vImageTableLookUp_Planar8(b, b, film.toneTable->data(), kvImageNoFlags),
+               "table lookup", error))
+        return false;
     const int16_t* kernel = nullptr;
     uint32_t side = 0;
     int32_t divisor = 1;
@@ -112,14 +112,12 @@ bool applyFilm(Plane& plane, int32_t row, bool preview, bool grey, std::string* 
         kernel = kSoftenKernel.data(), side = 9, divisor = kSoftenDivisor;
     }
     if (!kernel) return true;
-    Plane out = Plane::make(b->width, b->height, plane.bytesPerPixel);
+    Plane out = Plane::make(b->width, b->height, 1);
     if (!out) return fail(error, "out of memory for the convolution");
-    const vImage_Error result =
-        grey ? vImageConvolve_Planar8(b, &out.buffer, nullptr, 0, 0, kernel, side, side, divisor, 0,
-                                      kvImageEdgeExtend)
-             : vImageConvolve_ARGB8888(b, &out.buffer, nullptr, 0, 0, kernel, side, side, divisor,
-                                       nullptr, kvImageEdgeExtend);
-    if (!check(result, "convolution", error)) return false;
+    if (!check(vImageConvolve_Planar8(b, &out.buffer, nullptr, 0, 0, kernel, side, side, divisor, 0,
+                                      kvImageEdgeExtend),
+               "convolution", error))
+        return false;
     plane = std::move(out);
     return true;
 }
@@ -209,15 +207,17 @@ image::ImageRef renderFilter(const image::Image& source, int32_t row, bool previ
     Plane plane = copySource(source, grey);
     if (!plane) return fail(error, "out of memory for a copy of the picture"), nullptr;
     if (row >= 1 && row < kFilterRowCount) {
-        if (!applyFilm(plane, row, preview, grey, error)) return nullptr;
+        const FilterRow film = filterRow(row);
+        if (!grey && !mixToGrey(plane, film, error)) return nullptr;
+        if (!applyFilm(plane, film, preview, error)) return nullptr;
     }
     if (!turnUpright(plane, orientation, error)) return nullptr;
-    if (grey) {
+    if (plane.bytesPerPixel == 1) {
         plane = expandGrey(plane);
         if (!plane) return fail(error, "out of memory for the result"), nullptr;
-    } else if (preview || source.hasAlpha()) {
-        // The fourth byte is not part of the picture: a source alpha and the preview kernel's
-        // rounding (255 * 672 / 674 = 254) would otherwise make it translucent.
+    } else if (source.hasAlpha()) {
+        // The fourth byte is not part of the picture: a source's alpha must not make it
+        // translucent.
         vImage_Buffer* b = &plane.buffer;
         if (!check(vImageTableLookUp_ARGB8888(b, b, nullptr, nullptr, nullptr, opaqueTable(),
                                               kvImageNoFlags),

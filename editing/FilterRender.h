@@ -18,7 +18,8 @@ namespace hx::editing {
 // A Grey8 source is grey: its bytes go through the tone table and the kernels on their one
 // channel. Any other source is first put in BGRA memory order, so that the mix's channel 0 is
 // blue, then multiplied by the film's matrix, mapped through the tone table (channel 3 set to
-// 255) and convolved on all four channels.
+// 255) and convolved; since the matrix gives the three colour channels the same weights, this
+// is done on one grey plane, with the same bytes as the four-channel sequence.
 //
 // The result is BGRA8, opaque (the fourth byte 255), upright: orientations 5 to 8 swap width
 // and height. Null, with *error set, when memory runs out or the picture cannot be processed.

@@ -19,20 +19,19 @@ inline void movePixel(const uint8_t* from, uint8_t* to) {
     std::memcpy(to, from, N);
 }
 
-// dest(x, y) = src(sourceX(x, y), sourceY(x, y)) over destination rows [first, end).
-template <size_t N, typename Map>
-void remapRows(const vImage_Buffer& src, const vImage_Buffer& dest, size_t first, size_t end,
-               Map map) {
+// dest(x, y) = the source pixel at origin + x * stepX + y * stepY (in bytes), over destination
+// rows [first, end), in square tiles.
+template <size_t N>
+void remapRows(const vImage_Buffer& dest, size_t first, size_t end, const uint8_t* origin,
+               ptrdiff_t stepX, ptrdiff_t stepY) {
     for (size_t ty = first; ty < end; ty += kTile) {
         const size_t tyEnd = std::min(end, ty + kTile);
         for (size_t tx = 0; tx < dest.width; tx += kTile) {
             const size_t txEnd = std::min<size_t>(dest.width, tx + kTile);
             for (size_t y = ty; y < tyEnd; ++y) {
-                uint8_t* out = detail::rowOf(dest, y);
-                for (size_t x = tx; x < txEnd; ++x) {
-                    const auto [sx, sy] = map(x, y);
-                    movePixel<N>(detail::rowOf(src, sy) + sx * N, out + x * N);
-                }
+                uint8_t* out = detail::rowOf(dest, y) + tx * N;
+                const uint8_t* in = origin + ptrdiff_t(tx) * stepX + ptrdiff_t(y) * stepY;
+                for (size_t x = tx; x < txEnd; ++x, out += N, in += stepX) movePixel<N>(in, out);
             }
         }
     }
@@ -50,17 +49,18 @@ vImage_Error rotate(const vImage_Buffer* src, const vImage_Buffer* dest, uint8_t
     const size_t w = src->width, h = src->height;
     if ((quarter ? dest->width != h || dest->height != w : dest->width != w || dest->height != h))
         return kvImageBufferSizeMismatch;
+    const uint8_t* top = detail::rowOf(*src, 0);
+    const uint8_t* bottom = detail::rowOf(*src, h - 1);
+    const ptrdiff_t row = ptrdiff_t(src->rowBytes), pixel = ptrdiff_t(N);
     detail::forEachBand(dest->height, dest->width * N, flags, [&](size_t first, size_t end) {
-        using Point = std::pair<size_t, size_t>;
         switch (rotation) {
             case kRotate0DegreesClockwise:
                 for (size_t y = first; y < end; ++y)
                     std::memcpy(detail::rowOf(*dest, y), detail::rowOf(*src, y), w * N);
                 break;
             case kRotate90DegreesCounterClockwise:
-                remapRows<N>(*src, *dest, first, end, [w](size_t x, size_t y) {
-                    return Point{w - 1 - y, x};
-                });
+                // dest(x, y) = src(w - 1 - y, x)
+                remapRows<N>(*dest, first, end, top + (w - 1) * N, row, -pixel);
                 break;
             case kRotate180DegreesClockwise:
                 for (size_t y = first; y < end; ++y) {
@@ -70,9 +70,8 @@ vImage_Error rotate(const vImage_Buffer* src, const vImage_Buffer* dest, uint8_t
                 }
                 break;
             default:  // kRotate90DegreesClockwise
-                remapRows<N>(*src, *dest, first, end, [h](size_t x, size_t y) {
-                    return Point{y, h - 1 - x};
-                });
+                // dest(x, y) = src(y, h - 1 - x)
+                remapRows<N>(*dest, first, end, bottom, -row, pixel);
                 break;
         }
     });

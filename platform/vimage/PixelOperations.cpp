@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/vimage/detail/Avx2.h"
 #include "platform/vimage/detail/Common.h"
@@ -70,6 +71,47 @@ __attribute__((target("avx2"))) size_t matrixRowAvx2(const uint8_t* src, uint8_t
     return x;
 }
 
+void planarRowPortable(const uint8_t* src, uint8_t* dst, size_t first, size_t count,
+                       const MatrixSetup& s) {
+    for (size_t x = first; x < count; ++x) {
+        const uint8_t* p = src + 4 * x;
+        int32_t sum = s.constant[0];
+        for (int i = 0; i < 4; ++i) sum += int32_t(p[i]) * s.m[i * 4];
+        dst[x] = detail::roundAndClamp(sum, s.divisor);
+    }
+}
+
+// Eight pixels at a time into eight bytes, as matrixRowAvx2 computes its column 0.
+__attribute__((target("avx2"))) size_t planarRowAvx2(const uint8_t* src, uint8_t* dst, size_t count,
+                                                     const MatrixSetup& s) {
+    const __m256i evenWeights =
+        _mm256_set1_epi32(int32_t(uint16_t(s.m[0])) | int32_t(uint32_t(uint16_t(s.m[8])) << 16));
+    const __m256i oddWeights =
+        _mm256_set1_epi32(int32_t(uint16_t(s.m[4])) | int32_t(uint32_t(uint16_t(s.m[12])) << 16));
+    const __m256i constant = _mm256_set1_epi32(s.constant[0]);
+    const __m256i half = _mm256_set1_epi32(s.divisor / 2);
+    const __m256i multiplier = _mm256_set1_epi32(int32_t(s.divider.multiplier));
+    const __m128i shift = _mm_cvtsi32_si128(int(s.divider.shift));
+    const __m256i lowBytes = _mm256_set1_epi32(0x00FF00FF);
+    size_t x = 0;
+    for (; x + 8 <= count; x += 8) {
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * x));
+        __m256i sum =
+            _mm256_add_epi32(_mm256_madd_epi16(_mm256_and_si256(pixels, lowBytes), evenWeights),
+                             _mm256_madd_epi16(_mm256_srli_epi16(pixels, 8), oddWeights));
+        const __m256i value =
+            detail::roundAndClampAvx2(_mm256_add_epi32(sum, constant), half, multiplier, shift);
+        // Eight values 0...255 in int32 lanes to eight bytes.
+        const __m256i words = _mm256_packs_epi32(value, value);
+        const __m256i bytes = _mm256_packus_epi16(words, words);
+        const uint32_t low = uint32_t(_mm256_cvtsi256_si32(bytes));
+        const uint32_t high = uint32_t(_mm256_extract_epi32(bytes, 4));
+        std::memcpy(dst + x, &low, 4);
+        std::memcpy(dst + x + 4, &high, 4);
+    }
+    return x;
+}
+
 vImage_Error checkSameShape(const vImage_Buffer* src, const vImage_Buffer* dest,
                             size_t bytesPerPixel) {
     if (vImage_Error e = detail::checkBuffer(src, bytesPerPixel)) return e;
@@ -107,6 +149,38 @@ vImage_Error vImageMatrixMultiply_ARGB8888(const vImage_Buffer* src, const vImag
             uint8_t* out = detail::rowOf(*dest, y);
             const size_t done = vector ? matrixRowAvx2(in, out, src->width, s) : 0;
             matrixRowPortable(in, out, done, src->width, s);
+        }
+    });
+    return kvImageNoError;
+}
+
+vImage_Error vImageMatrixMultiply_ARGB8888ToPlanar8(const vImage_Buffer* src,
+                                                    const vImage_Buffer* dest,
+                                                    const int16_t matrix[4], int32_t divisor,
+                                                    const int16_t* preBias, int32_t postBias,
+                                                    vImage_Flags flags) {
+    if (vImage_Error e = detail::checkBuffer(src, 4)) return e;
+    if (vImage_Error e = detail::checkBuffer(dest, 1)) return e;
+    if (src->width != dest->width || src->height != dest->height) return kvImageBufferSizeMismatch;
+    if (vImage_Error e = detail::checkFlags(flags, kvImageDoNotTile)) return e;
+    if (!matrix) return kvImageNullPointerArgument;
+    if (divisor <= 0 || divisor > (1 << 30)) return kvImageInvalidParameter;
+    // The column in the place of column 0 of a four-channel matrix.
+    MatrixSetup s{{}, {}, divisor, Divider(divisor)};
+    int64_t constant = postBias;
+    for (int i = 0; i < 4; ++i) {
+        s.m[i * 4] = matrix[i];
+        constant += int64_t(preBias ? preBias[i] : 0) * matrix[i];
+    }
+    if (std::llabs(constant) > (int64_t(1) << 30)) return kvImageInvalidParameter;
+    s.constant[0] = int32_t(constant);
+    const bool vector = detail::activePath() == detail::Path::Vector;
+    detail::forEachBand(src->height, src->width * 4, flags, [&](size_t first, size_t end) {
+        for (size_t y = first; y < end; ++y) {
+            const uint8_t* in = detail::rowOf(*src, y);
+            uint8_t* out = detail::rowOf(*dest, y);
+            const size_t done = vector ? planarRowAvx2(in, out, src->width, s) : 0;
+            planarRowPortable(in, out, done, src->width, s);
         }
     });
     return kvImageNoError;

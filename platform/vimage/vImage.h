@@ -77,6 +77,15 @@ vImage_Error vImageMatrixMultiply_ARGB8888(const vImage_Buffer* src, const vImag
                                            const int16_t* preBias, const int32_t* postBias,
                                            vImage_Flags flags);
 
+// One channel from four: dest = clamp(round((sum over i of (src[i] + preBias[i]) * matrix[i]
+// + postBias) / divisor)) for every pixel, the same arithmetic as one column of the four-channel
+// multiply. preBias may be null; limits as above.
+vImage_Error vImageMatrixMultiply_ARGB8888ToPlanar8(const vImage_Buffer* src,
+                                                    const vImage_Buffer* dest,
+                                                    const int16_t matrix[4], int32_t divisor,
+                                                    const int16_t* preBias, int32_t postBias,
+                                                    vImage_Flags flags);
+
 // dest = table[src] for every byte.
 vImage_Error vImageTableLookUp_Planar8(const vImage_Buffer* src, const vImage_Buffer* dest,
                                        const uint8_t table[256], vImage_Flags flags);

@@ -221,6 +221,42 @@ TEST_P(PathTest, MatrixMultiplyMatchesItsDefinition) {
     }
 }
 
+TEST_P(PathTest, MatrixToOneChannelMatchesItsDefinition) {
+    std::mt19937 random(13);
+    for (int round = 0; round < 12; ++round) {
+        int16_t column[4];
+        for (auto& m : column) m = int16_t(int(random() % 4001) - 2000);
+        int16_t pre[4];
+        for (auto& p : pre) p = int16_t(int(random() % 61) - 30);
+        const int32_t post = int32_t(random() % 4001) - 2000;
+        const bool biased = round % 3 == 0;
+        const int32_t divisor = int32_t(1 + random() % 400);
+        // Widths below, at and past the eight-pixel strides.
+        const size_t w = 3 + size_t(round) * 3;
+        Picture src(w, 4, 4);
+        src.fillRandom(random);
+        Picture dest(w, 4, 1);
+        auto sb = src.buffer(), db = dest.buffer();
+        ASSERT_EQ(vImageMatrixMultiply_ARGB8888ToPlanar8(&sb, &db, column, divisor,
+                                                         biased ? pre : nullptr, biased ? post : 0,
+                                                         kvImageNoFlags),
+                  kvImageNoError);
+        for (size_t y = 0; y < 4; ++y)
+            for (size_t x = 0; x < w; ++x) {
+                int64_t sum = biased ? post : 0;
+                for (size_t i = 0; i < 4; ++i)
+                    sum += (int64_t(src.at(x, y, i)) + (biased ? pre[i] : 0)) * column[i];
+                ASSERT_EQ(dest.at(x, y), expectedValue(sum, divisor)) << "round " << round;
+            }
+        EXPECT_EQ(dest.bytes[w], 0xA5);  // padding untouched
+    }
+    Picture src(4, 4, 4), wrong(5, 4, 1);
+    auto sb = src.buffer(), wb = wrong.buffer();
+    const int16_t column[4] = {1, 1, 1, 1};
+    EXPECT_EQ(vImageMatrixMultiply_ARGB8888ToPlanar8(&sb, &wb, column, 4, nullptr, 0, 0),
+              kvImageBufferSizeMismatch);
+}
+
 TEST_P(PathTest, MatrixAndLookupMayWorkInPlace) {
     std::mt19937 random(5);
     Picture picture(21, 3, 4);
@@ -399,6 +435,21 @@ TEST(VImagePaths, VectorAndPortablePathsAgreeBitForBitOnLargeRandomPictures) {
                 EXPECT_EQ(vImageMatrixMultiply_ARGB8888(&sb, &mb, matrix, divisor % 1000 + 1,
                                                         nullptr, nullptr, 0),
                           kvImageNoError);
+                Picture grey(w, h, 1, 2);
+                auto gb = grey.buffer();
+                EXPECT_EQ(vImageMatrixMultiply_ARGB8888ToPlanar8(&sb, &gb, matrix,
+                                                                 divisor % 999 + 1, nullptr, 0, 0),
+                          kvImageNoError);
+                // The one-channel result is column 0 of a four-channel multiply of its own.
+                int16_t firstColumn[16] = {};
+                for (int i = 0; i < 4; ++i) firstColumn[i * 4] = matrix[i];
+                Picture four(w, h, 4, 1);
+                auto fb = four.buffer();
+                EXPECT_EQ(vImageMatrixMultiply_ARGB8888(&sb, &fb, firstColumn, divisor % 999 + 1,
+                                                        nullptr, nullptr, 0),
+                          kvImageNoError);
+                for (size_t y = 0; y < h; y += 7)
+                    for (size_t x = 0; x < w; ++x) EXPECT_EQ(grey.at(x, y), four.at(x, y, 0));
                 return std::pair(dest, multiplied);
             }
             return std::pair(dest, dest);
