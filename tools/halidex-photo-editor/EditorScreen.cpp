@@ -6,6 +6,7 @@
 #include "platform/log/Log.h"
 #include "platform/runloop/DispatchQueue.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/ui/events/TouchDispatcher.h"
 #include "platform/ui/host/HeadlessHost.h"
 #include "platform/ui/host/QtWindowHost.h"
 #include "platform/ui/navigation/UIBarButtonItem.h"
@@ -16,6 +17,8 @@ namespace hx::photo_editor {
 
 namespace {
 
+// Seconds between the steps a window takes on its own.
+constexpr double kStepSeconds = 0.5;
 // Without a limit, a wait still ends: after a day.
 constexpr double kUnlimitedSeconds = 24 * 3600;
 
@@ -86,21 +89,47 @@ void EditorScreen::buildWindow() {
     window_->makeKeyAndVisible();
 }
 
-bool EditorScreen::chooseRow(HeadlessHost& host, int row) {
+bool EditorScreen::scrollToRow(int row) {
     auto grid = findCollectionView(principal_.viewController->view());
     if (!grid || row < 0 || row >= grid->numberOfItemsInSection(0)) return false;
-    const NSIndexPath indexPath = NSIndexPath::indexPathForItem(row, 0);
-    grid->scrollToItemAtIndexPath(indexPath, UICollectionViewScrollPositionCenteredHorizontally,
-                                  false);
-    host.advance(0.5);
-    auto cell = grid->cellForItemAtIndexPath(indexPath);
+    grid->scrollToItemAtIndexPath(NSIndexPath::indexPathForItem(row, 0),
+                                  UICollectionViewScrollPositionCenteredHorizontally, false);
+    return true;
+}
+
+bool EditorScreen::tapRow(int row) {
+    auto grid = findCollectionView(principal_.viewController->view());
+    if (!grid) return false;
+    auto cell = grid->cellForItemAtIndexPath(NSIndexPath::indexPathForItem(row, 0));
     if (!cell) return false;
     const CGRect bounds = cell->bounds();
-    host.tap(cell->convertPointToView(CGPointMake(bounds.midX(), bounds.midY()), nullptr));
-    host.advance(1);
+    tap(cell->convertPointToView(CGPointMake(bounds.midX(), bounds.midY()), nullptr));
     for (const NSIndexPath& selected : grid->indexPathsForSelectedItems())
         if (selected.item == row) return true;
     return false;
+}
+
+void EditorScreen::tap(CGPoint point) {
+    window_->touchDispatcher().fingerDown(0, point);
+    window_->touchDispatcher().fingerUp(0, point);
+}
+
+void EditorScreen::press(UIBarButtonItem& item) {
+    auto view = item.view();
+    if (!view || !view->window()) {
+        item.sendAction();
+        return;
+    }
+    const CGRect bounds = view->bounds();
+    tap(view->convertPointToView(CGPointMake(bounds.midX(), bounds.midY()), nullptr));
+}
+
+bool EditorScreen::chooseRow(HeadlessHost& host, int row) {
+    if (!scrollToRow(row)) return false;
+    host.advance(0.5);
+    const bool chosen = tapRow(row);
+    host.advance(1);
+    return chosen;
 }
 
 bool EditorScreen::writeScreenshot(HeadlessHost& host, const std::string& path) {
@@ -162,7 +191,7 @@ bool EditorScreen::finishAndCommit(double timeoutSeconds, std::string* error) {
     return commit(result->output, error);
 }
 
-int EditorScreen::runInWindow() {
+int EditorScreen::runInWindow(const Steps& steps) {
     QtWindowHost host(window_);
     int status = 0;
     cancelItem_->setTarget(this);
@@ -187,6 +216,34 @@ int EditorScreen::runInWindow() {
         });
     });
     host.show();
+    // The steps run as a user's would, a moment apart on the clock, through the window's touches.
+    double at = kStepSeconds;
+    if (steps.row) {
+        const int row = *steps.row;
+        RunLoop::main().postAfter(at, [this, row, &status, &host] {
+            if (!scrollToRow(row)) {
+                std::fprintf(stderr, "halidex-photo-editor: the extension's grid has no row %d\n",
+                             row);
+                status = 1;
+                host.quit();
+            }
+        });
+        at += kStepSeconds;
+        RunLoop::main().postAfter(at, [this, row, &status, &host] {
+            if (status == 0 && !tapRow(row)) {
+                std::fprintf(stderr, "halidex-photo-editor: row %d could not be chosen\n", row);
+                status = 1;
+                host.quit();
+            }
+        });
+        at += kStepSeconds;
+    }
+    if (steps.done || steps.cancel) {
+        const bool done = steps.done;
+        RunLoop::main().postAfter(at, [this, done, &status] {
+            if (status == 0) press(done ? *doneItem_ : *cancelItem_);
+        });
+    }
     host.exec();
     return status;
 }

@@ -32,6 +32,10 @@ class EditorScreen {
 
     // Chooses grid row `row` as a finger would: scrolls the extension's grid to it and taps it.
     bool chooseRow(HeadlessHost& host, int row);
+    // The grid scrolled so that row `row` shows, or false when the grid has no such row.
+    bool scrollToRow(int row);
+    // Taps row `row` where it shows now; false when it does not show or was not selected.
+    bool tapRow(int row);
     // The window as a PNG file.
     bool writeScreenshot(HeadlessHost& host, const std::string& path);
 
@@ -39,8 +43,15 @@ class EditorScreen {
     // Presses Done: waits for the extension's output and commits it to the library.
     bool finishAndCommit(double timeoutSeconds, std::string* error);
 
+    // What the window does on its own once shown, as a user would: choose a row, then press
+    // Done or Cancel.
+    struct Steps {
+        std::optional<int> row;
+        bool done = false;
+        bool cancel = false;
+    };
     // Shows the window until Cancel or Done (or the window is closed); the exit status.
-    int runInWindow();
+    int runInWindow(const Steps& steps);
 
   private:
     struct Finish;
@@ -48,6 +59,10 @@ class EditorScreen {
     // Starts Done; `finished` runs on the main queue with the output (null on failure).
     void finish(std::function<void(std::shared_ptr<photos::ContentEditingOutput>)> finished);
     bool commit(const std::shared_ptr<photos::ContentEditingOutput>& output, std::string* error);
+    // A finger down and up at a point of the window.
+    void tap(CGPoint point);
+    // Taps the bar item where the bar shows it.
+    void press(UIBarButtonItem& item);
 
     photos::AssetRef asset_;
     const photos::PhotoEditingExtension& extension_;

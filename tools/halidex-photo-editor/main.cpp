@@ -10,6 +10,9 @@
 //                                                        Done or Cancel
 //   halidex-photo-editor ID [--row N] --screenshot FILE  the screen as a PNG, then Cancel
 //                                                        unless --done is given too
+//   halidex-photo-editor ID --window [--row N] [--done|--cancel]
+//                                                        the window, taking those steps itself,
+//                                                        as taps a moment apart
 //   ... --extension FILE   the extension to load (see EditingExtension.h for the default)
 //   ... --device PROFILE   a built-in device profile or a profile file
 //
@@ -53,10 +56,12 @@ constexpr double kHeadlessTimeoutSeconds = 600;
 
 constexpr const char* kUsage =
     "usage: halidex-photo-editor ID [--row N] [--done | --cancel] [--screenshot FILE]\n"
-    "                            [--extension FILE] [--device PROFILE]\n"
+    "                            [--window] [--extension FILE] [--device PROFILE]\n"
     "  ID                  the photo's local identifier (as halidex-library list prints it)\n"
     "  --row N             choose grid row N: 0 no film, 1 to 9 the films 0 to 8\n"
     "  --done, --cancel    press Done or Cancel without a window\n"
+    "  --window            show the window even so, and take --row and --done or --cancel\n"
+    "                      in it as taps, a moment apart\n"
     "  --screenshot FILE   write the screen as a PNG picture, without a window\n"
     "Without --done, --cancel or --screenshot the photo opens in a window.\n"
     "Exit status: 0 committed or cancelled, 1 failed, 2 bad usage or unknown identifier.\n";
@@ -69,7 +74,8 @@ struct Options {
     std::string screenshot;
     std::string extension;
     std::string device;
-    bool headless() const { return done || cancel || !screenshot.empty(); }
+    bool window = false;
+    bool headless() const { return !window && (done || cancel || !screenshot.empty()); }
 };
 
 int usage(const std::string& problem) {
@@ -102,6 +108,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
             options.done = true;
         } else if (argument == "--cancel") {
             options.cancel = true;
+        } else if (argument == "--window") {
+            options.window = true;
         } else if (argument == "--screenshot") {
             if (!value(options.screenshot)) return usage("--screenshot needs a file name");
             if (options.screenshot.size() < 4 ||
@@ -121,7 +129,9 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
     }
     if (options.identifier.empty()) return usage("which photo? give its identifier");
     if (options.done && options.cancel) return usage("--done and --cancel exclude each other");
-    if (options.row && !options.headless())
+    if (options.window && !options.screenshot.empty())
+        return usage("--screenshot is taken without a window");
+    if (options.row && !options.done && !options.cancel && options.screenshot.empty())
         return usage("--row goes with --done, --cancel or --screenshot; in the window, tap a row");
     return std::nullopt;
 }
@@ -184,7 +194,7 @@ int run(const Options& options) {
         std::fprintf(stderr, "halidex-photo-editor: %s\n", error.c_str());
         return kExitFailure;
     }
-    if (!headless) return screen.runInWindow();
+    if (!headless) return screen.runInWindow({options.row, options.done, options.cancel});
 
     HeadlessHost host(screen.window());
     host.advance(1);

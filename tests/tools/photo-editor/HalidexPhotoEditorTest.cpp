@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "platform/image/Image.h"
 #include "platform/image/io/ImageSource.h"
 #include "tests/platform/photos/PhotosTestSupport.h"
+#include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScreenshotComparison.h"
 #include "tests/support/TemporaryFolder.h"
@@ -42,6 +44,10 @@ class HalidexPhotoEditor : public ::testing::Test {
         return run(HX_LIBRARY_TOOL, arguments);
     }
     SeparateOutputs editor(const std::string& arguments) { return run(HX_PHOTO_EDITOR, arguments); }
+    // The editor in a window on a display server of its own.
+    SeparateOutputs editorUnderXvfb(const std::string& arguments) {
+        return run("xvfb-run", "-a " + shellQuoted(HX_PHOTO_EDITOR) + " " + arguments);
+    }
 
     // Imports `file`; its identifier.
     std::string import(const std::string& file) {
@@ -175,6 +181,31 @@ TEST_F(HalidexPhotoEditor, AnExtensionThatIsNotOneIsRefused) {
     auto result = editor(id + " --row 1 --done --extension " + shellQuoted(fake));
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(contains(result.err, "cannot load the extension")) << result.err;
+}
+
+// The window under Xvfb, taking its steps as taps: the edit it commits is the very file the
+// headless form commits for the same photo and row.
+TEST_F(HalidexPhotoEditor, TheWindowTakesTapsOnTheGridAndDoneLikeTheHeadlessForm) {
+    HX_REQUIRE_TOOLS("xvfb-run");
+    const std::string sample = std::string(HX_TEST_RESOURCES_DIR) + "/samples/sample.png";
+    const std::string inWindow = import(sample);
+    const std::string headless = import(sample);
+    auto window = editorUnderXvfb(inWindow + " --window --row 7 --done");
+    ASSERT_EQ(window.status, 0) << window.err;
+    ASSERT_EQ(editor(headless + " --row 7 --done").status, 0);
+    auto a = exportEdited(inWindow);
+    auto b = exportEdited(headless);
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->width(), b->width());
+    ASSERT_EQ(a->height(), b->height());
+    for (int y = 0; y < a->height(); ++y)
+        ASSERT_EQ(std::memcmp(a->row(y), b->row(y), size_t(a->width()) * a->bytesPerPixel()), 0)
+            << "row " << y;
+
+    // Cancel in the window leaves the photo as it was.
+    const std::string cancelled = import(sample);
+    ASSERT_EQ(editorUnderXvfb(cancelled + " --window --row 2 --cancel").status, 0);
+    EXPECT_TRUE(contains(show(cancelled), "edited: no"));
 }
 
 TEST_F(HalidexPhotoEditor, TheScreenWithAFilmChosenMatchesTheReference) {
