@@ -8,12 +8,14 @@
 //       --screenshot resources/editing/screenshots/halidex-photo-editor-small-phone.png
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/image/Image.h"
 #include "platform/image/io/ImageSource.h"
@@ -44,9 +46,23 @@ class HalidexPhotoEditor : public ::testing::Test {
         return run(HX_LIBRARY_TOOL, arguments);
     }
     SeparateOutputs editor(const std::string& arguments) { return run(HX_PHOTO_EDITOR, arguments); }
-    // The editor in a window on a display server of its own.
-    SeparateOutputs editorUnderXvfb(const std::string& arguments) {
-        return run("xvfb-run", "-a " + shellQuoted(HX_PHOTO_EDITOR) + " " + arguments);
+    // The editor run once for each argument list, one after the other, in windows on a display
+    // server of their own; the status is the first non-zero one. Other programs on the machine
+    // may start display servers at the same moment: the search for a free display starts at a
+    // number of this process's own, and a server lost in such a race is tried once more.
+    SeparateOutputs editorsUnderXvfb(const std::vector<std::string>& runs) {
+        std::string script = "status=0";
+        for (const std::string& arguments : runs)
+            script += "; " + shellQuoted(HX_PHOTO_EDITOR) + " " + arguments +
+                      "; code=$?; [ $status = 0 ] && status=$code";
+        SeparateOutputs result;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const int display = 200 + int((::getpid() * 7 + attempt * 97) % 600);
+            result = run("xvfb-run", "-a -n " + std::to_string(display) + " sh -c " +
+                                         shellQuoted(script + "; exit $status"));
+            if (result.err.find("could not connect to display") == std::string::npos) break;
+        }
+        return result;
     }
 
     // Imports `file`; its identifier.
@@ -190,8 +206,15 @@ TEST_F(HalidexPhotoEditor, TheWindowTakesTapsOnTheGridAndDoneLikeTheHeadlessForm
     const std::string sample = std::string(HX_TEST_RESOURCES_DIR) + "/samples/sample.png";
     const std::string inWindow = import(sample);
     const std::string headless = import(sample);
-    auto window = editorUnderXvfb(inWindow + " --window --row 7 --done");
-    ASSERT_EQ(window.status, 0) << window.err;
+    const std::string cancelled = import(sample);
+    // One display server for both windows: xvfb-run started twice in quick succession can race
+    // for a display number.
+    auto windows = editorsUnderXvfb(
+        {inWindow + " --window --row 7 --done", cancelled + " --window --row 2 --cancel"});
+    ASSERT_EQ(windows.status, 0) << windows.err;
+    EXPECT_TRUE(contains(windows.out, inWindow + " edited")) << windows.out << windows.err;
+    EXPECT_TRUE(contains(windows.out, cancelled + " cancelled")) << windows.out;
+    EXPECT_TRUE(contains(show(cancelled), "edited: no"));
     ASSERT_EQ(editor(headless + " --row 7 --done").status, 0);
     auto a = exportEdited(inWindow);
     auto b = exportEdited(headless);
@@ -201,11 +224,6 @@ TEST_F(HalidexPhotoEditor, TheWindowTakesTapsOnTheGridAndDoneLikeTheHeadlessForm
     for (int y = 0; y < a->height(); ++y)
         ASSERT_EQ(std::memcmp(a->row(y), b->row(y), size_t(a->width()) * a->bytesPerPixel()), 0)
             << "row " << y;
-
-    // Cancel in the window leaves the photo as it was.
-    const std::string cancelled = import(sample);
-    ASSERT_EQ(editorUnderXvfb(cancelled + " --window --row 2 --cancel").status, 0);
-    EXPECT_TRUE(contains(show(cancelled), "edited: no"));
 }
 
 TEST_F(HalidexPhotoEditor, TheScreenWithAFilmChosenMatchesTheReference) {
