@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <vector>
 
 #include "editing/FilterRows.h"
 #include "platform/image/PixelConversion.h"
@@ -53,7 +55,7 @@ void forEachRow(size_t rows, const std::function<void(size_t)>& body) {
     });
 }
 
-// Step 1: the source's pixels in a plane of our own: grey stays grey, colour becomes BGRA.
+// Row 0: the source's pixels in a plane of our own: grey stays grey, colour becomes BGRA.
 Plane copySource(const image::Image& source, bool grey) {
     const size_t w = size_t(source.width()), h = size_t(source.height());
     Plane plane = Plane::make(w, h, grey ? 1 : 4);
@@ -79,28 +81,68 @@ const uint8_t* opaqueTable() {
     return table.data();
 }
 
-// Step 3 for a colour source: the grey mix of the BGRA plane as a plane of its own. The matrix
-// gives the three colour outputs the same weights, and the lookup then sets channel 3 to 255
-// whatever it held, so from here on the four-channel sequence carries one grey value in three
-// bytes: one grey plane holds the same bytes at a quarter of the work.
-bool mixToGrey(Plane& plane, const FilterRow& film, std::string* error) {
-    Plane grey = Plane::make(plane.buffer.width, plane.buffer.height, 1);
-    if (!grey) return fail(error, "out of memory for the grey mix");
-    const int16_t column[4] = {film.weights[0], film.weights[1], film.weights[2], 0};
-    if (!check(vImageMatrixMultiply_ARGB8888ToPlanar8(&plane.buffer, &grey.buffer, column,
-                                                      kMixDivisor, nullptr, 0, kvImageNoFlags),
-               "matrix multiply", error))
-        return false;
-    plane = std::move(grey);
-    return true;
+// Rows at a time of a colour source put in BGRA order before the mix: small enough to stay in
+// the cache between the conversion and the matrix.
+constexpr size_t kChunkRows = 16;
+
+vImage_Buffer sourceRows(const image::Image& source, size_t first, size_t count) {
+    return {const_cast<uint8_t*>(source.row(int(first))), count, size_t(source.width()),
+            source.bytesPerRow()};
 }
 
-// Steps 3 and 4 on a grey plane: the tone table, then the film's kernel, if any.
-bool applyFilm(Plane& plane, const FilterRow& film, bool preview, std::string* error) {
+// Step 3: the source through the film's mix and tone table, as one grey plane.
+//
+// A colour source is put in BGRA memory order (so that the mix's channel 0 is blue) a few rows
+// at a time and multiplied by the film's matrix. The matrix gives the three colour outputs the
+// same weights, and the lookup then sets channel 3 to 255 whatever it held, so the
+// four-channel sequence would carry one grey value in three bytes: one grey plane holds the same
+// bytes at a quarter of the work. A grey source goes through the tone table alone.
+Plane filmGrey(const image::Image& source, bool grey, const FilterRow& film, std::string* error) {
+    const size_t w = size_t(source.width()), h = size_t(source.height());
+    Plane plane = Plane::make(w, h, 1);
+    if (!plane) {
+        fail(error, "out of memory for the grey picture");
+        return plane;
+    }
+    const uint8_t* tone = film.toneTable->data();
+    if (grey) {
+        const vImage_Buffer in = sourceRows(source, 0, h);
+        if (!check(vImageTableLookUp_Planar8(&in, &plane.buffer, tone, kvImageNoFlags),
+                   "table lookup", error))
+            plane = Plane();
+        return plane;
+    }
+    const int16_t column[4] = {film.weights[0], film.weights[1], film.weights[2], 0};
+    const bool bgra = source.pixelFormat() == image::PixelFormat::BGRA8;
+    const size_t chunks = (h + kChunkRows - 1) / kChunkRows;
+    const size_t bands = std::max<size_t>(1, std::min<size_t>(chunks, 8));
+    std::atomic<vImage_Error> failure{kvImageNoError};
+    DispatchQueue::concurrentPerform(bands, [&](size_t band) {
+        std::vector<uint8_t> scratch(bgra ? 0 : w * 4 * kChunkRows);
+        for (size_t chunk = chunks * band / bands; chunk < chunks * (band + 1) / bands; ++chunk) {
+            const size_t first = chunk * kChunkRows, count = std::min(kChunkRows, h - first);
+            vImage_Buffer in = sourceRows(source, first, count);
+            if (!bgra) {
+                for (size_t y = 0; y < count; ++y)
+                    image::convertPixels(source.pixelFormat(), source.row(int(first + y)),
+                                         image::PixelFormat::BGRA8, scratch.data() + y * w * 4, w);
+                in = {scratch.data(), count, w, w * 4};
+            }
+            vImage_Buffer out = {plane.row(first), count, w, w};
+            vImage_Error e = vImageMatrixMultiply_ARGB8888ToPlanar8(&in, &out, column, kMixDivisor,
+                                                                    nullptr, 0, kvImageDoNotTile);
+            if (e == kvImageNoError)
+                e = vImageTableLookUp_Planar8(&out, &out, tone, kvImageDoNotTile);
+            if (e != kvImageNoError) failure = e;
+        }
+    });
+    if (!check(failure, "grey mix", error)) plane = Plane();
+    return plane;
+}
+
+// Step 4: the film's kernel on the grey plane, if it has one.
+bool applyKernel(Plane& plane, const FilterRow& film, bool preview, std::string* error) {
     vImage_Buffer* b = &plane.buffer;
-    if (!check(vImageTableLookUp_Planar8(b, b, film.toneTable->data(), kvImageNoFlags),
-               "table lookup", error))
-        return false;
     const int16_t* kernel = nullptr;
     uint32_t side = 0;
     int32_t divisor = 1;
@@ -204,12 +246,14 @@ image::ImageRef renderFilter(const image::Image& source, int32_t row, bool previ
                              int32_t orientation, std::string* error) {
     // The picture's real pixel format says whether it is grey, not the length of its rows.
     const bool grey = source.pixelFormat() == image::PixelFormat::Grey8;
-    Plane plane = copySource(source, grey);
-    if (!plane) return fail(error, "out of memory for a copy of the picture"), nullptr;
+    Plane plane;
     if (row >= 1 && row < kFilterRowCount) {
         const FilterRow film = filterRow(row);
-        if (!grey && !mixToGrey(plane, film, error)) return nullptr;
-        if (!applyFilm(plane, film, preview, error)) return nullptr;
+        plane = filmGrey(source, grey, film, error);
+        if (!plane || !applyKernel(plane, film, preview, error)) return nullptr;
+    } else {
+        plane = copySource(source, grey);
+        if (!plane) return fail(error, "out of memory for a copy of the picture"), nullptr;
     }
     if (!turnUpright(plane, orientation, error)) return nullptr;
     if (plane.bytesPerPixel == 1) {

@@ -190,6 +190,20 @@ TEST(FilterRender, EveryRowOfAColourPhotoFollowsTheMixToneAndKernelArithmetic) {
         }
 }
 
+// Taller than the rows mixed at a time and split over both threads: every chunk lands where
+// it belongs.
+TEST(FilterRender, ATallPhotoIsMixedRowByRowIntoThePlaceOfEveryRow) {
+    std::mt19937 random(77);
+    std::vector<Plane> planes;
+    auto source = randomColour(45, 133, random, planes);
+    for (int row : {3, 8}) {
+        auto result = renderFilter(*source, row, false, 3);
+        ASSERT_TRUE(result);
+        expectUpright(*result, {expectedGrey(planes, row, false)}, 3,
+                      "tall, row " + std::to_string(row));
+    }
+}
+
 TEST(FilterRender, AGreyPhotoIsMappedAndConvolvedOnItsOneChannel) {
     std::mt19937 random(8);
     const int w = 23, h = 9;
