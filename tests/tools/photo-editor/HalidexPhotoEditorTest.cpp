@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,33 @@ TEST_F(HalidexPhotoEditor, DoneCommitsAnUprightGreyEditWithItsAdjustmentDataAndR
     int status = 0;
     EXPECT_FALSE(exportEdited(id, &status));
     EXPECT_EQ(status, 2);
+}
+
+// What the library stored, read from its database by sqlite3 and decoded by plistutil.
+TEST_F(HalidexPhotoEditor, TheStoredAdjustmentDataIsAKeyedArchiveOfTheRowThatPlistutilReads) {
+    HX_REQUIRE_TOOLS("sqlite3", "plistutil");
+    const std::string id = importPicture(1);
+    ASSERT_EQ(editor(id + " --row 9 --done").status, 0);
+    const std::string database = (home_.path() / "data" / "library" / "library.sqlite").string();
+    auto stored = hx::testsupport::runCommand(
+        "sqlite3 " + shellQuoted(database) +
+        " \"SELECT format_identifier || ' ' || format_version || ' ' || hex(data) FROM "
+        "adjustments\" 2>&1");
+    ASSERT_EQ(stored.status, 0) << stored.output;
+    std::istringstream fields(stored.output);
+    std::string format, version, hex;
+    fields >> format >> version >> hex;
+    EXPECT_EQ(format, "org.halidex.camera");
+    EXPECT_EQ(version, "1.0");
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    const std::string file = home_.file("stored.plist");
+    std::ofstream(file, std::ios::binary) << bytes;
+    auto xml = hx::testsupport::runCommand("plistutil -i " + shellQuoted(file) + " -f xml 2>&1");
+    ASSERT_EQ(xml.status, 0) << xml.output;
+    EXPECT_TRUE(contains(xml.output, "<string>NSKeyedArchiver</string>")) << xml.output;
+    EXPECT_TRUE(contains(xml.output, "<integer>9</integer>")) << xml.output;
 }
 
 TEST_F(HalidexPhotoEditor, RowZeroReencodesUprightAndCancelLeavesTheLibraryAlone) {
