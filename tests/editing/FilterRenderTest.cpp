@@ -13,6 +13,7 @@
 #include "editing/FilterRender.h"
 #include "editing/PhotoEditingViewController.h"
 #include "platform/image/Image.h"
+#include "platform/vimage/detail/Common.h"
 
 namespace hx::editing {
 namespace {
@@ -196,12 +197,18 @@ TEST(FilterRender, ATallPhotoIsMixedRowByRowIntoThePlaceOfEveryRow) {
     std::mt19937 random(77);
     std::vector<Plane> planes;
     auto source = randomColour(45, 133, random, planes);
-    for (int row : {3, 8}) {
-        auto result = renderFilter(*source, row, false, 3);
-        ASSERT_TRUE(result);
-        expectUpright(*result, {expectedGrey(planes, row, false)}, 3,
-                      "tall, row " + std::to_string(row));
+    // On the vector path where the machine has one, and on the portable one.
+    for (auto path : {vimage::detail::Path::Vector, vimage::detail::Path::Portable}) {
+        vimage::detail::forcePath(path);
+        for (int row : {3, 5, 8}) {
+            auto result = renderFilter(*source, row, false, 3);
+            ASSERT_TRUE(result);
+            expectUpright(*result, {expectedGrey(planes, row, false)}, 3,
+                          "tall, row " + std::to_string(row) +
+                              (path == vimage::detail::Path::Vector ? ", vector" : ", portable"));
+        }
     }
+    vimage::detail::clearForcedPath();
 }
 
 TEST(FilterRender, AGreyPhotoIsMappedAndConvolvedOnItsOneChannel) {
