@@ -27,7 +27,6 @@
 
 #include "platform/device/DeviceProfile.h"
 #include "platform/image/ImageLimits.h"
-#include "platform/log/Log.h"
 #include "platform/photos/Photos.h"
 #include "platform/photos/store/LibraryStore.h"
 #include "platform/photos/store/LocalIdentifier.h"
@@ -35,11 +34,6 @@
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/host/HeadlessHost.h"
 #include "platform/ui/host/QtApplication.h"
-#include "platform/ui/host/QtWindowHost.h"
-#include "platform/ui/navigation/UIBarButtonItem.h"
-#include "platform/ui/navigation/UINavigationController.h"
-#include "platform/ui/navigation/UINavigationItem.h"
-#include "platform/ui/window/UIWindow.h"
 #include "tools/halidex-photo-editor/EditingExtension.h"
 #include "tools/halidex-photo-editor/EditorScreen.h"
 
