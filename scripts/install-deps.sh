@@ -47,6 +47,8 @@ packages=(
     librsvg2-bin
     # the widget's dates, formatted by the locale's own field order
     libicu-dev
+    # plistutil: the independent reader of the editing extension's adjustment data
+    libplist-utils
 )
 
 missing=()

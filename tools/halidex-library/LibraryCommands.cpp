@@ -197,9 +197,11 @@ int listAlbums() {
     return kExitOk;
 }
 
-int exportOriginal(const std::string& identifier, const std::string& folder) {
+int exportOriginal(const std::string& identifier, const std::string& folder, bool edited) {
     AssetRef asset = findAsset(identifier);
     if (!asset) return badInput("no asset with identifier " + identifier);
+    if (edited && !asset->hasAdjustments())
+        return badInput(asset->localIdentifier() + " has no edit; export it without --edited");
     std::error_code ignored;
     // A missing folder is made, as a copy into a new place would; a file in the way is refused.
     if (!fs::exists(folder, ignored)) fs::create_directories(folder, ignored);
@@ -211,8 +213,9 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
     // Rows from before original names were kept have none: the file's own name stands in.
     const std::string& original =
         record.originalFilename.empty() ? record.fileName : record.originalFilename;
-    const auto name = safeBaseName(original);
+    auto name = safeBaseName(original);
     if (!name) return damage(record, "the original name", original);
+    if (edited) name = fs::path(*name).stem().string() + "_edited.jpg";
     LibraryStore* store = asset->photoLibrary()->store();
     // Originals lie inside the library folder or, for newer ones, inside its camera folder or
     // one it had before.
@@ -228,7 +231,8 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
 
     ImageRequestOptions options;
     options.synchronous = true;
-    options.version = ImageRequestOptionsVersion::Original;
+    options.version =
+        edited ? ImageRequestOptionsVersion::Current : ImageRequestOptionsVersion::Original;
     Bytes data;
     std::string problem;
     ImageManager::defaultManager().requestImageDataAndOrientationForAsset(
@@ -236,7 +240,9 @@ int exportOriginal(const std::string& identifier, const std::string& folder) {
             data = std::move(bytes);
             if (info.error) problem = info.error->localizedDescription;
         });
-    if (!data) return failure("cannot read the original: " + problem);
+    if (!data)
+        return failure(std::string("cannot read the ") + (edited ? "edited version" : "original") +
+                       ": " + problem);
     std::string error;
     if (!image::writeFileAtomically(target.string(), data->data(), data->size(), &error)) {
         return failure(error);

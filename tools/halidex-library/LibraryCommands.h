@@ -15,7 +15,9 @@ inline constexpr int kExitBadInput = 2;
 int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album);
 int listAssets(const std::optional<std::string>& album);
 int listAlbums();
-int exportOriginal(const std::string& identifier, const std::string& folder);
+// The original file, byte for byte; with `edited`, the current, edited version instead (a JPEG
+// named after the original with "_edited.jpg"), refused for a photo without an edit.
+int exportOriginal(const std::string& identifier, const std::string& folder, bool edited = false);
 int showAsset(const std::string& identifier);
 int authorization(const std::optional<std::string>& status);
 int revertAsset(const std::string& identifier);

@@ -33,7 +33,9 @@ constexpr const char* kUsage =
     "  list [--album TITLE]             one line per asset, newest first: identifier, date,\n"
     "                                   pixel size, albums\n"
     "  albums                           one line per album: identifier, assets, title\n"
-    "  export ID DIR                    copy the original file into DIR (made if missing)\n"
+    "  export [--edited] ID DIR         copy the original file into DIR (made if missing);\n"
+    "                                   --edited: the current, edited version instead, as\n"
+    "                                   NAME_edited.jpg\n"
     "  show ID                          the asset's properties and adjustment data\n"
     "  auth [STATUS]                    show or set the library's authorisation:\n"
     "                                   authorized, limited, denied, restricted, not-determined\n"
@@ -144,6 +146,11 @@ int run(const std::string& command, std::vector<std::string> arguments) {
             ("--max-pixels needs a number from 1 to " + std::to_string(hx::image::kMaxDecodePixels))
                 .c_str());
     }
+    bool edited = false;
+    if (command == "export" && !arguments.empty() && arguments[0] == "--edited") {
+        edited = true;
+        arguments.erase(arguments.begin());
+    }
     auto expect = [&](size_t count) { return arguments.size() == count; };
     bool known = command == "import" || command == "list" || command == "albums" ||
                  command == "export" || command == "show" || command == "revert";
@@ -162,7 +169,7 @@ int run(const std::string& command, std::vector<std::string> arguments) {
     if (command == "import") return importFiles(arguments, album);
     if (command == "list") return listAssets(album);
     if (command == "albums") return listAlbums();
-    if (command == "export") return exportOriginal(arguments[0], arguments[1]);
+    if (command == "export") return exportOriginal(arguments[0], arguments[1], edited);
     if (command == "show") return showAsset(arguments[0]);
     return revertAsset(arguments[0]);
 }
