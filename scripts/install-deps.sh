@@ -18,6 +18,8 @@ packages=(
     libexiv2-dev
     # independent checkers and reference tools used by tests and benchmarks
     libimage-exiftool-perl
+    # the Debian package's checker (scripts/package.sh --check)
+    lintian
     libheif-examples
     libtiff-tools
     libjpeg-turbo-progs

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Runs the camera headless for N captures (default 200) on the simulated camera in a home of its
+# own, changing films, frames, exposure, lenses and cameras and going to the background between
+# them, then checks what a long session must not lose or leak:
+#   - every capture is in the library and the album;
+#   - the library's database passes PRAGMA integrity_check;
+#   - `halidex-library check` finds no missing, unnamed or temporary file;
+#   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N;
+#   - the threads and open files at the end are no more than at that point.
+# Prints the figures; exits 1 on a failed check. Needs a built tree (BUILD_DIR, default build)
+# and sqlite3.
+#
+#   scripts/soak.sh [N]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-200}
+if ! [[ "$count" =~ ^[0-9]+$ ]] || [ "$count" -lt 2 ]; then
+    echo "usage: scripts/soak.sh [N]   (N: captures, at least 2)" >&2
+    exit 2
+fi
+build=${BUILD_DIR:-build}
+halidex=$build/app/halidex
+library=$build/tools/halidex-library/halidex-library
+for program in "$halidex" "$library"; do
+    [ -x "$program" ] || { echo "soak: $program is not built (scripts/build.sh)" >&2; exit 2; }
+done
+command -v sqlite3 >/dev/null || { echo "soak: sqlite3 is missing (scripts/install-deps.sh)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HALIDEX_HOME="$work/home" HALIDEX_CAMERA=simulated HALIDEX_MOTION=simulated \
+    HALIDEX_CAMERA_AUTH=authorized HALIDEX_PHOTOS_AUTH=authorized HALIDEX_LOCATION_AUTH=denied \
+    HALIDEX_RESOURCES="$PWD/resources" QT_QPA_PLATFORM=offscreen
+
+# The phone profile's format slider, upright: its thumb at frame 1 and at frame 2.
+frame_one=705
+frame_two=747
+middle=$((count >= 200 ? 100 : count / 2))
+stats="$work/stats.txt"
+script="$work/soak.script"
+{
+    echo "wait 1"
+    frame=1
+    for ((i = 1; i <= count; i++)); do
+        echo "key capture"
+        echo "wait-idle 120"
+        ((i % 5 == 0)) && echo "film $(((i / 5) % 13))"
+        ((i % 3 == 0)) && echo "ev $(((i % 7) - 3))"
+        if ((i % 7 == 0)); then
+            if ((frame == 1)); then
+                echo "drag 323 $frame_one 323 760"
+                frame=2
+            else
+                echo "drag 323 $frame_two 323 680"
+                frame=1
+            fi
+        fi
+        ((i % 17 == 0)) && echo "key l"
+        if ((i % 11 == 0)); then
+            echo "press _changeCameraButton"
+            echo "wait 1"
+        fi
+        if ((i % 13 == 0)); then
+            echo "background"
+            echo "wait 0.5"
+            echo "foreground"
+            echo "wait 1"
+        fi
+        ((i == middle || i == count)) && echo "stats $stats"
+    done
+    echo "quit"
+} >"$script"
+
+started=$(date +%s)
+if ! "$halidex" --headless --device phone --script "$script" >"$work/halidex.log" 2>&1; then
+    tail -20 "$work/halidex.log"
+    echo "soak: the camera stopped before the end" >&2
+    exit 1
+fi
+seconds=$(($(date +%s) - started))
+
+failed=0
+fail() {
+    echo "soak: FAILED: $*"
+    failed=1
+}
+assets=$("$library" list | grep -c . || true)
+in_album=$("$library" list --album "Halidex Camera" | grep -c . || true)
+[ "$assets" -eq "$count" ] || fail "$assets photos in the library, not $count"
+[ "$in_album" -eq "$count" ] || fail "$in_album photos in the album, not $count"
+database=$(find "$HALIDEX_HOME" -name library.sqlite | head -1)
+integrity=$(sqlite3 "$database" 'PRAGMA integrity_check;')
+[ "$integrity" = ok ] || fail "integrity_check: $integrity"
+check=$("$library" check)
+echo "library check: $check"
+case "$check" in
+*" 0 missing files, "*" 0 unnamed files, 0 temporary files"*) ;;
+*) fail "the library check found files missing or unreferenced" ;;
+esac
+
+mapfile -t samples <"$stats"
+[ "${#samples[@]}" -eq 2 ] || { fail "expected two stats samples, found ${#samples[@]}"; exit 1; }
+value() { sed -E "s/.*$2=([0-9]+).*/\1/" <<<"$1"; }
+rss_mid=$(value "${samples[0]}" rss_kb)
+rss_end=$(value "${samples[1]}" rss_kb)
+threads_mid=$(value "${samples[0]}" threads)
+threads_end=$(value "${samples[1]}" threads)
+fds_mid=$(value "${samples[0]}" fds)
+fds_end=$(value "${samples[1]}" fds)
+growth=$((rss_end - rss_mid))
+echo "captures: $count in ${seconds} s; resident memory at capture $middle: ${rss_mid} kB," \
+    "at $count: ${rss_end} kB (growth ${growth} kB); threads $threads_mid -> $threads_end;" \
+    "open files $fds_mid -> $fds_end"
+[ "$growth" -lt 20480 ] || fail "resident memory grew by $growth kB"
+[ "$threads_end" -le "$threads_mid" ] || fail "threads grew from $threads_mid to $threads_end"
+[ "$fds_end" -le "$fds_mid" ] || fail "open files grew from $fds_mid to $fds_end"
+if [ "$failed" -ne 0 ]; then
+    tail -20 "$work/halidex.log"
+    exit 1
+fi
+echo "soak: ok"
