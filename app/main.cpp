@@ -10,6 +10,7 @@
 // Exit status: 0 done, 1 failure (no display, a failed wait-idle, a picture that cannot be
 // written, the running camera cannot be reached), 2 bad usage or a bad script line.
 
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 
@@ -41,6 +42,9 @@ namespace {
 
 using namespace hx;
 using namespace hx::app;
+
+// Allocations from this size up get pages of their own (see main).
+constexpr int kPictureAllocationThreshold = 4 << 20;
 
 int fail(int status, const std::string& message) {
     std::fprintf(stderr, "halidex: %s\n", message.c_str());
@@ -127,6 +131,11 @@ int runWindow(const std::shared_ptr<hxAppDelegate>& delegate,
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Pictures of many sizes (each lens, frame and camera has its own) come and go all session.
+    // With the allocator's sliding threshold the large ones end up in its heaps, which fragment
+    // and never shrink; a fixed threshold keeps every picture in pages of its own that go back
+    // to the system when it is freed.
+    mallopt(M_MMAP_THRESHOLD, kPictureAllocationThreshold);
     // Before any thread starts, so that every thread leaves these signals to the one that waits
     // for them.
     stopOnSignals();
