@@ -9,6 +9,7 @@
 
 #include <utility>
 
+#include "app/browse/hxThumbViewController.h"
 #include "app/camera/Localized.h"
 #include "app/camera/hxViewController.h"
 #include "platform/image/io/ImageDestination.h"
@@ -129,10 +130,9 @@ void hxViewController::publishAlbum(AssetCollectionRef album) {
         std::lock_guard lock(albumMutex_);
         _album = std::move(album);
     }
+    if (_thumbViewConvtoller) _thumbViewConvtoller->album = _album;
     if (_album) updateImageList();
 }
-
-void hxViewController::updateImageList() {}
 
 AssetCollectionRef hxViewController::albumForSaving() const {
     std::lock_guard lock(albumMutex_);
