@@ -25,8 +25,8 @@ std::optional<image::metadata::FileKind> fileKind(const std::vector<uint8_t>& fi
         return FileKind::Jpeg;
     if (file.size() >= 8 && std::memcmp(file.data(), "\x89PNG\r\n\x1a\n", 8) == 0)
         return FileKind::Png;
-    if (file.size() >= 4 && (std::memcmp(file.data(), "II*\0", 4) == 0 ||
-                             std::memcmp(file.data(), "MM\0*", 4) == 0))
+    if (file.size() >= 4 &&
+        (std::memcmp(file.data(), "II*\0", 4) == 0 || std::memcmp(file.data(), "MM\0*", 4) == 0))
         return FileKind::Tiff;
     return std::nullopt;
 }

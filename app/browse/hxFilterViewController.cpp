@@ -292,8 +292,8 @@ std::shared_ptr<UICollectionViewCell> hxFilterViewController::collectionViewCell
     return cell;
 }
 
-void hxFilterViewController::collectionViewDidSelectItemAtIndexPath(UICollectionView& collectionView,
-                                                                    const NSIndexPath& indexPath) {
+void hxFilterViewController::collectionViewDidSelectItemAtIndexPath(
+    UICollectionView& collectionView, const NSIndexPath& indexPath) {
     if (closed_) return;
     _selectedFilm = static_cast<int32_t>(indexPath.row());
     setMask(collectionView.cellForItemAtIndexPath(indexPath).get(), true);

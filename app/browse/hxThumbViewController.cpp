@@ -131,8 +131,7 @@ void hxThumbViewController::willTransitionToTraitCollection(
 
 void hxThumbViewController::closePv() {
     _close = true;
-    if (auto* navigation = navigationController())
-        navigation->dismissViewControllerAnimated(false);
+    if (auto* navigation = navigationController()) navigation->dismissViewControllerAnimated(false);
 }
 
 void hxThumbViewController::updateImage() {
@@ -163,7 +162,8 @@ std::shared_ptr<UICollectionViewCell> hxThumbViewController::collectionViewCellF
     }
     const std::string identifier = pvphotos[static_cast<size_t>(row)];
     thumb->assetIdentifier = identifier;
-    auto asset = photos::Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
+    auto asset =
+        photos::Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
     if (!asset) {
         hxLog("no photo %s in the library for the grid", identifier.c_str());
         return cell;
@@ -176,8 +176,7 @@ std::shared_ptr<UICollectionViewCell> hxThumbViewController::collectionViewCellF
     thumb->requestID = manager.requestImageForAsset(
         asset, {kThumbnailPoints * scale, kThumbnailPoints * scale},
         photos::ImageContentMode::AspectFill, &options,
-        [weakCell, identifier, scale](image::ImageRef result,
-                                      const photos::ImageResultInfo& info) {
+        [weakCell, identifier, scale](image::ImageRef result, const photos::ImageResultInfo& info) {
             auto cell = weakCell.lock();
             // A cell reused for another photo meanwhile drops this one.
             if (!cell || cell->assetIdentifier != identifier) return;

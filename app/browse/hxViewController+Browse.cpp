@@ -71,7 +71,8 @@ void hxViewController::updateImageList() {
 }
 
 void hxViewController::showButtonThumbnail(const std::string& identifier) {
-    auto asset = photos::Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
+    auto asset =
+        photos::Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
     if (!asset) {
         hxLog("no photo %s in the library for the browser button", identifier.c_str());
         return;
@@ -90,8 +91,8 @@ void hxViewController::showButtonThumbnail(const std::string& identifier) {
             // A newer photo asked for meanwhile wins.
             auto grid = _thumbViewConvtoller;
             if (grid && !grid->pvphotos.empty()) {
-                const bool newest = grid->pvphotos.front() == identifier ||
-                                    grid->pvphotos.back() == identifier;
+                const bool newest =
+                    grid->pvphotos.front() == identifier || grid->pvphotos.back() == identifier;
                 if (!newest) return;
             }
             _pvButtonImage->setImage(UIImage::imageWithCGImage(
@@ -150,7 +151,8 @@ void hxViewController::handleLibraryChange(const photos::Change& change) {
             list.push_back(asset->localIdentifier());
     }
     for (const auto& asset : after) {
-        if (listed.insert(asset->localIdentifier()).second) list.push_back(asset->localIdentifier());
+        if (listed.insert(asset->localIdentifier()).second)
+            list.push_back(asset->localIdentifier());
     }
     _fetch = after;
     if (_thumbViewConvtoller->isViewLoaded()) _thumbViewConvtoller->updateImage();

@@ -184,8 +184,7 @@ void mPvViewController::layoutPagesOfSize(double width, double height) {
     _imageView0->setFrame(hasPrevious ? page : CGRectZero);
     _imageView1->setFrame(page.offsetBy(hasPrevious ? width : 0, 0));
     _imageView2->setFrame(hasNext ? page.offsetBy(_imageView1->frame().maxX(), 0) : CGRectZero);
-    const double content =
-        hasNext ? _imageView2->frame().maxX() : _imageView1->frame().maxX();
+    const double content = hasNext ? _imageView2->frame().maxX() : _imageView1->frame().maxX();
     _pvView->setFrame(CGRectMake(0, 0, content, height));
     _pvScrollView->setContentSize(CGSizeMake(content, height));
     _pvScrollView->setContentOffset(_imageView1->frame().origin);
@@ -360,8 +359,9 @@ bool mPvViewController::readPhotoFile(FileHandler use) {
     photos::ContentEditingInputRequestOptions inputOptions;
     inputOptions.networkAccessAllowed = true;
     asset->requestContentEditingInputWithOptions(
-        &inputOptions, [this, alive, asset, use](std::shared_ptr<const photos::ContentEditingInput> input,
-                                                 const photos::ContentEditingInputInfo& info) {
+        &inputOptions,
+        [this, alive, asset, use](std::shared_ptr<const photos::ContentEditingInput> input,
+                                  const photos::ContentEditingInputInfo& info) {
             if (!alive.lock()) return;
             std::string name;
             if (input && !input->fullSizeImageURL().empty())
@@ -412,8 +412,8 @@ void mPvViewController::presentShareMenu(const std::string& path, bool offerWith
                                          std::shared_ptr<const std::vector<uint8_t>> bytes,
                                          const std::string& name) {
     if (_diController || !_activityButton) return;
-    auto controller = UIDocumentInteractionController::interactionControllerWithURL(
-        NSURL::fileURLWithPath(path));
+    auto controller =
+        UIDocumentInteractionController::interactionControllerWithURL(NSURL::fileURLWithPath(path));
     controller->setAnnotation({{"tags", kShareTag}});
     controller->setDelegate(this);
     _diController = controller;
@@ -425,8 +425,10 @@ void mPvViewController::presentShareMenu(const std::string& path, bool offerWith
     if (!menu) return;
     std::weak_ptr<bool> alive = alive_;
     menu->addAction(UIAlertAction::actionWithTitle(
-        kSaveCopyTitle, UIAlertActionStyle::Default, [alive, bytes, name](UIAlertAction&) {
+        kSaveCopyTitle, UIAlertActionStyle::Default, [this, alive, bytes, name](UIAlertAction&) {
             if (!alive.lock()) return;
+            // The menu is gone: entries of the program's own end the share themselves.
+            _diController = nullptr;
             auto& chooser = folderChooser();
             std::optional<std::string> folder =
                 chooser ? chooser() : std::optional<std::string>(photos::picturesFolder());
@@ -442,6 +444,7 @@ void mPvViewController::presentShareMenu(const std::string& path, bool offerWith
             kWithoutLocationTitle, UIAlertActionStyle::Default,
             [this, alive, bytes, name](UIAlertAction&) {
                 if (!alive.lock()) return;
+                _diController = nullptr;
                 std::string error;
                 auto stripped = withoutLocation(*bytes, &error);
                 std::optional<std::string> path;
@@ -453,7 +456,6 @@ void mPvViewController::presentShareMenu(const std::string& path, bool offerWith
                 // The menu this came from is going away; the new one follows once it has.
                 RunLoop::main().post([this, alive, path = *path] {
                     if (!alive.lock()) return;
-                    _diController = nullptr;
                     presentShareMenu(path, false, nullptr, {});
                 });
             }));
@@ -464,25 +466,25 @@ bool mPvViewController::saveCopyToFolder(const std::string& folder, bool without
                                          SaveDone done) {
     if (shareInFlight_ || _diController) return false;
     std::weak_ptr<bool> alive = alive_;
-    return readPhotoFile([folder, withoutLocationWanted, done](
-                             std::shared_ptr<const std::vector<uint8_t>> bytes,
-                             const std::string& name, const std::string& failure) {
-        if (!bytes) {
-            done(std::nullopt, failure);
-            return;
-        }
-        std::string error;
-        std::optional<std::vector<uint8_t>> stripped;
-        if (withoutLocationWanted) {
-            stripped = withoutLocation(*bytes, &error);
-            if (!stripped) {
-                done(std::nullopt, error);
+    return readPhotoFile(
+        [folder, withoutLocationWanted, done](std::shared_ptr<const std::vector<uint8_t>> bytes,
+                                              const std::string& name, const std::string& failure) {
+            if (!bytes) {
+                done(std::nullopt, failure);
                 return;
             }
-        }
-        auto path = writeNewFile(folder, name, stripped ? *stripped : *bytes, &error);
-        done(path, error);
-    });
+            std::string error;
+            std::optional<std::vector<uint8_t>> stripped;
+            if (withoutLocationWanted) {
+                stripped = withoutLocation(*bytes, &error);
+                if (!stripped) {
+                    done(std::nullopt, error);
+                    return;
+                }
+            }
+            auto path = writeNewFile(folder, name, stripped ? *stripped : *bytes, &error);
+            done(path, error);
+        });
 }
 
 void mPvViewController::documentInteractionControllerDidDismissOpenInMenu(
@@ -513,7 +515,8 @@ std::shared_ptr<UIView> mPvViewController::viewForField(const std::string& field
     if (field == "_pvScrollView") return _pvScrollView;
     if (field == "_imageView1") return _imageView1;
     if (field == "_backButton") {
-        if (auto* navigation = navigationController()) return navigation->navigationBar()->backButton();
+        if (auto* navigation = navigationController())
+            return navigation->navigationBar()->backButton();
     }
     return nullptr;
 }
