@@ -1,5 +1,8 @@
 #include "app/CameraScriptTarget.h"
 
+#include "app/browse/BrowseProtocols.h"
+#include "app/browse/mPvViewController.h"
+#include "platform/ui/navigation/UINavigationController.h"
 #include "platform/ui/window/UIApplication.h"
 
 namespace hx::app {
@@ -13,6 +16,19 @@ bool isVisible(const std::shared_ptr<UIView>& view) {
     for (auto* v = view.get(); v; v = v->superview().get())
         if (v->isHidden() || v->alpha() <= 0) return false;
     return true;
+}
+
+// A field of the browsing screen in front: the grid or the viewer inside the browser, or the
+// re-filter screen over them.
+std::shared_ptr<UIView> browsingViewNamed(const std::shared_ptr<UIViewController>& top,
+                                          const std::string& field) {
+    std::shared_ptr<UIViewController> screen = top;
+    if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(top))
+        screen = navigation->topViewController();
+    auto scriptable = std::dynamic_pointer_cast<hxScriptableScreen>(screen);
+    if (!scriptable) return nullptr;
+    auto view = scriptable->viewForField(field);
+    return isVisible(view) ? view : nullptr;
 }
 
 }  // namespace
@@ -29,13 +45,35 @@ std::shared_ptr<UIView> CameraScriptTarget::viewNamed(const std::string& field) 
     // cannot be pressed.
     std::shared_ptr<UIViewController> top = controller;
     while (top->presentedViewController()) top = top->presentedViewController();
-    if (top != controller) return nullptr;
+    if (top != controller) return browsingViewNamed(top, field);
     auto view = controller->viewForField(field);
     return isVisible(view) ? view : nullptr;
 }
 
 void CameraScriptTarget::performAction(const std::string& action) {
     performQuickAction(action);
+}
+
+bool CameraScriptTarget::shareToFolder(const std::string& folder, bool withoutLocation,
+                                       ShareDone done, std::string* error) {
+    const auto& controller = delegate_->viewController();
+    auto navigation = controller ? controller->_nav : nullptr;
+    auto viewer =
+        navigation ? std::dynamic_pointer_cast<mPvViewController>(navigation->topViewController())
+                   : nullptr;
+    // Only a viewer in front shares: not under a menu or the re-filter screen.
+    if (!viewer || controller->presentedViewController() != navigation ||
+        navigation->presentedViewController()) {
+        if (error) *error = "no photo viewer in front";
+        return false;
+    }
+    const bool started = viewer->saveCopyToFolder(
+        folder, withoutLocation,
+        [done](std::optional<std::string> path, const std::string& failure) {
+            done(path ? std::string() : (failure.empty() ? "nothing written" : failure));
+        });
+    if (!started && error) *error = "the viewer has no photo to share, or shares already";
+    return started;
 }
 
 void performQuickAction(const std::string& action) {

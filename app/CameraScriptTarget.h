@@ -20,6 +20,8 @@ class CameraScriptTarget : public ScriptTarget {
     bool isIdle() override;
     std::shared_ptr<UIView> viewNamed(const std::string& field) override;
     void performAction(const std::string& action) override;
+    bool shareToFolder(const std::string& folder, bool withoutLocation, ShareDone done,
+                       std::string* error) override;
 
   private:
     std::shared_ptr<hxAppDelegate> delegate_;

@@ -166,6 +166,8 @@ void hxViewController::pvAction(UIControl*) {
     _nav = UINavigationController::make(_thumbViewConvtoller);
     _nav->navigationBar()->setBarStyle(UIBarStyle::BlackTranslucent);
     _nav->navigationBar()->setTranslucent(true);
+    _nav->toolbar()->setBarStyle(UIBarStyle::BlackTranslucent);
+    _nav->toolbar()->setTranslucent(true);
     presentViewController(_nav, true);
 }
 

@@ -40,8 +40,9 @@ const char* extensionForType(const std::string& type) {
 
 }  // namespace
 
-void mPvImageView::touchesBegan(const UITouchSet&, UIEvent*) {
-    if (delegate) delegate->showHideTools();
+void mPvImageView::touchesEnded(const UITouchSet&, UIEvent*) {
+    if (touched_ && delegate) delegate->showHideTools();
+    touched_ = false;
 }
 
 mPvViewController::mPvViewController() = default;

@@ -26,15 +26,19 @@
 
 namespace hx::app {
 
-// The current page's picture: a touch on it shows or hides the bars.
+// The current page's picture: a tap on it shows or hides the bars. The tap counts when the
+// finger lifts: a finger that moves turns the page instead (the pager cancels its touch).
 class mPvImageView : public UIImageView {
   public:
     explicit mPvImageView(const CGRect& frame = CGRectZero) : UIImageView(frame) {}
     mPvImageViewDelegate* delegate = nullptr;
-    void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
+    void touchesBegan(const UITouchSet&, UIEvent*) override { touched_ = true; }
     void touchesMoved(const UITouchSet&, UIEvent*) override {}
-    void touchesEnded(const UITouchSet&, UIEvent*) override {}
-    void touchesCancelled(const UITouchSet&, UIEvent*) override {}
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+    void touchesCancelled(const UITouchSet&, UIEvent*) override { touched_ = false; }
+
+  private:
+    bool touched_ = false;
 };
 
 class mPvViewController : public UIViewController,

@@ -14,6 +14,11 @@
 //   background, foreground             the application leaves and comes back
 //   action takephoto|takeselfie        a quick action
 //   press NAME                         a tap at the centre of the screen's view of that field
+//   item N                             a tap on item N (from 0) of the front-most grid
+//   swipe left|right                   a finger turns one page of the front-most pager: left
+//                                      shows the next page, right the previous one
+//   share DIR [without-location]       the photo viewer saves its photo into DIR as its share
+//                                      menu's "Save a Copy" does (DIR is the rest of the line)
 //   screenshot FILE                    the window as PNG at the screen's scale
 //   quit                               ends the program with status 0
 //
@@ -33,6 +38,9 @@
 namespace hx::app {
 
 enum class ScriptCommandKind {
+    Item,
+    Swipe,
+    Share,
     Wait,
     WaitIdle,
     Tap,
@@ -60,8 +68,10 @@ struct ScriptCommand {
     CGPoint point;
     // drag: the end.
     CGPoint to;
-    // tap.
+    // tap; item: the item's index.
     int count = 1;
+    // swipe: true for left; share: without location.
+    bool option = false;
     // pinch.
     double scale = 1;
     HardwareKey key = HardwareKey::Capture;
@@ -78,6 +88,7 @@ inline constexpr double kScriptMinScale = 0.01;
 inline constexpr double kScriptMaxScale = 100;
 inline constexpr double kScriptDefaultIdleTimeout = 30;
 inline constexpr double kScriptDefaultDragSeconds = 0.3;
+inline constexpr int kScriptMaxItem = 1000000;
 
 struct CameraScript {
     std::vector<ScriptCommand> commands;
