@@ -229,6 +229,32 @@ TEST_F(BrowseTest, TheListHoldsTheWholeLibraryNewestFirstAndFollowsItsChanges) {
     for (const auto& record : store().assets()) EXPECT_TRUE(listed.count(record.localIdentifier));
 }
 
+TEST_F(BrowseTest, APhotoImportedByAnotherProgramJoinsTheOpenGrid) {
+    addPhotos(2);
+    launch();
+    waitIdle();
+    openBrowser();
+    const fs::path file = home_.path() / "imported.jpg";
+    {
+        auto bytes = photoBytes(40, false);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    auto imported =
+        hx::testsupport::runCommand(hx::testsupport::shellQuoted(HX_LIBRARY_PROGRAM) + " import " +
+                                        hx::testsupport::shellQuoted(file.string()) + " 2>&1",
+                                    {{"HALIDEX_HOME", home_.path().string()}});
+    ASSERT_EQ(imported.status, 0) << imported.output;
+    ASSERT_TRUE(waitFor([&] { return grid().pvphotos.size() == 3; }));
+    waitIdle();
+    // The grid on screen shows the newcomer at its end.
+    EXPECT_EQ(grid()._thumbCollectionView->numberOfItemsInSection(0), 3);
+    auto cell = std::dynamic_pointer_cast<hxThumbCollectionCell>(
+        grid()._thumbCollectionView->cellForItemAtIndexPath(NSIndexPath::indexPathForItem(2, 0)));
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->assetIdentifier, grid().pvphotos.back());
+}
+
 TEST_F(BrowseTest, AlbumSavingOffLeavesTheListEmptyAndTheButtonOff) {
     addPhotos(2);
     auto other = otherProgramStore();
