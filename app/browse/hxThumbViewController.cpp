@@ -1,5 +1,7 @@
 #include "app/browse/hxThumbViewController.h"
 
+#include <algorithm>
+
 #include "app/browse/BrowseSupport.h"
 #include "app/browse/mPvViewController.h"
 #include "platform/log/Log.h"
@@ -169,13 +171,16 @@ std::shared_ptr<UICollectionViewCell> hxThumbViewController::collectionViewCellF
         return cell;
     }
     const double scale = UIScreen::mainScreen().scale();
+    // The cell's own pixel size: small enough to come from the stored thumbnail.
+    const CGSize cellSize = collectionView.collectionViewLayout()->itemSize();
+    const double side =
+        std::min(kThumbnailPoints, std::max(cellSize.width, cellSize.height)) * scale;
     photos::ImageRequestOptions options;
     options.deliveryMode = photos::ImageRequestOptionsDeliveryMode::FastFormat;
     options.resizeMode = photos::ImageRequestOptionsResizeMode::Exact;
     std::weak_ptr<hxThumbCollectionCell> weakCell = thumb;
     thumb->requestID = manager.requestImageForAsset(
-        asset, {kThumbnailPoints * scale, kThumbnailPoints * scale},
-        photos::ImageContentMode::AspectFill, &options,
+        asset, {side, side}, photos::ImageContentMode::AspectFill, &options,
         [weakCell, identifier, scale](image::ImageRef result, const photos::ImageResultInfo& info) {
             auto cell = weakCell.lock();
             // A cell reused for another photo meanwhile drops this one.

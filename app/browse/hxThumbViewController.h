@@ -45,7 +45,8 @@ class hxThumbViewController : public UIViewController,
                               public mPvViewControllerDelegate,
                               public hxScriptableScreen {
   public:
-    // Thumbnails are asked for at this many points a side (times the screen's scale).
+    // Thumbnails are asked for at the cell's size, at most this many points a side (times the
+    // screen's scale).
     static constexpr double kThumbnailPoints = 160;
 
     hxThumbViewController();

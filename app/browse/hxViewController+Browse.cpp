@@ -6,6 +6,7 @@
 // only. Library changes arrive on the library's queue and are handled on the main queue, so a
 // change can never meet a list half rebuilt; thumbnails arrive on the main queue.
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "app/browse/BrowseSupport.h"
@@ -78,13 +79,18 @@ void hxViewController::showButtonThumbnail(const std::string& identifier) {
         return;
     }
     const double scale = UIScreen::mainScreen().scale();
+    // The button's own size: the picture comes from the photo's stored thumbnail.
+    double points = kButtonThumbnailPoints;
+    if (_pvButton) {
+        const CGSize size = _pvButton->bounds().size;
+        if (size.width > 0 && size.height > 0) points = std::max(size.width, size.height);
+    }
     photos::ImageRequestOptions options;
     options.deliveryMode = photos::ImageRequestOptionsDeliveryMode::HighQualityFormat;
     options.resizeMode = photos::ImageRequestOptionsResizeMode::Exact;
     std::weak_ptr<bool> alive = alive_;
     photos::ImageManager::defaultManager().requestImageForAsset(
-        asset, {kButtonThumbnailPoints * scale, kButtonThumbnailPoints * scale},
-        photos::ImageContentMode::AspectFill, &options,
+        asset, {points * scale, points * scale}, photos::ImageContentMode::AspectFill, &options,
         [this, alive, identifier, scale](image::ImageRef result,
                                          const photos::ImageResultInfo& info) {
             if (!alive.lock() || !result || !_pvButtonImage) return;
@@ -155,8 +161,32 @@ void hxViewController::handleLibraryChange(const photos::Change& change) {
             list.push_back(asset->localIdentifier());
     }
     _fetch = after;
+    // Newcomers get their stored thumbnails now, in the background, so that the grid finds
+    // them ready.
+    std::vector<photos::AssetRef> arrived;
+    for (const auto& asset : details->insertedObjects())
+        if (asset) arrived.push_back(asset);
+    prepareThumbnails(arrived);
     if (_thumbViewConvtoller->isViewLoaded()) _thumbViewConvtoller->updateImage();
     if (!list.empty()) showButtonThumbnail(list.back());
+}
+
+void hxViewController::prepareThumbnails(const std::vector<photos::AssetRef>& assets) {
+    if (assets.empty() || !_thumbViewConvtoller) return;
+    const double scale = UIScreen::mainScreen().scale();
+    const CGSize cell =
+        _thumbViewConvtoller->_thumbCollectionView
+            ? _thumbViewConvtoller->_thumbCollectionView->collectionViewLayout()->itemSize()
+            : CGSizeMake(hxThumbViewController::kThumbnailPoints,
+                         hxThumbViewController::kThumbnailPoints);
+    const double side = std::max(cell.width, cell.height) * scale;
+    photos::ImageRequestOptions options;
+    options.deliveryMode = photos::ImageRequestOptionsDeliveryMode::FastFormat;
+    options.resizeMode = photos::ImageRequestOptionsResizeMode::Exact;
+    for (const auto& asset : assets)
+        photos::ImageManager::defaultManager().requestImageForAsset(
+            asset, {side, side}, photos::ImageContentMode::AspectFill, &options,
+            [](image::ImageRef, const photos::ImageResultInfo&) {});
 }
 
 void hxViewController::pvAction(UIControl*) {

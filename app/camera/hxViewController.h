@@ -434,6 +434,8 @@ class hxViewController : public UIViewController,
     void finishFilterImage(const void*) override {}
     // The browser button shows this photo's thumbnail.
     void showButtonThumbnail(const std::string& identifier);
+    // Has the photos' grid-sized thumbnails made in the background.
+    void prepareThumbnails(const std::vector<photos::AssetRef>& assets);
     std::weak_ptr<photos::PhotoLibrary> observedLibrary_;
 
   private:
