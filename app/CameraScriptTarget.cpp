@@ -1,6 +1,7 @@
 #include "app/CameraScriptTarget.h"
 
 #include "app/browse/BrowseProtocols.h"
+#include "app/browse/hxFilterViewController.h"
 #include "app/browse/mPvViewController.h"
 #include "platform/ui/navigation/UINavigationController.h"
 #include "platform/ui/window/UIApplication.h"
@@ -31,10 +32,21 @@ std::shared_ptr<UIView> browsingViewNamed(const std::shared_ptr<UIViewController
     return isVisible(view) ? view : nullptr;
 }
 
+// The re-filter screen in front reads its photo or renders a film.
+bool browsingBusy(const std::shared_ptr<UIViewController>& camera) {
+    for (auto shown = camera->presentedViewController(); shown;
+         shown = shown->presentedViewController()) {
+        auto filter = std::dynamic_pointer_cast<hxFilterViewController>(shown);
+        if (filter && filter->isBusy()) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool CameraScriptTarget::isIdle() {
     const auto& controller = delegate_->viewController();
+    if (controller && browsingBusy(controller)) return false;
     return !controller || !controller->isBusy();
 }
 

@@ -146,7 +146,7 @@ void hxFilterViewController::loadAndDisplay() {
                      .firstObject();
     if (!asset) {
         hxLog("no photo %s in the library to re-filter", inputImageIdentifier.c_str());
-        if (_cancelButton) _cancelButton->setHidden(false);
+        loadFailed();
         return;
     }
     loading_ = true;
@@ -161,10 +161,9 @@ void hxFilterViewController::loadAndDisplay() {
                       const photos::ImageResultInfo& info) {
             if (!alive.lock()) return;
             if (!data || data->empty()) {
-                loading_ = false;
                 hxLog("cannot read the photo to re-filter: %s",
                       info.error ? info.error->description().c_str() : "no data");
-                if (_cancelButton) _cancelButton->setHidden(false);
+                loadFailed();
                 return;
             }
             // Decoding a whole photo takes a while: off the main thread.
@@ -182,7 +181,7 @@ void hxFilterViewController::loadAndDisplay() {
                     if (!picture) {
                         hxLog("cannot decode the photo %s to re-filter",
                               inputImageIdentifier.c_str());
-                        if (_cancelButton) _cancelButton->setHidden(false);
+                        loadFailed();
                         return;
                     }
                     source_ = picture;
@@ -202,15 +201,19 @@ void hxFilterViewController::loadAndDisplay() {
         });
 }
 
+void hxFilterViewController::loadFailed() {
+    loading_ = false;
+    renderScheduled_ = false;
+    showBusy(false);
+    if (_cancelButton) _cancelButton->setHidden(false);
+}
+
 void hxFilterViewController::loadAndFilter() {
     if (closed_) return;
     if (!source_) {
-        // The render follows the photo's arrival.
-        if (!loading_) {
-            renderScheduled_ = false;
-            showBusy(false);
-            if (_cancelButton) _cancelButton->setHidden(false);
-        }
+        // The render follows the photo's arrival (a film chosen before the screen had
+        // appeared starts the reading).
+        if (!loading_) loadAndDisplay();
         return;
     }
     imageFilter(source_, _inputMeta);

@@ -74,6 +74,8 @@ class hxFilterViewController : public UIViewController,
     const image::ImageRef& renderedImage() const { return rendered_; }
     image::PropertyDictionary resultMeta() const;
     bool isRendering() const { return renderScheduled_; }
+    // The photo is being read, or a film waits for its render.
+    bool isBusy() const { return loading_ || renderScheduled_; }
     bool hasClosed() const { return closed_; }
 
     std::shared_ptr<UIImageView> _previewImageView;
@@ -88,6 +90,8 @@ class hxFilterViewController : public UIViewController,
   private:
     void relayout();
     void showBusy(bool busy);
+    // The photo cannot be read: nothing to render, only Cancel.
+    void loadFailed();
     // Tells the delegate the screen closes, the first time only.
     void closeOnce();
 

@@ -233,8 +233,12 @@ void hxViewController::saveImage(const void*, const image::ImageRef& picture,
     destination->addImageFromSource(*source, 0, meta);
     if (!destination->finalize()) return;
     std::weak_ptr<bool> alive = alive_;
+    // A pending save like a capture's, so that the camera counts as busy until it is stored.
+    _processcounter++;
     storePhoto(std::move(bytes), [this, alive](bool success, const PhotosError*) {
-        if (!success && alive.lock()) reportSaveFailure();
+        if (!alive.lock()) return;
+        finishPendingSave();
+        if (!success) reportSaveFailure();
     });
 }
 

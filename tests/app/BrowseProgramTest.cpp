@@ -132,11 +132,12 @@ TEST_F(BrowseProgramTest, AScriptSharesAndRefiltersAPhotoAndComesBackToTheCamera
     HX_REQUIRE_TOOLS("exiftool");
     importPhotos(2);
     const fs::path shared = home_.path() / "shared folder";
-    auto run = runScript("wait 1\npress _pvButton\nwait 1\nitem 0\nwait 1\nshare " +
-                         shared.string() + "\nshare " + shared.string() +
-                         " without-location\npress _filterButton\nwait 1\nitem 3\nwait 1\n"
-                         "press _okButton\nwait 1\nwait-idle\npress _backButton\nwait 1\n"
-                         "press _doneButton\nwait 1\npress _shutterButton\nwait-idle\nquit\n");
+    auto run =
+        runScript("wait 1\npress _pvButton\nwait 1\nitem 0\nwait 1\nshare " + shared.string() +
+                  "\nshare " + shared.string() +
+                  " without-location\npress _filterButton\nwait 1\nwait-idle\nitem 3\nwait-idle\n"
+                  "press _okButton\nwait 1\nwait-idle\npress _backButton\nwait 1\n"
+                  "press _doneButton\nwait 1\npress _shutterButton\nwait-idle\nquit\n");
     ASSERT_EQ(run.status, 0) << run.output;
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(shared)) files.push_back(entry.path());
