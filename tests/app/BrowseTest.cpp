@@ -480,6 +480,35 @@ TEST_F(BrowseTest, RefilteringSavesANewPhotoWithTheSourcesMetadata) {
     EXPECT_EQ(tags.output, "Halidex\nTest Phone\n2026:03:02 10:00:00\n160\nfilm 3 RED 200\n");
 }
 
+TEST_F(BrowseTest, AFilmChosenBeforeThePhotoIsReadRendersOnceItArrives) {
+    addPhotos(1);
+    launch();
+    waitIdle();
+    openBrowser();
+    openViewerAt(0);
+    viewer().filterAction(nullptr);
+    auto filter =
+        std::dynamic_pointer_cast<hxFilterViewController>(viewer().presentedViewController());
+    ASSERT_TRUE(filter);
+    // Chosen while the screen is still sliding in: the photo is not being read yet.
+    EXPECT_FALSE(filter->sourceImage());
+    filter->collectionViewDidSelectItemAtIndexPath(*filter->_filmCollectionView,
+                                                   NSIndexPath::indexPathForItem(5, 0));
+    EXPECT_TRUE(filter->isBusy());
+    advance(0.15);
+    waitIdle();
+    advance(0.6);
+    waitIdle();
+    ASSERT_TRUE(filter->renderedImage());
+    EXPECT_EQ(filter->_selectedFilm, 5);
+    EXPECT_FALSE(filter->isBusy());
+    EXPECT_FALSE(filter->_okButton->isHidden());
+    tapView(filter->_cancelButton);
+    advance(0.6);
+    waitIdle();
+    EXPECT_EQ(store().assets().size(), 1u);
+}
+
 TEST_F(BrowseTest, EveryWayTheRefilterScreenClosesPutsTheCameraBack) {
     addPhotos(1);
     launch();
