@@ -1,5 +1,9 @@
 #include "app/CameraScriptTarget.h"
 
+#include "app/browse/BrowseProtocols.h"
+#include "app/browse/hxFilterViewController.h"
+#include "app/browse/mPvViewController.h"
+#include "platform/ui/navigation/UINavigationController.h"
 #include "platform/ui/window/UIApplication.h"
 
 namespace hx::app {
@@ -15,10 +19,34 @@ bool isVisible(const std::shared_ptr<UIView>& view) {
     return true;
 }
 
+// A field of the browsing screen in front: the grid or the viewer inside the browser, or the
+// re-filter screen over them.
+std::shared_ptr<UIView> browsingViewNamed(const std::shared_ptr<UIViewController>& top,
+                                          const std::string& field) {
+    std::shared_ptr<UIViewController> screen = top;
+    if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(top))
+        screen = navigation->topViewController();
+    auto scriptable = std::dynamic_pointer_cast<hxScriptableScreen>(screen);
+    if (!scriptable) return nullptr;
+    auto view = scriptable->viewForField(field);
+    return isVisible(view) ? view : nullptr;
+}
+
+// The re-filter screen in front reads its photo or renders a film.
+bool browsingBusy(const std::shared_ptr<UIViewController>& camera) {
+    for (auto shown = camera->presentedViewController(); shown;
+         shown = shown->presentedViewController()) {
+        auto filter = std::dynamic_pointer_cast<hxFilterViewController>(shown);
+        if (filter && filter->isBusy()) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool CameraScriptTarget::isIdle() {
     const auto& controller = delegate_->viewController();
+    if (controller && browsingBusy(controller)) return false;
     return !controller || !controller->isBusy();
 }
 
@@ -29,7 +57,7 @@ std::shared_ptr<UIView> CameraScriptTarget::viewNamed(const std::string& field) 
     // cannot be pressed.
     std::shared_ptr<UIViewController> top = controller;
     while (top->presentedViewController()) top = top->presentedViewController();
-    if (top != controller) return nullptr;
+    if (top != controller) return browsingViewNamed(top, field);
     auto view = controller->viewForField(field);
     return isVisible(view) ? view : nullptr;
 }
@@ -59,6 +87,28 @@ void CameraScriptTarget::setZoom(double factor) {
     const auto& controller = delegate_->viewController();
     if (!controller) return;
     controller->zoomTo(static_cast<float>(factor));
+}
+
+bool CameraScriptTarget::shareToFolder(const std::string& folder, bool withoutLocation,
+                                       ShareDone done, std::string* error) {
+    const auto& controller = delegate_->viewController();
+    auto navigation = controller ? controller->_nav : nullptr;
+    auto viewer =
+        navigation ? std::dynamic_pointer_cast<mPvViewController>(navigation->topViewController())
+                   : nullptr;
+    // Only a viewer in front shares: not under a menu or the re-filter screen.
+    if (!viewer || controller->presentedViewController() != navigation ||
+        navigation->presentedViewController()) {
+        if (error) *error = "no photo viewer in front";
+        return false;
+    }
+    const bool started = viewer->saveCopyToFolder(
+        folder, withoutLocation,
+        [done](std::optional<std::string> path, const std::string& failure) {
+            done(path ? std::string() : (failure.empty() ? "nothing written" : failure));
+        });
+    if (!started && error) *error = "the viewer has no photo to share, or shares already";
+    return started;
 }
 
 void performQuickAction(const std::string& action) {

@@ -24,6 +24,8 @@ class CameraScriptTarget : public ScriptTarget {
     std::string chooseFilm(int film) override;
     void setExposureSteps(int thirds) override;
     void setZoom(double factor) override;
+    bool shareToFolder(const std::string& folder, bool withoutLocation, ShareDone done,
+                       std::string* error) override;
 
   private:
     std::shared_ptr<hxAppDelegate> delegate_;

@@ -225,35 +225,6 @@ void hxViewController::mailAction(UIControl*) {
 
 // ---- photo viewer and the re-filter screen
 
-void hxViewController::pvAction(UIControl*) {
-    _drawGL = false;
-    if (_session && _session->isRunning()) _session->stopRunning();
-    std::weak_ptr<hxViewController> self =
-        std::static_pointer_cast<hxViewController>(weak_from_this().lock());
-    auto root = UIViewController::make();
-    root->setTitle("Halidex Camera");
-    root->navigationItem().setLeftBarButtonItem(UIBarButtonItem::initWithTitle(
-        "Close", UIBarButtonItemStyle::Plain, this,
-        UIBarButtonItem::actionFor(self, &hxViewController::closeViewer)));
-    _nav = UINavigationController::make(root);
-    _nav->navigationBar()->setBarStyle(UIBarStyle::BlackTranslucent);
-    _nav->navigationBar()->setTranslucent(true);
-    presentViewController(_nav, true);
-}
-
-void hxViewController::closeViewer() {
-    std::weak_ptr<hxViewController> self =
-        std::static_pointer_cast<hxViewController>(weak_from_this().lock());
-    dismissViewControllerAnimated(true, [self] {
-        auto controller = self.lock();
-        if (!controller) return;
-        controller->_nav.reset();
-        controller->_drawGL = true;
-        if (controller->_session && !controller->_session->isRunning())
-            controller->_session->startRunning();
-    });
-}
-
 void hxViewController::willCloseFilterView(const void*) {
     setupOfflineWidth(_photoWidth, _photoHeight);
     changeToneCurve(_currentFilm);

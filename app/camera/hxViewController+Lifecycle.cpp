@@ -36,6 +36,7 @@ void hxViewController::viewWillAppear(bool animated) {
     // The window gives its root view the whole screen; a tablet's screen is a centred column.
     if (_iPad) view()->setFrame(CGRectMake(_columnX, 0, _screenWidth, _screenHeight));
     doRotateUI(static_cast<int64_t>(UIWindowScene::mainScene().interfaceOrientation()));
+    observeLibrary();
     if (_session && !_session->isRunning()) {
         std::weak_ptr<bool> alive = alive_;
         RunLoop::main().post([this, alive] {
@@ -98,8 +99,10 @@ void hxViewController::shortCutAction(int64_t action) {
     if (auto window = UIApplication::sharedApplication().keyWindow())
         top = window->rootViewController();
     while (top && top->presentedViewController()) top = top->presentedViewController();
-    if (top && top.get() != this && _nav) {
-        _nav->dismissViewControllerAnimated(false);
+    // Dismissed from here, the browser goes with everything over it (a re-filter screen
+    // included, which then tells the camera it closes).
+    if (top && top.get() != this && _nav && presentedViewController() == _nav) {
+        dismissViewControllerAnimated(false);
     }
     // The position in use, not the session's first input: a session without a device has no
     // input to ask.

@@ -33,6 +33,7 @@ hxViewController::~hxViewController() {
     removeDeviceObservers();
     if (_cmmanager) _cmmanager->stopAccelerometerUpdates();
     if (_session) _session->stopRunning();
+    stopObservingLibrary();
 }
 
 UIInterfaceOrientationMask hxViewController::supportedInterfaceOrientations() const {
@@ -113,6 +114,9 @@ void hxViewController::viewDidLoad() {
     changeToneCurve(_currentFilm);
     setFilmButton(_currentFilm);
     touchReset();
+
+    // The photo browser's grid, kept for the screen's whole life.
+    createBrowser();
 
     // 22. The lens selector only where there is a choice of back lenses.
     if (_lensSelect) {

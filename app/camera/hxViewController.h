@@ -18,6 +18,7 @@
 //   app/capture/hxViewController+Save.cpp      album search, saving to the library
 //   app/capture/hxViewController+Location.cpp  location tagging
 //   app/capture/hxViewController+Focus.cpp     focus, exposure, zoom and flash
+//   app/browse/hxViewController+Browse.cpp     the library list, the photo browser, re-filtering
 //
 // Threads: main thread only, except where a method says otherwise.
 
@@ -31,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "app/browse/BrowseProtocols.h"
 #include "app/camera/hxLensSelect.h"
 #include "app/camera/hxOverlayView.h"
 #include "app/capture/ProcessingGate.h"
@@ -48,7 +50,10 @@
 #include "platform/image/Image.h"
 #include "platform/location/LocationManager.h"
 #include "platform/motion/MotionManager.h"
+#include "platform/photos/fetch/Asset.h"
 #include "platform/photos/fetch/AssetCollection.h"
+#include "platform/photos/fetch/FetchResult.h"
+#include "platform/photos/library/PhotoLibraryChangeObserver.h"
 #include "platform/photos/library/PhotosError.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/Semaphore.h"
@@ -66,7 +71,13 @@ namespace hx {
 class UINavigationController;
 }
 
+namespace hx::photos {
+class PhotoLibrary;
+}
+
 namespace hx::app {
+
+class hxThumbViewController;
 
 // Capture positions and the lens codes of the back camera.
 inline constexpr int64_t kPositionBack = 1;
@@ -91,7 +102,10 @@ class hxViewController : public UIViewController,
                          public LocationManagerDelegate,
                          public hxLensSelectDelegate,
                          public UICollectionViewDataSource,
-                         public UICollectionViewDelegate {
+                         public UICollectionViewDelegate,
+                         public hxThumbViewControllerDelegate,
+                         public hxFilterViewControllerDelegate,
+                         public photos::PhotoLibraryChangeObserver {
   public:
     hxViewController();
     ~hxViewController() override;
@@ -158,7 +172,7 @@ class hxViewController : public UIViewController,
     void saveCapturedPhoto(std::shared_ptr<const std::vector<uint8_t>> data, bool logResult);
     // The re-filter screen's save: the picture as JPEG with the source photo's metadata.
     void saveImage(const void* sender, const image::ImageRef& picture,
-                   const image::PropertyDictionary& meta);
+                   const image::PropertyDictionary& meta) override;
 
     // ---- location tagging (app/capture/+Location)
     void startLocation();
@@ -223,10 +237,8 @@ class hxViewController : public UIViewController,
     // model, each query value percent-encoded on its own.
     std::string supportMailURL() const;
     void pvAction(UIControl* sender);
-    // The photo viewer's Close: dismisses it and starts the preview and the session again.
-    void closeViewer();
     // The re-filter screen is closing: the offline renderer back to the photo size and film.
-    void willCloseFilterView(const void* sender);
+    void willCloseFilterView(const void* sender) override;
 
     // Film picker (+FilmPicker): 13 films, 9 when the camera gives black and white only.
     NSInteger collectionViewNumberOfItemsInSection(UICollectionView& collectionView,
@@ -420,6 +432,30 @@ class hxViewController : public UIViewController,
     // ---- browsing
     std::shared_ptr<UINavigationController> _nav;
 
+    // ---- photo browser and re-filtering (app/browse/hxViewController+Browse)
+    // The grid, made once at start-up; it holds the library list and the album.
+    std::shared_ptr<hxThumbViewController> _thumbViewConvtoller;
+    // The fetch the list was built from, kept current with the list; changes are compared
+    // against it. Empty until the first list build. Main thread only.
+    std::optional<photos::FetchResult<photos::Asset>> _fetch;
+    void createBrowser();
+    // Registers for library changes, once however often it is asked.
+    void observeLibrary();
+    void stopObservingLibrary();
+    // On the library's queue: the change is handled on the main queue.
+    void photoLibraryDidChange(const photos::Change& change) override;
+    void handleLibraryChange(const photos::Change& change);
+    void willCloseThumbViewController(hxThumbViewController& controller) override;
+    void prepareFilterImage(const void* sender) override;
+    image::ImageRef filterImage(const void* sender, const image::ImageRef& source,
+                                const image::PropertyDictionary& meta, int32_t film) override;
+    void finishFilterImage(const void*) override {}
+    // The browser button shows this photo's thumbnail.
+    void showButtonThumbnail(const std::string& identifier);
+    // Has the photos' grid-sized thumbnails made in the background.
+    void prepareThumbnails(const std::vector<photos::AssetRef>& assets);
+    std::weak_ptr<photos::PhotoLibrary> observedLibrary_;
+
   private:
     // +Layout
     // Geometry fields and the device class flags from the screen and the window's insets.
@@ -472,6 +508,7 @@ class hxViewController : public UIViewController,
     void searchPhotoGroupsInBackground();
     // Sets `_album` and rebuilds the photo list; main thread.
     void publishAlbum(photos::AssetCollectionRef album);
+    // Rebuilds the library list, the fetch and the button's thumbnail (+Browse); main thread.
     void updateImageList();
     // The album new photos go to: null while album saving is off (the last search saw it off)
     // or no album is known. Any thread.

@@ -9,6 +9,7 @@
 
 #include <utility>
 
+#include "app/browse/hxThumbViewController.h"
 #include "app/camera/Localized.h"
 #include "app/camera/hxViewController.h"
 #include "platform/image/io/ImageDestination.h"
@@ -129,10 +130,9 @@ void hxViewController::publishAlbum(AssetCollectionRef album) {
         std::lock_guard lock(albumMutex_);
         _album = std::move(album);
     }
+    if (_thumbViewConvtoller) _thumbViewConvtoller->album = _album;
     if (_album) updateImageList();
 }
-
-void hxViewController::updateImageList() {}
 
 AssetCollectionRef hxViewController::albumForSaving() const {
     std::lock_guard lock(albumMutex_);
@@ -233,8 +233,12 @@ void hxViewController::saveImage(const void*, const image::ImageRef& picture,
     destination->addImageFromSource(*source, 0, meta);
     if (!destination->finalize()) return;
     std::weak_ptr<bool> alive = alive_;
+    // A pending save like a capture's, so that the camera counts as busy until it is stored.
+    _processcounter++;
     storePhoto(std::move(bytes), [this, alive](bool success, const PhotosError*) {
-        if (!success && alive.lock()) reportSaveFailure();
+        if (!alive.lock()) return;
+        finishPendingSave();
+        if (!success) reportSaveFailure();
     });
 }
 

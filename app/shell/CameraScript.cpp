@@ -90,7 +90,8 @@ class LineParser {
 
     ScriptCommand parse() {
         const std::string& name = words_[0];
-        if (name == "wait") {
+        if (parseBrowsing(name)) {
+        } else if (name == "wait") {
             command_.kind = ScriptCommandKind::Wait;
             arguments(1, 1, "wait needs SECONDS", "wait takes SECONDS");
             command_.seconds = seconds(1, "SECONDS", /*allowZero=*/true);
@@ -208,6 +209,45 @@ class LineParser {
     }
 
   private:
+    // The commands of the photo browser; false for any other command.
+    bool parseBrowsing(const std::string& name) {
+        if (name == "item") {
+            command_.kind = ScriptCommandKind::Item;
+            arguments(1, 1, "item needs N", "item takes one N");
+            const std::string& word = words_[1];
+            int value = -1;
+            auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+            if (ec != std::errc() || end != word.data() + word.size() || value < 0 ||
+                value > kScriptMaxItem)
+                fail("item: N must be a whole number from 0 to " + std::to_string(kScriptMaxItem) +
+                     ", not " + quotedWord(word));
+            command_.count = value;
+        } else if (name == "swipe") {
+            command_.kind = ScriptCommandKind::Swipe;
+            arguments(1, 1, "swipe needs left or right", "swipe takes left or right");
+            if (words_[1] != "left" && words_[1] != "right")
+                fail("unknown swipe " + quotedWord(words_[1]) + " (left or right)");
+            command_.option = words_[1] == "left";
+        } else if (name == "share") {
+            command_.kind = ScriptCommandKind::Share;
+            // The folder is the rest of the line, so that names with spaces work.
+            std::string_view rest = trimmed(line_);
+            rest.remove_prefix(name.size());
+            rest = trimmed(rest);
+            constexpr std::string_view kFlag = "without-location";
+            if (rest.size() >= kFlag.size() && rest.substr(rest.size() - kFlag.size()) == kFlag &&
+                (rest.size() == kFlag.size() || isSpace(rest[rest.size() - kFlag.size() - 1]))) {
+                command_.option = true;
+                rest = trimmed(rest.substr(0, rest.size() - kFlag.size()));
+            }
+            if (rest.empty()) fail("share needs DIR");
+            command_.text = std::string(rest);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
     static bool isFieldName(const std::string& word) {
         if (word.empty() || word.size() > 200) return false;
         if (!(std::isalpha(static_cast<unsigned char>(word[0])) || word[0] == '_')) return false;
@@ -299,6 +339,12 @@ class LineParser {
 
 const char* scriptCommandName(ScriptCommandKind kind) {
     switch (kind) {
+        case ScriptCommandKind::Item:
+            return "item";
+        case ScriptCommandKind::Swipe:
+            return "swipe";
+        case ScriptCommandKind::Share:
+            return "share";
         case ScriptCommandKind::Wait:
             return "wait";
         case ScriptCommandKind::WaitIdle:

@@ -19,6 +19,11 @@
 //   background, foreground             the application leaves and comes back
 //   action takephoto|takeselfie        a quick action
 //   press NAME                         a tap at the centre of the screen's view of that field
+//   item N                             a tap on item N (from 0) of the front-most grid
+//   swipe left|right                   a finger turns one page of the front-most pager: left
+//                                      shows the next page, right the previous one
+//   share DIR [without-location]       the photo viewer saves its photo into DIR as its share
+//                                      menu's "Save a Copy" does (DIR is the rest of the line)
 //   screenshot FILE                    the window as PNG at the screen's scale
 //   stats FILE                         appends the program's resident memory, threads and open
 //                                      files to FILE as one line (for soak runs)
@@ -40,6 +45,9 @@
 namespace hx::app {
 
 enum class ScriptCommandKind {
+    Item,
+    Swipe,
+    Share,
     Wait,
     WaitIdle,
     Tap,
@@ -72,8 +80,10 @@ struct ScriptCommand {
     CGPoint point;
     // drag: the end.
     CGPoint to;
-    // tap.
+    // tap; item: the item's index.
     int count = 1;
+    // swipe: true for left; share: without location.
+    bool option = false;
     // pinch.
     double scale = 1;
     HardwareKey key = HardwareKey::Capture;
@@ -101,6 +111,7 @@ inline constexpr int kScriptMaxExposureSteps = 9;
 inline constexpr double kScriptMaxZoom = 1000;
 // The keys of the camera's keyboard a script may press.
 inline constexpr const char* kScriptCameraKeys = "0123456789[]gfl+-";
+inline constexpr int kScriptMaxItem = 1000000;
 
 struct CameraScript {
     std::vector<ScriptCommand> commands;

@@ -28,6 +28,7 @@ constexpr int kDragMaxSteps = 600;
 constexpr double kPinchStartSpread = 100;
 constexpr double kPinchSeconds = 0.3;
 constexpr int kPinchSteps = 10;
+constexpr double kScreenshotSettleSeconds = 5;
 
 // Seen on screen: in the window, and neither it nor any view above it hidden or transparent
 // (the views hit-testing skips).
@@ -203,6 +204,11 @@ void ScriptRunner::addTap(CGPoint point, int count) {
 
 void ScriptRunner::expand(const ScriptCommand& command) {
     switch (command.kind) {
+        case ScriptCommandKind::Item:
+        case ScriptCommandKind::Swipe:
+        case ScriptCommandKind::Share:
+            if (!expandBrowsing(command)) return;
+            break;
         case ScriptCommandKind::Wait: {
             steps_.push_back([seconds = command.seconds] { return StepResult{seconds}; });
             break;
@@ -375,6 +381,12 @@ void ScriptRunner::expand(const ScriptCommand& command) {
         }
         case ScriptCommandKind::Screenshot:
             steps_.push_back([this, path = command.text] {
+                if (clock_ == ScriptClock::Manual) {
+                    // Pictures the screen asked for (thumbnails, photos) arrive first, so that
+                    // the same script gives the same picture on every run.
+                    UIRenderer::layoutTree(*window_);
+                    RunLoop::main().runUntil([] { return false; }, kScreenshotSettleSeconds);
+                }
                 QImage image = UIRenderer::renderWindow(*window_);
                 if (image.isNull() || !image.save(QString::fromStdString(path), "PNG")) {
                     finish(1, where() + "screenshot: cannot write " + path, true);

@@ -20,9 +20,9 @@
 // fingers 100 points apart and reaches 100 × SCALE in 0.3 s. Taps of separate lines closer
 // than 0.35 s at one place count as a double tap, as a finger's would.
 //
-// Exit statuses: 0 the script ended or quit; 1 a wait-idle timed out or a screenshot could not
-// be written; 2 a press named no visible view or a film the picker does not offer. Messages
-// name the script line.
+// Exit statuses: 0 the script ended or quit; 1 a wait-idle timed out, a screenshot could not
+// be written or a share failed; 2 a press named no visible view, a film the picker does not
+// offer, or an item, swipe or share found nothing to act on. Messages name the script line.
 //
 // Threads: main thread only.
 
@@ -117,6 +117,8 @@ class ScriptRunner : public std::enable_shared_from_this<ScriptRunner> {
     void resume();
     void expand(const ScriptCommand& command);
     void addTap(CGPoint point, int count);
+    // item, swipe and share (ScriptRunnerBrowsing.cpp); false when the script has ended.
+    bool expandBrowsing(const ScriptCommand& command);
     void finish(int status, std::string message, bool endProgram);
     void advanceClock(double seconds);
     void scheduleResume(double seconds);

@@ -6,6 +6,7 @@
 //
 // Threads: main thread only.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,15 @@ class ScriptTarget {
     virtual void setExposureSteps(int /*thirds*/) {}
     // The zoom factor, clamped to the camera's range.
     virtual void setZoom(double /*factor*/) {}
+    // The photo viewer in front saves its photo into `folder` as its share menu's "Save a Copy"
+    // does, without location when asked; `done` runs later on the main thread with an empty
+    // error or the reason. False, with the reason, when no viewer with a photo is in front.
+    using ShareDone = std::function<void(const std::string& error)>;
+    virtual bool shareToFolder(const std::string& /*folder*/, bool /*withoutLocation*/,
+                               ShareDone /*done*/, std::string* error) {
+        if (error) *error = "no photo viewer";
+        return false;
+    }
 };
 
 }  // namespace hx::app

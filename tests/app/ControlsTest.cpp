@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/browse/hxThumbViewController.h"
 #include "app/camera/CameraSettingsKeys.h"
 #include "app/camera/hxFilmCollectionCell.h"
 #include "platform/device/UIDevice.h"
@@ -262,7 +263,7 @@ TEST_F(ControlsTest, ClosingTheRefilterScreenPutsTheCameraPhotoSizeAndFilmBack) 
     EXPECT_EQ(renderer.contrastTable, cameraFilm);
 }
 
-TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndCloseStartsItAgain) {
+TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndDoneStartsItAgain) {
     launch();
     ASSERT_TRUE(camera().session());
     ASSERT_TRUE(camera().session()->isRunning());
@@ -278,11 +279,11 @@ TEST_F(ControlsTest, PhotoViewerButtonStopsTheCameraAndCloseStartsItAgain) {
     EXPECT_TRUE(nav->navigationBar()->isTranslucent());
     auto root = nav->topViewController();
     ASSERT_TRUE(root);
-    EXPECT_EQ(root->title(), "Halidex Camera");
+    EXPECT_EQ(root, camera()._thumbViewConvtoller);
 
-    // Close sits at the left end of the bar.
+    // Done sits at the right end of the bar.
     CGRect bar = nav->navigationBar()->convertRectToView(nav->navigationBar()->bounds(), nullptr);
-    host().tap({bar.minX() + 25, bar.midY()});
+    host().tap({bar.maxX() - 25, bar.midY()});
     advance(0.6);
     EXPECT_FALSE(camera().presentedViewController());
     EXPECT_FALSE(camera()._nav);

@@ -1,10 +1,13 @@
 #include "platform/photos/imaging/ImageLoader.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/image/FileIO.h"
+#include "platform/image/Resample.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/log/Log.h"
+#include "platform/photos/imaging/ThumbnailStore.h"
 #include "platform/photos/library/PhotoLibrary.h"
 #include "platform/photos/store/LibraryStore.h"
 
@@ -52,6 +55,16 @@ bool fileIsThere(const Asset& asset, const Version& version, ImageResultInfo& in
     return false;
 }
 
+// The picture shrunk so that its long side is `longSide` (as a scaled decode gives it).
+image::ImageRef resizeToLongSide(const image::ImageRef& picture, int longSide) {
+    if (std::max(picture->width(), picture->height()) <= longSide) return picture;
+    std::string error;
+    auto resized =
+        image::scaleToFit(picture, picture->width(), picture->height(), longSide, &error);
+    if (!resized) hxLog("photo library: cannot shrink a thumbnail: %s", error.c_str());
+    return resized;
+}
+
 }  // namespace
 
 std::string ImageLoader::cacheKeyPrefix(const Asset& asset) {
@@ -80,10 +93,18 @@ image::ImageRef ImageLoader::load(const Asset& asset, Size target, ImageContentM
     if (image::ImageRef cached = cache_.find(key)) return cached;
 
     if (!fileIsThere(asset, *version, info)) return nullptr;
-    auto source = image::ImageSource::createWithURL(version->path);
     int longSide =
         decodeLongSide(version->width, version->height, version->orientation, target, mode);
     image::ImageRef picture;
+    if (longSide > 0 && longSide <= kThumbnailLongSide) {
+        // Thumbnail sizes come from the small stored picture, made once from the photo.
+        const std::string path =
+            thumbnailPath(asset.photoLibrary()->folder(), asset.record(), version->rendered);
+        image::ImageRef thumbnail = readThumbnail(path);
+        if (!thumbnail) thumbnail = makeThumbnail(version->path, path);
+        if (thumbnail) picture = resizeToLongSide(thumbnail, longSide);
+    }
+    auto source = picture ? nullptr : image::ImageSource::createWithURL(version->path);
     if (source) {
         picture = longSide > 0 ? source->createThumbnailAtIndex(0, longSide)
                                : source->createImageAtIndex(0);
