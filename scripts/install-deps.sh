@@ -45,6 +45,12 @@ packages=(
     desktop-file-utils
     appstream
     librsvg2-bin
+    # the GL backend: EGL and OpenGL ES headers, Mesa's EGL and its drivers (llvmpipe where
+    # the machine has no GPU)
+    libegl-dev
+    libgles-dev
+    libegl-mesa0
+    libgl1-mesa-dri
 )
 
 missing=()
