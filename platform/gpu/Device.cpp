@@ -32,11 +32,11 @@ bool hasGpuNode() {
     return std::filesystem::exists("/dev/nvidia0", error);
 }
 
-DeviceRef chooseDevice(std::string* problem) {
-    const char* variable = std::getenv("HALIDEX_GPU");
-    const std::string wanted = variable && *variable ? variable : "auto";
+}  // namespace
+
+DeviceRef chooseDevice(const std::string& wanted, std::string* problem) {
     if (wanted == "cpu") return std::make_shared<cpu::CpuDevice>();
-    if (wanted == "auto") {
+    if (wanted == "auto" || wanted.empty()) {
         if (!hasGpuNode()) return std::make_shared<cpu::CpuDevice>();
         std::string error;
         auto device = gl::GlDevice::create(&error);
@@ -46,17 +46,19 @@ DeviceRef chooseDevice(std::string* problem) {
     std::string error;
     DeviceRef device = createDevice(wanted, &error);
     if (device) return device;
-    *problem = wanted + ": " + error;
-    hxLog("GPU backend %s; using the CPU renderer", problem->c_str());
+    const std::string why = wanted + ": " + error;
+    hxLog("GPU backend %s; using the CPU renderer", why.c_str());
+    if (problem) *problem = why;
     return std::make_shared<cpu::CpuDevice>();
 }
-
-}  // namespace
 
 DeviceRef createSystemDefaultDevice() {
     SystemDevice& system = systemDevice();
     std::lock_guard lock(system.mutex);
-    if (!system.device) system.device = chooseDevice(&system.problem);
+    if (!system.device) {
+        const char* wanted = std::getenv("HALIDEX_GPU");
+        system.device = chooseDevice(wanted ? wanted : "", &system.problem);
+    }
     return system.device;
 }
 

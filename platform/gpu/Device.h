@@ -49,6 +49,11 @@ DeviceRef createSystemDefaultDevice();
 // if it was not made yet. Tools exit with status 2 when this is not empty.
 std::string systemDeviceProblem();
 
+// What createSystemDefaultDevice() does with a value of HALIDEX_GPU ("" counts as "auto"): a new
+// device of the chosen backend, falling back to the CPU backend with the reason in *problem when
+// the named backend cannot be had.
+DeviceRef chooseDevice(const std::string& wanted, std::string* problem);
+
 // A new device of the named backend ("cpu" or "gl"), not shared with anyone; null with the
 // reason in *error when the backend cannot be had.
 DeviceRef createDevice(const std::string& backend, std::string* error);
