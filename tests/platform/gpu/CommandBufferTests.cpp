@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "GpuTestSupport.h"
-#include "platform/gpu/cpu/CpuDevice.h"
 #include "platform/gpu/cpu/ShaderABI.h"
 #include "platform/log/CaptureScope.h"
 
@@ -551,16 +550,32 @@ TEST(GpuDevice, TheSystemDefaultDeviceIsSharedAndNamed) {
     EXPECT_FALSE(device->name().empty());
 }
 
-TEST(GpuDevice, WorkCommittedBeforeTheCallerLetsGoOfEverythingStillCompletes) {
+HX_GPU_BACKEND_SUITE(GpuDeviceLifetime);
+
+TEST_P(GpuDeviceLifetime, WorkCommittedBeforeTheCallerLetsGoOfEverythingStillCompletes) {
     std::promise<void> open;
     std::shared_future<void> opened = open.get_future().share();
     std::promise<void> completed;
     std::weak_ptr<CommandBuffer> watched;
     {
-        DeviceRef device = std::make_shared<cpu::CpuDevice>();
+        // A device of its own, so that the work in flight holds its last reference.
+        DeviceRef device = createDevice(GetParam(), nullptr);
+        ASSERT_TRUE(device);
+        TextureRef target = device->newTextureWithDescriptor([] {
+            auto d = TextureDescriptor::texture2D(kFormat, 4, 4);
+            d.usage = TextureUsageRenderTarget;
+            return d;
+        }());
         CommandBufferRef commandBuffer = device->newCommandQueue()->commandBuffer();
+        auto encoder =
+            commandBuffer->renderCommandEncoderWithDescriptor(passOver(target, LoadAction::Clear));
+        ASSERT_TRUE(encoder);
+        encoder->endEncoding();
         commandBuffer->addScheduledHandler([opened](CommandBuffer&) { opened.wait(); });
-        commandBuffer->addCompletedHandler([&](CommandBuffer&) { completed.set_value(); });
+        commandBuffer->addCompletedHandler([&](CommandBuffer& buffer) {
+            EXPECT_EQ(buffer.status(), CommandBufferStatus::Completed);
+            completed.set_value();
+        });
         commandBuffer->commit();
         watched = commandBuffer;
     }  // the device, its queue and the buffer are only held by the work in flight now
