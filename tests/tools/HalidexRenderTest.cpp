@@ -98,7 +98,7 @@ TEST_F(HalidexRender, AGpuBackendThatCannotBeHadIsAnErrorWithItsReason) {
         EXPECT_NE(r.output.find("halidex-render: GPU backend gl: "), std::string::npos) << r.output;
     }
     EXPECT_FALSE(fs::exists(path("out.png")));
-    Result unknown = run("--gpu-info", "HALIDEX_GPU=metal ");
+    Result unknown = run("--gpu-info", "HALIDEX_GPU=no-such-backend ");
     EXPECT_EQ(unknown.status, 2) << unknown.output;
     EXPECT_NE(unknown.output.find("no backend of that name"), std::string::npos) << unknown.output;
 }
