@@ -101,55 +101,79 @@ bool makeCurrent(Egl& egl, EGLDisplay display, bool pbuffer, std::string* error)
     return true;
 }
 
+std::string glString(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text ? text : "";
+}
+
+void release(Egl& egl) {
+    eglMakeCurrent(egl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    if (egl.surface != EGL_NO_SURFACE) eglDestroySurface(egl.display, egl.surface);
+    eglDestroyContext(egl.display, egl.context);
+    egl = {};
+}
+
 // Tries the platforms in turn: Mesa's surfaceless platform, the default display with a
-// pbuffer, then every EGL device (GPUs without a display server).
+// pbuffer, then every EGL device (GPUs without a display server). The first hardware renderer
+// wins; a software one is kept only when no platform offers hardware, since several drivers
+// may be installed side by side (Mesa's llvmpipe next to a GPU vendor's driver).
 bool openContext(Egl& egl, ContextInfo& info, std::string* error) {
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     std::vector<std::string> failures;
-    std::string why;
-    if (getPlatformDisplay && hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        EGLDisplay display =
-            getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (makeCurrent(egl, display, false, &why)) {
-            info.platform = "surfaceless";
+    Egl software;
+    std::string softwarePlatform;
+    // True once a hardware context is current.
+    auto attempt = [&](EGLDisplay display, bool pbuffer, const char* platform) {
+        Egl candidate;
+        std::string why;
+        if (!makeCurrent(candidate, display, pbuffer, &why)) {
+            failures.push_back(platform + (": " + why));
+            return false;
+        }
+        if (!isSoftwareRenderer(glString(GL_RENDERER))) {
+            if (software.context != EGL_NO_CONTEXT) release(software);
+            egl = candidate;
+            info.platform = platform;
             return true;
         }
-        failures.push_back("surfaceless: " + why);
-    }
-    if (makeCurrent(egl, eglGetDisplay(EGL_DEFAULT_DISPLAY), true, &why)) {
-        info.platform = "pbuffer";
+        if (software.context == EGL_NO_CONTEXT) {
+            eglMakeCurrent(candidate.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            software = candidate;
+            softwarePlatform = platform;
+        } else {
+            release(candidate);
+        }
+        return false;
+    };
+    if (getPlatformDisplay && hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless") &&
+        attempt(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr),
+                false, "surfaceless"))
         return true;
-    }
-    failures.push_back("pbuffer: " + why);
+    if (attempt(eglGetDisplay(EGL_DEFAULT_DISPLAY), true, "pbuffer")) return true;
     auto queryDevices =
         reinterpret_cast<PFNEGLQUERYDEVICESEXTPROC>(eglGetProcAddress("eglQueryDevicesEXT"));
     if (getPlatformDisplay && queryDevices &&
         hasExtension(clientExtensions, "EGL_EXT_platform_device")) {
         EGLDeviceEXT devices[16];
         EGLint count = 0;
-        if (queryDevices(16, devices, &count)) {
-            for (EGLint i = 0; i < count; ++i) {
-                EGLDisplay display =
-                    getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr);
-                if (makeCurrent(egl, display, false, &why)) {
-                    info.platform = "device";
+        if (queryDevices(16, devices, &count))
+            for (EGLint i = 0; i < count; ++i)
+                if (attempt(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[i], nullptr), false,
+                            "device"))
                     return true;
-                }
-            }
-            failures.push_back("device: " + (count ? why : std::string("no EGL devices")));
-        }
+    }
+    if (software.context != EGL_NO_CONTEXT &&
+        eglMakeCurrent(software.display, software.surface, software.surface, software.context)) {
+        egl = software;
+        info.platform = softwarePlatform;
+        return true;
     }
     *error = "no OpenGL ES 3.1 context (";
     for (size_t i = 0; i < failures.size(); ++i) *error += (i ? "; " : "") + failures[i];
     *error += ")";
     return false;
-}
-
-std::string glString(GLenum name) {
-    const auto* text = reinterpret_cast<const char*>(glGetString(name));
-    return text ? text : "";
 }
 
 }  // namespace
