@@ -265,7 +265,6 @@ std::string GlCommandBuffer::runPass(const GlRecordedPass& pass, std::vector<GlT
     }
     glUseProgram(0);
     // The pixel buffer holds the result for the CPU as soon as the buffer completes.
-    target->framebuffer();
     if (target->pixelBuffer()) {
         target->readBackToPixelBuffer();
         if (!isCurrent(target)) current.push_back(target);
