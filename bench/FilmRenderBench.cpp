@@ -1,11 +1,15 @@
 // Full-resolution and live-size film renders, with read-back, against plain reference loops.
 // Prints megapixels per second for each, then each render's time as a ratio to its reference.
+//
+// --backend=cpu|gl|both (default both) picks the GPU backends the renders run on; each render is
+// reported under its backend's name, and with both, the GL time as a multiple of the CPU time.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,8 +52,15 @@ gpu::PixelBufferRef makePhoto(int width, int height) {
     return buffer;
 }
 
-void renderFilm(benchmark::State& state, int film, int width, int height) {
-    static film::hxFilmRenderer renderer;
+// One renderer per backend, drawing on a device of its own.
+std::map<std::string, std::unique_ptr<film::hxFilmRenderer>>& renderers() {
+    static std::map<std::string, std::unique_ptr<film::hxFilmRenderer>> made;
+    return made;
+}
+
+void renderFilm(benchmark::State& state, const std::string& backend, int film, int width,
+                int height) {
+    film::hxFilmRenderer& renderer = *renderers().at(backend);
     auto photo = makePhoto(width, height);
     renderer._photoWidth = width;
     renderer._photoHeight = height;
@@ -107,32 +118,70 @@ BENCHMARK(referenceTrilinear)
     ->Name("reference/float_trilinear_4032x3024")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film0_mono, 0, kPhotoWidth, kPhotoHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film3_sharpened, 3, kPhotoWidth, kPhotoHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film7_softened, 7, kPhotoWidth, kPhotoHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, photo_film10_colour, 10, kPhotoWidth, kPhotoHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film0_mono, 0, kLiveWidth, kLiveHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film3_sharpened, 3, kLiveWidth, kLiveHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film7_softened, 7, kLiveWidth, kLiveHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(renderFilm, live_film10_colour, 10, kLiveWidth, kLiveHeight)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+namespace {
+
+struct Render {
+    const char* name;
+    int film, width, height;
+};
+constexpr Render kRenders[] = {
+    {"photo_film0_mono", 0, kPhotoWidth, kPhotoHeight},
+    {"photo_film3_sharpened", 3, kPhotoWidth, kPhotoHeight},
+    {"photo_film7_softened", 7, kPhotoWidth, kPhotoHeight},
+    {"photo_film10_colour", 10, kPhotoWidth, kPhotoHeight},
+    {"live_film0_mono", 0, kLiveWidth, kLiveHeight},
+    {"live_film3_sharpened", 3, kLiveWidth, kLiveHeight},
+    {"live_film7_softened", 7, kLiveWidth, kLiveHeight},
+    {"live_film10_colour", 10, kLiveWidth, kLiveHeight},
+};
+
+// Takes --backend=... out of the arguments; empty when its value is not one of the choices.
+std::vector<std::string> backendsFromArguments(int& argc, char** argv) {
+    std::string choice = "both";
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--backend=", 10) == 0)
+            choice = argv[i] + 10;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    if (choice == "both") return {"cpu", "gl"};
+    if (choice == "cpu" || choice == "gl") return {choice};
+    return {};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> backends = backendsFromArguments(argc, argv);
+    if (backends.empty()) {
+        std::fprintf(stderr, "hx_film_bench: --backend takes cpu, gl or both\n");
+        return 2;
+    }
+    for (const std::string& backend : backends) {
+        std::string error;
+        gpu::DeviceRef device = gpu::createDevice(backend, &error);
+        if (!device) {
+            std::fprintf(stderr, "hx_film_bench: no %s backend: %s\n", backend.c_str(),
+                         error.c_str());
+            return 2;
+        }
+        const gpu::DeviceDescription d = gpu::describeDevice(*device);
+        std::printf("%s backend: %s%s\n", backend.c_str(), device->name().c_str(),
+                    d.version.empty() ? "" : (", " + d.version).c_str());
+        auto renderer = std::make_unique<film::hxFilmRenderer>();
+        renderer->metaldevice = device;
+        renderer->commandQueue = device->newCommandQueue();
+        renderers()[backend] = std::move(renderer);
+        for (const Render& r : kRenders)
+            benchmark::RegisterBenchmark(("renderFilm/" + backend + "/" + r.name).c_str(),
+                                         [backend, r](benchmark::State& state) {
+                                             renderFilm(state, backend, r.film, r.width, r.height);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+    }
     if (!bench::initialize(argc, argv)) return 1;
     bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -141,10 +190,20 @@ int main(int argc, char** argv) {
     const std::string trilinear = "reference/float_trilinear_4032x3024";
     std::printf(
         "\nMedian render plus read-back time as a multiple of the reference loop's median:\n");
-    reporter.printRatio("renderFilm/photo_film0_mono", grey, "within 2x");
-    reporter.printRatio("renderFilm/photo_film3_sharpened", grey, "within 2.5x");
-    reporter.printRatio("renderFilm/photo_film7_softened", grey, "within 5x");
-    reporter.printRatio("renderFilm/photo_film10_colour", trilinear, "at most 0.5x");
+    const bool cpu = renderers().count("cpu") != 0, gl = renderers().count("gl") != 0;
+    if (cpu) {
+        reporter.printRatio("renderFilm/cpu/photo_film0_mono", grey, "within 2x");
+        reporter.printRatio("renderFilm/cpu/photo_film3_sharpened", grey, "within 2.5x");
+        reporter.printRatio("renderFilm/cpu/photo_film7_softened", grey, "within 5x");
+        reporter.printRatio("renderFilm/cpu/photo_film10_colour", trilinear, "at most 0.5x");
+    }
+    if (cpu && gl) {
+        std::printf("\nMedian GL render plus read-back time as a multiple of the CPU backend's:\n");
+        for (const Render& r : kRenders)
+            reporter.printRatio(std::string("renderFilm/gl/") + r.name,
+                                std::string("renderFilm/cpu/") + r.name,
+                                "below 1x on a GPU; a software GL is slower");
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -51,6 +51,12 @@ packages=(
     libicu-dev
     # plistutil: the independent reader of the editing extension's adjustment data
     libplist-utils
+    # the GL backend: EGL and OpenGL ES headers, Mesa's EGL and its drivers (llvmpipe where
+    # the machine has no GPU)
+    libegl-dev
+    libgles-dev
+    libegl-mesa0
+    libgl1-mesa-dri
 )
 
 missing=()

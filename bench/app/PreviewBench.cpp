@@ -54,7 +54,8 @@ void prepareEnvironment() {
     std::filesystem::create_directories(home);
     ::setenv("HALIDEX_HOME", home.c_str(), 1);
     ::setenv("HALIDEX_CAMERA_AUTH", "authorized", 1);
-    ::setenv("HALIDEX_GPU", "cpu", 1);
+    // The CPU backend unless HALIDEX_GPU names another: HALIDEX_GPU=gl measures the GL backend.
+    ::setenv("HALIDEX_GPU", "cpu", 0);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ::setenv("HALIDEX_RESOURCES", HX_BENCH_RESOURCES_DIR, 0);
     ::unsetenv("HALIDEX_CAMERA");

@@ -37,8 +37,33 @@ class Device {
 };
 using DeviceRef = std::shared_ptr<Device>;
 
-// The system's default device, made once and shared. HALIDEX_GPU picks a backend by name
-// ("cpu"); the CPU backend is the fallback wherever no other backend is available.
+// The system's default device, made once and shared. HALIDEX_GPU picks the backend: "cpu",
+// "gl" (OpenGL ES 3.1 over EGL) or "auto" (the default: "gl" on a hardware renderer, "cpu"
+// where the only GL is a software rasteriser, which is slower than the CPU backend, or none).
+// A backend that cannot be had is logged and replaced by the CPU backend; see
+// systemDeviceProblem().
 DeviceRef createSystemDefaultDevice();
+
+// Why the system default device is not the backend HALIDEX_GPU named ("gl: no OpenGL ES 3.1
+// context (...)"); empty when it is, or when HALIDEX_GPU is "auto" or unset. Makes the device
+// if it was not made yet. Tools exit with status 2 when this is not empty.
+std::string systemDeviceProblem();
+
+// What createSystemDefaultDevice() does with a value of HALIDEX_GPU ("" counts as "auto"): a new
+// device of the chosen backend, falling back to the CPU backend with the reason in *problem when
+// the named backend cannot be had.
+DeviceRef chooseDevice(const std::string& wanted, std::string* problem);
+
+// A new device of the named backend ("cpu" or "gl"), not shared with anyone; null with the
+// reason in *error when the backend cannot be had.
+DeviceRef createDevice(const std::string& backend, std::string* error);
+
+// What a device is, for people: its backend and, for GL, where EGL found it.
+struct DeviceDescription {
+    std::string backend;                                         // "cpu" or "gl"
+    std::string platform, eglVendor, vendor, renderer, version;  // empty for the CPU backend
+    bool software = false;  // a GL driver that rasterises on the CPU
+};
+DeviceDescription describeDevice(const Device& device);
 
 }  // namespace hx::gpu

@@ -77,6 +77,50 @@ TEST_F(HalidexRender, FrameCropsAndFrontMirrors) {
         ASSERT_EQ(0, std::memcmp(back->row(y), front->row(59 - y), 100)) << "row " << y;
 }
 
+TEST_F(HalidexRender, GpuInfoNamesTheBackendHalidexGpuPicks) {
+    Result cpu = run("--gpu-info", "HALIDEX_GPU=cpu ");
+    ASSERT_EQ(cpu.status, 0) << cpu.output;
+    EXPECT_NE(cpu.output.find("backend: cpu"), std::string::npos) << cpu.output;
+
+    Result gl = run("--gpu-info", "HALIDEX_GPU=gl ");
+    ASSERT_EQ(gl.status, 0) << gl.output << "(scripts/install-deps.sh installs Mesa)";
+    for (const char* line : {"backend: gl", "EGL vendor: ", "renderer: ", "version: OpenGL ES 3."})
+        EXPECT_NE(gl.output.find(line), std::string::npos) << line << "\n" << gl.output;
+}
+
+TEST_F(HalidexRender, AGpuBackendThatCannotBeHadIsAnErrorWithItsReason) {
+    // Without any EGL driver to load, no OpenGL ES context can be made.
+    for (const std::string& arguments :
+         {std::string("--gpu-info"), "--film 0 " + path("in.png") + " " + path("out.png")}) {
+        Result r =
+            run(arguments, "HALIDEX_GPU=gl __EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json ");
+        EXPECT_EQ(r.status, 2) << arguments << "\n" << r.output;
+        EXPECT_NE(r.output.find("halidex-render: GPU backend gl: "), std::string::npos) << r.output;
+    }
+    EXPECT_FALSE(fs::exists(path("out.png")));
+    Result unknown = run("--gpu-info", "HALIDEX_GPU=no-such-backend ");
+    EXPECT_EQ(unknown.status, 2) << unknown.output;
+    EXPECT_NE(unknown.output.find("no backend of that name"), std::string::npos) << unknown.output;
+}
+
+TEST_F(HalidexRender, GlRendersTheSamePicturesAsTheCpuBackend) {
+    for (const char* film : {"0", "6", "10"}) {
+        const std::string cpuFile = path(std::string("cpu") + film + ".png");
+        const std::string glFile = path(std::string("gl") + film + ".png");
+        const std::string arguments = std::string("--film ") + film + " " + path("in.png") + " ";
+        ASSERT_EQ(run(arguments + cpuFile, "HALIDEX_GPU=cpu ").status, 0);
+        Result gl = run(arguments + glFile, "HALIDEX_GPU=gl ");
+        ASSERT_EQ(gl.status, 0) << gl.output;
+        auto a = image::readPng(cpuFile), b = image::readPng(glFile);
+        ASSERT_TRUE(a && b);
+        ASSERT_EQ(a->pixelFormat(), b->pixelFormat());
+        for (int y = 0; y < a->height(); ++y)
+            for (size_t i = 0; i < size_t(a->width()) * a->bytesPerPixel(); ++i)
+                ASSERT_LE(std::abs(int(a->row(y)[i]) - int(b->row(y)[i])), 1)
+                    << "film " << film << " row " << y << " byte " << i;
+    }
+}
+
 TEST_F(HalidexRender, BadInputGivesAClearMessageAndStatusTwo) {
     std::ofstream(path("not.png")) << "this is not a picture";
     const std::pair<std::string, std::string> cases[] = {

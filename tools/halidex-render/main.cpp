@@ -32,6 +32,7 @@ void printUsage(FILE* out) {
         "       halidex-render --all-films [--frame F] [--front] [--input INPUT]\n"
         "                      [--max-pixels N] OUTDIR\n"
         "       halidex-render --list-films\n"
+        "       halidex-render --gpu-info\n"
         "\n"
         "  --film N      film 0 to 12 (0-8 monochrome, 9-12 colour)\n"
         "  --frame F     crop as frame mode F: 1 = 2:3, 2 = square, 3 = 16:9, 4 = 17:6;\n"
@@ -41,6 +42,8 @@ void printUsage(FILE* out) {
         "  --all-films   render every film into OUTDIR as PNG (default input: the built-in\n"
         "                sample)\n"
         "  --list-films  print the film table\n"
+        "  --gpu-info    print the GPU backend the renders run on (HALIDEX_GPU=cpu|gl|auto\n"
+        "                picks it), with EGL's vendor, the renderer and the GL version\n"
         "  --max-pixels N\n"
         "                refuse input pictures of more than N pixels (default 100000000,\n"
         "                at most 268435456)\n"
@@ -74,6 +77,25 @@ const char* toneTableName(const film::ToneTable* table) {
     if (table == &film::toneTableDark) return "dark";
     if (table == &film::toneTableLinear) return "linear";
     return "-";
+}
+
+// The backend HALIDEX_GPU led to, or why the one it named cannot be had (status 2).
+int printGpuInfo() {
+    gpu::DeviceRef device = gpu::createSystemDefaultDevice();
+    const std::string problem = gpu::systemDeviceProblem();
+    if (!problem.empty()) return fail("GPU backend " + problem);
+    const gpu::DeviceDescription d = gpu::describeDevice(*device);
+    std::printf("backend: %s\n", d.backend.c_str());
+    if (d.backend == "gl") {
+        std::printf("EGL platform: %s\n", d.platform.c_str());
+        std::printf("EGL vendor: %s\n", d.eglVendor.c_str());
+        std::printf("vendor: %s\n", d.vendor.c_str());
+        std::printf("renderer: %s%s\n", d.renderer.c_str(), d.software ? " (software)" : "");
+        std::printf("version: %s\n", d.version.c_str());
+    } else {
+        std::printf("renderer: %s\n", device->name().c_str());
+    }
+    return 0;
 }
 
 void listFilms() {
@@ -190,6 +212,8 @@ int renderMain(int argc, char** argv) {
         } else if (arg == "--list-films") {
             listFilms();
             return 0;
+        } else if (arg == "--gpu-info") {
+            return printGpuInfo();
         } else if (arg == "--film") {
             const char* v = value("film");
             if (!v || !parseInt(v, &filmIndex) || filmIndex < 0 || filmIndex >= film::kFilmCount)
@@ -265,6 +289,10 @@ int renderMain(int argc, char** argv) {
     gpu::PixelBufferRef photo = photoFromImage(picture);
     if (!photo) return fail("the picture is too large to render");
 
+    // A backend asked for by name that cannot be had is an error here, not a quiet fallback:
+    // whoever asked wants to know what the pictures were rendered on.
+    if (std::string problem = gpu::systemDeviceProblem(); !problem.empty())
+        return fail("GPU backend " + problem);
     film::hxFilmRenderer renderer;
     renderer._photoWidth = picture->width();
     renderer._photoHeight = picture->height();

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "GpuTestSupport.h"
-#include "platform/gpu/cpu/CpuDevice.h"
 #include "platform/gpu/cpu/ShaderABI.h"
 #include "platform/log/CaptureScope.h"
 
@@ -79,7 +78,9 @@ bool allTexelsAre(const TextureRef& target, Rgba colour) {
     return true;
 }
 
-TEST(CommandBufferHandlers, ScheduledRunBeforeCompletedInOrderAddedOffTheCommittingThread) {
+HX_GPU_BACKEND_SUITE(CommandBufferHandlers);
+
+TEST_P(CommandBufferHandlers, ScheduledRunBeforeCompletedInOrderAddedOffTheCommittingThread) {
     TextureRef target = makeTarget(kFormat, 64, 48);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     encodeFill(*commandBuffer, target, {10, 20, 30, 255});
@@ -121,7 +122,9 @@ TEST(CommandBufferHandlers, ScheduledRunBeforeCompletedInOrderAddedOffTheCommitt
     EXPECT_TRUE(drawnWhenCompleted);
 }
 
-TEST(CommandBufferStatusTest, MovesFromNotEnqueuedThroughCommittedAndScheduledToCompleted) {
+HX_GPU_BACKEND_SUITE(CommandBufferStatusTest);
+
+TEST_P(CommandBufferStatusTest, MovesFromNotEnqueuedThroughCommittedAndScheduledToCompleted) {
     auto queue = testDevice()->newCommandQueue();
     auto commandBuffer = queue->commandBuffer();
     EXPECT_EQ(commandBuffer->status(), CommandBufferStatus::NotEnqueued);
@@ -141,7 +144,7 @@ TEST(CommandBufferStatusTest, MovesFromNotEnqueuedThroughCommittedAndScheduledTo
     EXPECT_EQ(commandBuffer->errorDescription(), "");
 }
 
-TEST(CommandBufferStatusTest, AnEmptyBufferCompletesAndRunsItsHandlers) {
+TEST_P(CommandBufferStatusTest, AnEmptyBufferCompletesAndRunsItsHandlers) {
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     int handlersRun = 0;
     commandBuffer->addScheduledHandler([&](CommandBuffer&) { ++handlersRun; });
@@ -157,7 +160,9 @@ TEST(CommandBufferStatusTest, AnEmptyBufferCompletesAndRunsItsHandlers) {
     EXPECT_EQ(handlersRun, 2);
 }
 
-TEST(CommandBufferWaiting, WaitUntilCompletedReturnsWithEveryDrawVisible) {
+HX_GPU_BACKEND_SUITE(CommandBufferWaiting);
+
+TEST_P(CommandBufferWaiting, WaitUntilCompletedReturnsWithEveryDrawVisible) {
     TextureRef target = makeTarget(kFormat, 1001, 301);
     TextureRef source = makeSource(kFormat, 1001, 301, patternTexels(1001, 301, 5));
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
@@ -171,14 +176,14 @@ TEST(CommandBufferWaiting, WaitUntilCompletedReturnsWithEveryDrawVisible) {
     EXPECT_EQ(readTexels(*target), readTexels(*source));
 }
 
-TEST(CommandBufferWaiting, WaitingOnABufferNeverCommittedReturns) {
+TEST_P(CommandBufferWaiting, WaitingOnABufferNeverCommittedReturns) {
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     commandBuffer->waitUntilScheduled();
     commandBuffer->waitUntilCompleted();
     EXPECT_EQ(commandBuffer->status(), CommandBufferStatus::NotEnqueued);
 }
 
-TEST(CommandBufferWaiting, SecondCommitIsIgnored) {
+TEST_P(CommandBufferWaiting, SecondCommitIsIgnored) {
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     std::atomic<int> runs{0};
     commandBuffer->addScheduledHandler([&](CommandBuffer&) { runs.fetch_add(1); });
@@ -193,7 +198,9 @@ TEST(CommandBufferWaiting, SecondCommitIsIgnored) {
     EXPECT_EQ(commandBuffer->status(), CommandBufferStatus::Completed);
 }
 
-TEST(CommandBufferOrder, BuffersOnOneQueueExecuteInCommitOrder) {
+HX_GPU_BACKEND_SUITE(CommandBufferOrder);
+
+TEST_P(CommandBufferOrder, BuffersOnOneQueueExecuteInCommitOrder) {
     TextureRef target = makeTarget(kFormat, 32, 32);
     auto queue = testDevice()->newCommandQueue();
     std::mutex mutex;
@@ -227,7 +234,7 @@ TEST(CommandBufferOrder, BuffersOnOneQueueExecuteInCommitOrder) {
     EXPECT_TRUE(allTexelsAre(target, {7, 0, 0, 255}));
 }
 
-TEST(CommandBufferOrder, BuffersOnTwoQueuesOfOneDeviceExecuteInCommitOrder) {
+TEST_P(CommandBufferOrder, BuffersOnTwoQueuesOfOneDeviceExecuteInCommitOrder) {
     TextureRef target = makeTarget(kFormat, 32, 32);
     CommandQueueRef queues[2] = {testDevice()->newCommandQueue(), testDevice()->newCommandQueue()};
     std::mutex mutex;
@@ -251,7 +258,7 @@ TEST(CommandBufferOrder, BuffersOnTwoQueuesOfOneDeviceExecuteInCommitOrder) {
     EXPECT_TRUE(allTexelsAre(target, {0, 0, 0, 255}));
 }
 
-TEST(CommandBufferOrder, CompletedHandlerMayCommitTheNextBuffer) {
+TEST_P(CommandBufferOrder, CompletedHandlerMayCommitTheNextBuffer) {
     TextureRef target = makeTarget(kFormat, 16, 16);
     auto queue = testDevice()->newCommandQueue();
     auto first = queue->commandBuffer();
@@ -266,7 +273,9 @@ TEST(CommandBufferOrder, CompletedHandlerMayCommitTheNextBuffer) {
     EXPECT_TRUE(allTexelsAre(target, {2, 2, 2, 255}));
 }
 
-TEST(RenderEncoders, ASecondEncoderWhileOneIsOpenIsRefused) {
+HX_GPU_BACKEND_SUITE(RenderEncoders);
+
+TEST_P(RenderEncoders, ASecondEncoderWhileOneIsOpenIsRefused) {
     TextureRef target = makeTarget(kFormat, 16, 8);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     auto first = commandBuffer->renderCommandEncoderWithDescriptor(passOver(target));
@@ -296,7 +305,7 @@ TEST(RenderEncoders, ASecondEncoderWhileOneIsOpenIsRefused) {
     }
 }
 
-TEST(RenderEncoders, NoEncoderAfterCommit) {
+TEST_P(RenderEncoders, NoEncoderAfterCommit) {
     TextureRef target = makeTarget(kFormat, 4, 4);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     commandBuffer->commit();
@@ -304,7 +313,7 @@ TEST(RenderEncoders, NoEncoderAfterCommit) {
     commandBuffer->waitUntilCompleted();
 }
 
-TEST(RenderEncoders, DrawsAfterEndEncodingAreNotRecorded) {
+TEST_P(RenderEncoders, DrawsAfterEndEncodingAreNotRecorded) {
     TextureRef target = makeTarget(kFormat, 8, 8);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     auto encoder = commandBuffer->renderCommandEncoderWithDescriptor(passOver(target));
@@ -320,7 +329,7 @@ TEST(RenderEncoders, DrawsAfterEndEncodingAreNotRecorded) {
     EXPECT_TRUE(allTexelsAre(target, {1, 1, 1, 255}));
 }
 
-TEST(RenderEncoders, CommitWithAnOpenEncoderDropsThePassAndEndsInError) {
+TEST_P(RenderEncoders, CommitWithAnOpenEncoderDropsThePassAndEndsInError) {
     log::CaptureScope log;
     TextureRef target = makeTarget(kFormat, 8, 8);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
@@ -337,7 +346,7 @@ TEST(RenderEncoders, CommitWithAnOpenEncoderDropsThePassAndEndsInError) {
     EXPECT_TRUE(allTexelsAre(target, {0, 0, 0, 0}));
 }
 
-TEST(RenderEncoders, PassEndedAfterItsBufferWasCommittedStaysDropped) {
+TEST_P(RenderEncoders, PassEndedAfterItsBufferWasCommittedStaysDropped) {
     TextureRef target = makeTarget(kFormat, 8, 8);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     auto encoder = commandBuffer->renderCommandEncoderWithDescriptor(passOver(target));
@@ -355,7 +364,7 @@ TEST(RenderEncoders, PassEndedAfterItsBufferWasCommittedStaysDropped) {
     EXPECT_TRUE(allTexelsAre(target, {0, 0, 0, 0}));
 }
 
-TEST(RenderEncoders, TargetWithoutRenderTargetUsageFailsTheBuffer) {
+TEST_P(RenderEncoders, TargetWithoutRenderTargetUsageFailsTheBuffer) {
     log::CaptureScope log;
     TextureRef readOnly = makeSource(kFormat, 8, 8, std::vector<uint8_t>(8 * 8 * 4, 33));
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
@@ -372,7 +381,7 @@ TEST(RenderEncoders, TargetWithoutRenderTargetUsageFailsTheBuffer) {
     EXPECT_EQ(readTexels(*readOnly), std::vector<uint8_t>(8 * 8 * 4, 33));
 }
 
-TEST(RenderEncoders, PassWithoutTargetFailsTheBuffer) {
+TEST_P(RenderEncoders, PassWithoutTargetFailsTheBuffer) {
     log::CaptureScope log;
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     auto encoder = commandBuffer->renderCommandEncoderWithDescriptor(passOver(nullptr));
@@ -385,7 +394,7 @@ TEST(RenderEncoders, PassWithoutTargetFailsTheBuffer) {
     EXPECT_EQ(commandBuffer->status(), CommandBufferStatus::Error);
 }
 
-TEST(RenderEncoders, DrawsOtherThanRectangularQuadStripsFailTheBufferAndDrawNothing) {
+TEST(CpuRenderEncoders, DrawsOtherThanRectangularQuadStripsFailTheBufferAndDrawNothing) {
     log::CaptureScope log;
     auto pipeline = makePipeline(kConstantFragment, kFormat);
     Quad skewed = makeQuad();
@@ -414,7 +423,7 @@ TEST(RenderEncoders, DrawsOtherThanRectangularQuadStripsFailTheBufferAndDrawNoth
     }
 }
 
-TEST(RenderEncoders, DrawWithoutPipelineDrawsNothingWhileThePassStillClears) {
+TEST_P(RenderEncoders, DrawWithoutPipelineDrawsNothingWhileThePassStillClears) {
     TextureRef target = makeTarget(kFormat, 8, 8);
     auto commandBuffer =
         commitPass(target, LoadAction::Clear, {0, 1, 0, 1}, [&](RenderCommandEncoder& encoder) {
@@ -427,7 +436,7 @@ TEST(RenderEncoders, DrawWithoutPipelineDrawsNothingWhileThePassStillClears) {
     EXPECT_TRUE(allTexelsAre(target, {0, 255, 0, 255}));
 }
 
-TEST(RenderEncoders, ZeroVerticesOrInstancesDrawNothing) {
+TEST_P(RenderEncoders, ZeroVerticesOrInstancesDrawNothing) {
     TextureRef target = makeTarget(kFormat, 8, 8);
     auto pipeline = makePipeline(kConstantFragment, kFormat);
     auto commandBuffer = commitPass(target, LoadAction::Load, {}, [&](auto& encoder) {
@@ -442,7 +451,9 @@ TEST(RenderEncoders, ZeroVerticesOrInstancesDrawNothing) {
     EXPECT_TRUE(allTexelsAre(target, {0, 0, 0, 0}));
 }
 
-TEST(EncodedParameters, KeepTheValuesTheyHadWhenEncoded) {
+HX_GPU_BACKEND_SUITE(EncodedParameters);
+
+TEST_P(EncodedParameters, KeepTheValuesTheyHadWhenEncoded) {
     TextureRef target = makeTarget(kFormat, 16, 16);
     Rgba colour{11, 22, 33, 255};
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
@@ -457,7 +468,7 @@ TEST(EncodedParameters, KeepTheValuesTheyHadWhenEncoded) {
     EXPECT_TRUE(allTexelsAre(target, {11, 22, 33, 255}));
 }
 
-TEST(EncodedParameters, EachPassSeesItsOwnParameterBuffer) {
+TEST_P(EncodedParameters, EachPassSeesItsOwnParameterBuffer) {
     TextureRef left = makeTarget(kFormat, 8, 8), right = makeTarget(kFormat, 8, 8);
     auto commandBuffer = testDevice()->newCommandQueue()->commandBuffer();
     auto pipeline = makePipeline(kConstantFragment, kFormat);
@@ -476,7 +487,7 @@ TEST(EncodedParameters, EachPassSeesItsOwnParameterBuffer) {
     EXPECT_TRUE(allTexelsAre(right, {4, 5, 6, 255}));
 }
 
-TEST(EncodedParameters, BufferOffsetsSelectTheBytesTheShaderSees) {
+TEST_P(EncodedParameters, BufferOffsetsSelectTheBytesTheShaderSees) {
     const Rgba colours[2] = {{10, 10, 10, 255}, {20, 30, 40, 255}};
     BufferRef buffer = testDevice()->newBufferWithBytes(colours, sizeof(colours));
     ASSERT_TRUE(buffer);
@@ -502,7 +513,7 @@ TEST(EncodedParameters, BufferOffsetsSelectTheBytesTheShaderSees) {
     EXPECT_EQ(centreOf(past), (Rgba{1, 2, 3, 4}));
 }
 
-TEST(EncodedParameters, BindingSlotsBeyondTheLastAreIgnored) {
+TEST_P(EncodedParameters, BindingSlotsBeyondTheLastAreIgnored) {
     TextureRef target = makeTarget(kFormat, 4, 4);
     auto pipeline = makePipeline(kConstantFragment, kFormat);
     auto commandBuffer = commitPass(target, LoadAction::DontCare, {}, [&](auto& encoder) {
@@ -519,7 +530,7 @@ TEST(EncodedParameters, BindingSlotsBeyondTheLastAreIgnored) {
     EXPECT_TRUE(allTexelsAre(target, {7, 7, 7, 255}));
 }
 
-TEST(EncodedParameters, BuffersCopyTheirBytesAndRefuseNothingToCopy) {
+TEST_P(EncodedParameters, BuffersCopyTheirBytesAndRefuseNothingToCopy) {
     std::vector<uint8_t> bytes = {1, 2, 3, 4, 5};
     BufferRef buffer = testDevice()->newBufferWithBytes(bytes.data(), bytes.size());
     ASSERT_TRUE(buffer);
@@ -539,16 +550,32 @@ TEST(GpuDevice, TheSystemDefaultDeviceIsSharedAndNamed) {
     EXPECT_FALSE(device->name().empty());
 }
 
-TEST(GpuDevice, WorkCommittedBeforeTheCallerLetsGoOfEverythingStillCompletes) {
+HX_GPU_BACKEND_SUITE(GpuDeviceLifetime);
+
+TEST_P(GpuDeviceLifetime, WorkCommittedBeforeTheCallerLetsGoOfEverythingStillCompletes) {
     std::promise<void> open;
     std::shared_future<void> opened = open.get_future().share();
     std::promise<void> completed;
     std::weak_ptr<CommandBuffer> watched;
     {
-        DeviceRef device = std::make_shared<cpu::CpuDevice>();
+        // A device of its own, so that the work in flight holds its last reference.
+        DeviceRef device = createDevice(GetParam(), nullptr);
+        ASSERT_TRUE(device);
+        TextureRef target = device->newTextureWithDescriptor([] {
+            auto d = TextureDescriptor::texture2D(kFormat, 4, 4);
+            d.usage = TextureUsageRenderTarget;
+            return d;
+        }());
         CommandBufferRef commandBuffer = device->newCommandQueue()->commandBuffer();
+        auto encoder =
+            commandBuffer->renderCommandEncoderWithDescriptor(passOver(target, LoadAction::Clear));
+        ASSERT_TRUE(encoder);
+        encoder->endEncoding();
         commandBuffer->addScheduledHandler([opened](CommandBuffer&) { opened.wait(); });
-        commandBuffer->addCompletedHandler([&](CommandBuffer&) { completed.set_value(); });
+        commandBuffer->addCompletedHandler([&](CommandBuffer& buffer) {
+            EXPECT_EQ(buffer.status(), CommandBufferStatus::Completed);
+            completed.set_value();
+        });
         commandBuffer->commit();
         watched = commandBuffer;
     }  // the device, its queue and the buffer are only held by the work in flight now

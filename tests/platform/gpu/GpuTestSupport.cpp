@@ -1,11 +1,13 @@
 #include "GpuTestSupport.h"
 
 #include <cstring>
+#include <map>
 #include <mutex>
 #include <ostream>
 
 #include "platform/gpu/cpu/Sampling.h"
 #include "platform/gpu/cpu/ShaderABI.h"
+#include "platform/gpu/gl/GlLibrary.h"
 
 namespace hx::gpu::test {
 
@@ -81,6 +83,57 @@ void probeFragment(const ShaderBindings& bindings, const RenderTarget& target,
     }
 }
 
+// The same functions in GLSL. Copies sample with the CPU backend's bilinear arithmetic, so both
+// backends give the same bytes; there is no probe, as a GL shader cannot reach CPU memory.
+void installGlTestLibrary() {
+    const std::string quadVertex = R"(
+layout(std140, binding = 0) uniform Vertices {
+    vec4 vertices[16];  // x, y, u, v
+} quad;
+void main() {
+    if (!hx_vertexBufferBound(0) || gl_VertexID >= 16) {
+        hx_emit(vec4(0.0, 0.0, 0.0, 1.0), vec2(0.0));
+        return;
+    }
+    vec4 v = quad.vertices[gl_VertexID];
+    hx_emit(vec4(v.xy, 0.0, 1.0), v.zw);
+}
+)";
+    const std::string copyFragment = R"(
+layout(binding = 0) uniform highp sampler2D source;
+ivec4 texelOf(int x, int y) { return ivec4(round(texelFetch(source, ivec2(x, y), 0) * 255.0)); }
+void main() {
+    ivec3 info = hx_texture(0);
+    if (info.z == 0) discard;
+    float w = float(info.x), h = float(info.y);
+    float sx = clamp(hx_texCoord.x * w - 0.5, 0.0, w - 1.0);
+    float sy = clamp(hx_texCoord.y * h - 0.5, 0.0, h - 1.0);
+    int x0 = int(sx), y0 = int(sy);
+    int x1 = min(x0 + 1, info.x - 1), y1 = min(y0 + 1, info.y - 1);
+    int wx = int((sx - float(x0)) * 256.0 + 0.5), wy = int((sy - float(y0)) * 256.0 + 0.5);
+    ivec4 top = texelOf(x0, y0) * (256 - wx) + texelOf(x1, y0) * wx;
+    ivec4 bottom = texelOf(x0, y1) * (256 - wx) + texelOf(x1, y1) * wx;
+    hx_store(vec4((top * (256 - wy) + bottom * wy + 32768) >> 16) / 255.0);
+}
+)";
+    const std::string constantFragment = R"(
+layout(std140, binding = 8) uniform Colour {
+    uint rgba;
+} colour;
+void main() {
+    uint c = hx_fragmentBufferBound(0) ? colour.rgba : 0x04030201u;
+    hx_store(vec4(uvec4(c, c >> 8, c >> 16, c >> 24) & 255u) / 255.0);
+}
+)";
+    gl::installDefaultLibrary({
+        {kQuadVertex, FunctionType::Vertex, quadVertex},
+        {kCopyFragment, FunctionType::Fragment, copyFragment},
+        {kConstantFragment, FunctionType::Fragment, constantFragment},
+        // No source: the library leaves it out.
+        {kBrokenVertex, FunctionType::Vertex, ""},
+    });
+}
+
 void installTestLibrary() {
     using cpu::ShaderFunction;
     std::vector<ShaderFunction> functions;
@@ -90,6 +143,12 @@ void installTestLibrary() {
     functions.push_back({kProbeFragment, FunctionType::Fragment, nullptr, probeFragment});
     functions.push_back({kBrokenVertex, FunctionType::Vertex, nullptr, copyFragment});
     cpu::installDefaultLibrary(std::move(functions));
+    installGlTestLibrary();
+}
+
+std::string& backendInUse() {
+    static std::string backend = "cpu";
+    return backend;
 }
 
 }  // namespace
@@ -115,10 +174,42 @@ PixelProbe::PixelProbe(size_t width, size_t height)
     for (size_t i = 0; i < width * height; ++i) visits[i].store(0);
 }
 
+std::vector<std::string> backends() {
+    return {"cpu", "gl"};
+}
+
+void useBackend(const std::string& backend) {
+    backendInUse() = backend;
+}
+
+const std::string& currentBackend() {
+    return backendInUse();
+}
+
+void BackendTest::SetUp() {
+    useBackend(GetParam());
+    ASSERT_TRUE(testDevice()) << "no " << GetParam() << " device on this machine";
+}
+
+std::string backendName(const ::testing::TestParamInfo<std::string>& info) {
+    return info.param;
+}
+
 DeviceRef testDevice() {
     static std::once_flag installed;
     std::call_once(installed, installTestLibrary);
-    return createSystemDefaultDevice();
+    // One device per backend for the whole run, as programs have one.
+    static std::mutex mutex;
+    static std::map<std::string, DeviceRef> devices;
+    std::lock_guard lock(mutex);
+    auto [it, made] = devices.try_emplace(currentBackend());
+    if (made) {
+        std::string error;
+        it->second = createDevice(currentBackend(), &error);
+        if (!it->second)
+            std::fprintf(stderr, "no %s device: %s\n", currentBackend().c_str(), error.c_str());
+    }
+    return it->second;
 }
 
 RenderPipelineStateRef makePipeline(const std::string& fragment, PixelFormat format,
@@ -192,7 +283,10 @@ BufferRef probeBuffer(PixelProbe* probe) {
 
 CommandBufferRef commitPass(const TextureRef& target, LoadAction load, ClearColor clear,
                             const std::function<void(RenderCommandEncoder&)>& encode) {
-    static CommandQueueRef queue = testDevice()->newCommandQueue();
+    static std::map<Device*, CommandQueueRef> queues;
+    DeviceRef device = testDevice();
+    CommandQueueRef& queue = queues[device.get()];
+    if (!queue) queue = device->newCommandQueue();
     CommandBufferRef commandBuffer = queue->commandBuffer();
     RenderPassDescriptor pass;
     pass.colorAttachments[0].texture = target;

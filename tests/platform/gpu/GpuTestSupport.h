@@ -1,7 +1,9 @@
 #pragma once
 // A small shader library and helpers shared by the GPU tests: every test draws through the real
-// device, command queue and CPU rasteriser with these functions.
+// device and command queue of a backend with these functions. The conformance suites run once
+// per backend (BackendTest); the CPU rasteriser's own suites run on the CPU backend.
 
+#include <gtest/gtest.h>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -15,11 +17,33 @@
 
 namespace hx::gpu::test {
 
+// The backends every conformance suite runs on.
+std::vector<std::string> backends();
+// Makes the support functions below draw on `backend` ("cpu", the default, or "gl").
+void useBackend(const std::string& backend);
+const std::string& currentBackend();
+
+// A test that runs once per backend.
+class BackendTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override;
+    // Back to the CPU backend, which the suites of the CPU rasteriser expect.
+    void TearDown() override { useBackend("cpu"); }
+};
+std::string backendName(const ::testing::TestParamInfo<std::string>& info);
+
+// Declares a suite of TEST_P tests that run once on every backend.
+#define HX_GPU_BACKEND_SUITE(suite)                                                             \
+    class suite : public ::hx::gpu::test::BackendTest {};                                       \
+    INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::ValuesIn(::hx::gpu::test::backends()), \
+                             ::hx::gpu::test::backendName)
+
 // Names of the functions in the test library.
 inline constexpr const char* kQuadVertex = "quadVertex";      // reads Vertex[] from vertex buffer 0
 inline constexpr const char* kCopyFragment = "copyFragment";  // samples texture 0
 inline constexpr const char* kConstantFragment = "constantFragment";  // Rgba in fragment buffer 0
-inline constexpr const char* kProbeFragment = "probeFragment";  // PixelProbe* in fragment buffer 0
+inline constexpr const char* kProbeFragment = "probeFragment";  // PixelProbe* in fragment buffer 0;
+                                                                // CPU backend only
 // Declared as a vertex function without a vertex entry point: the library must leave it out.
 inline constexpr const char* kBrokenVertex = "brokenVertex";
 
@@ -55,7 +79,8 @@ struct PixelProbe {
     std::vector<double> u, v;
 };
 
-// The system default device with the test library installed.
+// The current backend's device, with the test library installed; null when the backend cannot
+// be had on this machine.
 DeviceRef testDevice();
 
 // A pipeline of quadVertex and the named fragment function for targets of `format`.

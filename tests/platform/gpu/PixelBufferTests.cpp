@@ -83,14 +83,18 @@ TEST(PixelBufferLocking, UnlockWithoutLockIsAnError) {
     EXPECT_FALSE(buffer->isLocked());
 }
 
-TEST(VideoTextureCacheCreation, NeedsADeviceAndSomewhereToPutTheCache) {
+HX_GPU_BACKEND_SUITE(VideoTextureCacheCreation);
+
+TEST_P(VideoTextureCacheCreation, NeedsADeviceAndSomewhereToPutTheCache) {
     VideoTextureCacheRef cache;
     EXPECT_EQ(VideoTextureCache::create(nullptr, &cache), VideoStatusInvalidArgument);
     EXPECT_FALSE(cache);
     EXPECT_EQ(VideoTextureCache::create(testDevice(), nullptr), VideoStatusInvalidArgument);
 }
 
-TEST(VideoTextures, RenderStraightIntoThePixelBuffersMemory) {
+HX_GPU_BACKEND_SUITE(VideoTextures);
+
+TEST_P(VideoTextures, RenderStraightIntoThePixelBuffersMemory) {
     for (PixelFormat format : {PixelFormat::BGRA8Unorm, PixelFormat::RGBA8Unorm}) {
         PixelBufferRef buffer = makePixelBuffer(1000, 7);
         ASSERT_TRUE(buffer);
@@ -122,7 +126,7 @@ TEST(VideoTextures, RenderStraightIntoThePixelBuffersMemory) {
     }
 }
 
-TEST(VideoTextures, ShadersReadWhatTheCameraWroteWithoutAnUpload) {
+TEST_P(VideoTextures, ShadersReadWhatTheCameraWroteWithoutAnUpload) {
     const size_t width = 37, height = 5;
     PixelBufferRef buffer = makePixelBuffer(width, height);
     ASSERT_TRUE(buffer);
@@ -141,7 +145,7 @@ TEST(VideoTextures, ShadersReadWhatTheCameraWroteWithoutAnUpload) {
     EXPECT_EQ(readTexels(*video->texture()), frame);
 }
 
-TEST(VideoTextures, ATextureSmallerThanTheBufferCoversItsTopLeftCorner) {
+TEST_P(VideoTextures, ATextureSmallerThanTheBufferCoversItsTopLeftCorner) {
     PixelBufferRef buffer = makePixelBuffer(20, 6);
     ASSERT_TRUE(buffer);
     std::memset(buffer->baseAddress(), 0, buffer->bytesPerRow() * 6);
@@ -160,7 +164,7 @@ TEST(VideoTextures, ATextureSmallerThanTheBufferCoversItsTopLeftCorner) {
     }
 }
 
-TEST(VideoTextures, RefusalsGiveTheirStatusAndNoTexture) {
+TEST_P(VideoTextures, RefusalsGiveTheirStatusAndNoTexture) {
     VideoTextureCacheRef cache = makeCache();
     ASSERT_TRUE(cache);
     PixelBufferRef buffer = makePixelBuffer(16, 8);
@@ -202,7 +206,7 @@ TEST(VideoTextures, RefusalsGiveTheirStatusAndNoTexture) {
               VideoStatusInvalidArgument);
 }
 
-TEST(VideoTextures, TheTextureKeepsThePixelBufferAlive) {
+TEST_P(VideoTextures, TheTextureKeepsThePixelBufferAlive) {
     std::weak_ptr<PixelBuffer> watched;
     TextureRef texture;
     {

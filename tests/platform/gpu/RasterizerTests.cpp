@@ -38,16 +38,21 @@ template <typename Expected>
 
 // ---- copies at the same size, in every pairing of formats
 
-class SameSizeCopy : public ::testing::TestWithParam<std::tuple<Extent, PixelFormat, PixelFormat>> {
+class SameSizeCopy
+    : public ::testing::TestWithParam<std::tuple<Extent, PixelFormat, PixelFormat, std::string>> {
   protected:
     void SetUp() override {
-        std::tie(extent, sourceFormat, targetFormat) = GetParam();
+        std::string backend;
+        std::tie(extent, sourceFormat, targetFormat, backend) = GetParam();
+        useBackend(backend);
+        ASSERT_TRUE(testDevice()) << "no " << backend << " device on this machine";
         sourceTexels = patternTexels(extent.width, extent.height, 17);
         source = makeSource(sourceFormat, extent.width, extent.height, sourceTexels);
         target = makeTarget(targetFormat, extent.width, extent.height);
         ASSERT_TRUE(source);
         ASSERT_TRUE(target);
     }
+    void TearDown() override { useBackend("cpu"); }
     Rgba sourceAt(size_t x, size_t y) const {
         return texelAt(sourceTexels, sourceFormat, extent.width, x, y);
     }
@@ -81,16 +86,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::Values(Extent{1, 1}, Extent{17, 3}, Extent{1001, 7},
                                          Extent{64, 64}, Extent{3, 333}),
                        ::testing::Values(PixelFormat::BGRA8Unorm, PixelFormat::RGBA8Unorm),
-                       ::testing::Values(PixelFormat::BGRA8Unorm, PixelFormat::RGBA8Unorm)),
+                       ::testing::Values(PixelFormat::BGRA8Unorm, PixelFormat::RGBA8Unorm),
+                       ::testing::ValuesIn(backends())),
     [](const auto& info) {
         const Extent e = std::get<0>(info.param);
         return std::to_string(e.width) + "x" + std::to_string(e.height) + "_" +
-               formatName(std::get<1>(info.param)) + "_to_" + formatName(std::get<2>(info.param));
+               formatName(std::get<1>(info.param)) + "_to_" + formatName(std::get<2>(info.param)) +
+               "_" + std::get<3>(info.param);
     });
 
 // ---- channel order in memory
 
-TEST(RasterizerChannels, TargetsHoldTheirBytesInTheirOwnOrder) {
+HX_GPU_BACKEND_SUITE(RasterizerChannels);
+
+TEST_P(RasterizerChannels, TargetsHoldTheirBytesInTheirOwnOrder) {
     TextureRef bgra = makeTarget(PixelFormat::BGRA8Unorm, 3, 2);
     TextureRef rgba = makeTarget(PixelFormat::RGBA8Unorm, 3, 2);
     drawConstant(bgra, {200, 100, 50, 250});
@@ -104,7 +113,7 @@ TEST(RasterizerChannels, TargetsHoldTheirBytesInTheirOwnOrder) {
     }
 }
 
-TEST(RasterizerChannels, CopyingRgbaIntoBgraSwapsRedAndBlueBytes) {
+TEST_P(RasterizerChannels, CopyingRgbaIntoBgraSwapsRedAndBlueBytes) {
     TextureRef source = makeSource(PixelFormat::RGBA8Unorm, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8});
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 2, 1);
     drawCopy(target, source);
@@ -121,7 +130,9 @@ bool insideInnerQuad(size_t x, size_t y) {
     return x >= 4 && x < 10 && y >= 2 && y < 6;
 }
 
-TEST(RasterizerLoadActions, ClearColourStaysOutsideAQuadThatDoesNotCoverTheTarget) {
+HX_GPU_BACKEND_SUITE(RasterizerLoadActions);
+
+TEST_P(RasterizerLoadActions, ClearColourStaysOutsideAQuadThatDoesNotCoverTheTarget) {
     for (PixelFormat format : {PixelFormat::BGRA8Unorm, PixelFormat::RGBA8Unorm}) {
         TextureRef target = makeTarget(format, 16, 8);
         drawConstant(target, {255, 255, 255, 255}, makeQuad(), LoadAction::DontCare);
@@ -134,7 +145,7 @@ TEST(RasterizerLoadActions, ClearColourStaysOutsideAQuadThatDoesNotCoverTheTarge
     }
 }
 
-TEST(RasterizerLoadActions, ClearWithoutDrawsFillsTheTarget) {
+TEST_P(RasterizerLoadActions, ClearWithoutDrawsFillsTheTarget) {
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 1001, 7);
     auto commandBuffer =
         commitPass(target, LoadAction::Clear, {1, 0, 0.5, 1}, [](RenderCommandEncoder&) {});
@@ -143,7 +154,7 @@ TEST(RasterizerLoadActions, ClearWithoutDrawsFillsTheTarget) {
     EXPECT_TRUE(texelsMatch(target, [](size_t, size_t) { return Rgba{255, 0, 128, 255}; }));
 }
 
-TEST(RasterizerLoadActions, ClearBeforeACoveringDrawThenASmallerOneKeepsTheFirstDrawOutside) {
+TEST_P(RasterizerLoadActions, ClearBeforeACoveringDrawThenASmallerOneKeepsTheFirstDrawOutside) {
     TextureRef target = makeTarget(PixelFormat::RGBA8Unorm, 16, 8);
     auto pipeline = makePipeline(kConstantFragment, PixelFormat::RGBA8Unorm);
     auto commandBuffer =
@@ -157,7 +168,7 @@ TEST(RasterizerLoadActions, ClearBeforeACoveringDrawThenASmallerOneKeepsTheFirst
     }));
 }
 
-TEST(RasterizerLoadActions, LoadKeepsThePreviousContentsOutsideTheQuad) {
+TEST_P(RasterizerLoadActions, LoadKeepsThePreviousContentsOutsideTheQuad) {
     const auto previous = patternTexels(16, 8, 3);
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 16, 8);
     target->replaceRegion(Region::make2D(0, 0, 16, 8), 0, previous.data(), 0);
@@ -168,7 +179,7 @@ TEST(RasterizerLoadActions, LoadKeepsThePreviousContentsOutsideTheQuad) {
     }));
 }
 
-TEST(RasterizerLoadActions, ClearOnANonRenderableTargetFailsWithoutWritingPastIt) {
+TEST_P(RasterizerLoadActions, ClearOnANonRenderableTargetFailsWithoutWritingPastIt) {
     log::CaptureScope log;
     auto descriptor = TextureDescriptor::texture2D(PixelFormat::R8Unorm, 16, 4);
     descriptor.usage = TextureUsageRenderTarget | TextureUsageShaderRead;
@@ -183,7 +194,9 @@ TEST(RasterizerLoadActions, ClearOnANonRenderableTargetFailsWithoutWritingPastIt
     EXPECT_EQ(readTexels(*target), before);
 }
 
-TEST(RasterizerGeometry, APixelIsCoveredWhenItsCentreLiesInsideTheQuad) {
+HX_GPU_BACKEND_SUITE(RasterizerGeometry);
+
+TEST_P(RasterizerGeometry, APixelIsCoveredWhenItsCentreLiesInsideTheQuad) {
     // Edges in pixels: left 2.45, right 6.45 of 16 columns; top 1.55, bottom 5.55 of 8 rows.
     // Centres 2.5 … 5.5 lie inside across, 2.5 … 5.5 down.
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 16, 8);
@@ -197,7 +210,7 @@ TEST(RasterizerGeometry, APixelIsCoveredWhenItsCentreLiesInsideTheQuad) {
     }));
 }
 
-TEST(RasterizerGeometry, QuadsReachingPastTheTargetAreClippedToIt) {
+TEST_P(RasterizerGeometry, QuadsReachingPastTheTargetAreClippedToIt) {
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 8, 4);
     drawConstant(target, {5, 5, 5, 255}, makeQuad(kUpright, -3, -1, 0, 5), LoadAction::Clear);
     EXPECT_TRUE(texelsMatch(target, [](size_t x, size_t) {
@@ -205,14 +218,14 @@ TEST(RasterizerGeometry, QuadsReachingPastTheTargetAreClippedToIt) {
     }));
 }
 
-TEST(RasterizerGeometry, AQuadOffTheTargetDrawsNothing) {
+TEST_P(RasterizerGeometry, AQuadOffTheTargetDrawsNothing) {
     log::CaptureScope log;
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 8, 4);
     drawConstant(target, {5, 5, 5, 255}, makeQuad(kUpright, 1.5f, -1, 3, 1), LoadAction::Load);
     EXPECT_TRUE(texelsMatch(target, [](size_t, size_t) { return Rgba{0, 0, 0, 0}; }));
 }
 
-TEST(RasterizerGeometry, VertexStartSelectsTheVerticesOfTheDraw) {
+TEST_P(RasterizerGeometry, VertexStartSelectsTheVerticesOfTheDraw) {
     const size_t width = 9, height = 5;
     auto texels = patternTexels(width, height, 8);
     TextureRef source = makeSource(PixelFormat::RGBA8Unorm, width, height, texels);
@@ -286,7 +299,9 @@ TEST(FragmentBandsOfASmallerQuad, StayInsideTheQuad) {
 
 // ---- filtering and edges
 
-TEST(RasterizerSampling, HalvingAConstantImageKeepsItExactly) {
+HX_GPU_BACKEND_SUITE(RasterizerSampling);
+
+TEST_P(RasterizerSampling, HalvingAConstantImageKeepsItExactly) {
     const Rgba colour{37, 142, 251, 90};
     std::vector<uint8_t> texels(40 * 22 * 4);
     for (size_t i = 0; i < 40 * 22; ++i)
@@ -297,7 +312,7 @@ TEST(RasterizerSampling, HalvingAConstantImageKeepsItExactly) {
     EXPECT_TRUE(texelsMatch(target, [&](size_t, size_t) { return colour; }));
 }
 
-TEST(RasterizerSampling, HalvingAveragesEachTwoByTwoBlock) {
+TEST_P(RasterizerSampling, HalvingAveragesEachTwoByTwoBlock) {
     const size_t width = 20, height = 12;
     auto texels = patternTexels(2 * width, 2 * height, 4);
     TextureRef source = makeSource(PixelFormat::BGRA8Unorm, 2 * width, 2 * height, texels);
@@ -330,7 +345,7 @@ std::vector<uint8_t> rampTexels(size_t width, size_t height) {
     return texels;
 }
 
-TEST(RasterizerSampling, ARampStaysMonotonicAndInRangeWhenHalved) {
+TEST_P(RasterizerSampling, ARampStaysMonotonicAndInRangeWhenHalved) {
     TextureRef source = makeSource(PixelFormat::RGBA8Unorm, 256, 4, rampTexels(256, 4));
     TextureRef target = makeTarget(PixelFormat::RGBA8Unorm, 128, 2);
     drawCopy(target, source);
@@ -349,7 +364,7 @@ TEST(RasterizerSampling, ARampStaysMonotonicAndInRangeWhenHalved) {
     EXPECT_GE(texelAt(result, PixelFormat::RGBA8Unorm, 128, 127, 0).r, 253);
 }
 
-TEST(RasterizerSampling, ARampStretchedWideClampsToItsEndTexels) {
+TEST_P(RasterizerSampling, ARampStretchedWideClampsToItsEndTexels) {
     TextureRef source =
         makeSource(PixelFormat::RGBA8Unorm, 4, 1, rampTexels(4, 1));  // 0 85 170 255
     TextureRef target = makeTarget(PixelFormat::RGBA8Unorm, 37, 3);
@@ -365,7 +380,7 @@ TEST(RasterizerSampling, ARampStretchedWideClampsToItsEndTexels) {
     EXPECT_EQ(texelAt(result, PixelFormat::RGBA8Unorm, 37, 36, 1).r, 255);
 }
 
-TEST(RasterizerSampling, CoordinatesOutsideTheTextureClampToItsEdges) {
+TEST_P(RasterizerSampling, CoordinatesOutsideTheTextureClampToItsEdges) {
     auto texels = patternTexels(4, 4, 12);
     TextureRef source = makeSource(PixelFormat::BGRA8Unorm, 4, 4, texels);
     TextureRef target = makeTarget(PixelFormat::BGRA8Unorm, 16, 16);
@@ -389,7 +404,7 @@ TEST(RasterizerSampling, CoordinatesOutsideTheTextureClampToItsEdges) {
     }
 }
 
-TEST(RasterizerSampling, WholeTexelShiftsRepeatTheEdgeColumn) {
+TEST_P(RasterizerSampling, WholeTexelShiftsRepeatTheEdgeColumn) {
     const size_t width = 8, height = 3;
     auto texels = patternTexels(width, height, 21);
     TextureRef source = makeSource(PixelFormat::RGBA8Unorm, width, height, texels);

@@ -45,7 +45,7 @@ TEST(ShaderLibraryRegistry, CpuDeviceOpensTheLibraryOfItsBackend) {
     LibraryRef previous = registeredShaderLibrary(cpu::kBackendName);
     LibraryRef library = libraryWith("registered");
     const ShaderLibraryRegistration registration(cpu::kBackendName, [library] { return library; });
-    EXPECT_EQ(createSystemDefaultDevice()->newDefaultLibrary(), library);
+    EXPECT_EQ(createDevice("cpu", nullptr)->newDefaultLibrary(), library);
     // The other tests of this program keep their library.
     registerShaderLibrary(cpu::kBackendName, [previous] { return previous; });
 }

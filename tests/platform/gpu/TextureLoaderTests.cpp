@@ -32,7 +32,9 @@ TextureRef load(const image::ImageRef& image, std::string* error = nullptr) {
     return TextureLoader(testDevice()).newTextureWithImage(image, {}, error);
 }
 
-TEST(TextureLoaderFormats, GreyBecomesOpaqueRgbaWithTheGreyInEveryChannel) {
+HX_GPU_BACKEND_SUITE(TextureLoaderFormats);
+
+TEST_P(TextureLoaderFormats, GreyBecomesOpaqueRgbaWithTheGreyInEveryChannel) {
     auto image = makeImage(ImageFormat::Grey8, 7, 5);
     std::string error;
     TextureRef texture = load(image, &error);
@@ -52,7 +54,7 @@ TEST(TextureLoaderFormats, GreyBecomesOpaqueRgbaWithTheGreyInEveryChannel) {
     }
 }
 
-TEST(TextureLoaderFormats, RgbBecomesOpaqueRgba) {
+TEST_P(TextureLoaderFormats, RgbBecomesOpaqueRgba) {
     auto image = makeImage(ImageFormat::RGB8, 6, 4);
     TextureRef texture = load(image);
     ASSERT_TRUE(texture);
@@ -68,7 +70,7 @@ TEST(TextureLoaderFormats, RgbBecomesOpaqueRgba) {
     }
 }
 
-TEST(TextureLoaderFormats, RgbaAndBgraKeepTheirBytesAndOrder) {
+TEST_P(TextureLoaderFormats, RgbaAndBgraKeepTheirBytesAndOrder) {
     struct Case {
         ImageFormat image;
         PixelFormat texture;
@@ -84,7 +86,9 @@ TEST(TextureLoaderFormats, RgbaAndBgraKeepTheirBytesAndOrder) {
     }
 }
 
-TEST(TextureLoaderLayout, PaddedRowsLoadRowForRowWithRowZeroAtTheTop) {
+HX_GPU_BACKEND_SUITE(TextureLoaderLayout);
+
+TEST_P(TextureLoaderLayout, PaddedRowsLoadRowForRowWithRowZeroAtTheTop) {
     auto whole = makeImage(ImageFormat::RGBA8, 10, 6);
     auto crop = whole->cropped(3, 2, 4, 3);  // rows keep the parent's 40-byte stride
     ASSERT_TRUE(crop);
@@ -103,7 +107,9 @@ TEST(TextureLoaderLayout, PaddedRowsLoadRowForRowWithRowZeroAtTheTop) {
     EXPECT_EQ(readTexels(*target), expected);
 }
 
-TEST(TextureLoaderErrors, MissingImageOrDeviceIsExplained) {
+HX_GPU_BACKEND_SUITE(TextureLoaderErrors);
+
+TEST_P(TextureLoaderErrors, MissingImageOrDeviceIsExplained) {
     std::string error;
     EXPECT_FALSE(load(nullptr, &error));
     EXPECT_THAT(error, HasSubstr("image"));
@@ -116,7 +122,7 @@ TEST(TextureLoaderErrors, MissingImageOrDeviceIsExplained) {
     EXPECT_FALSE(load(nullptr, nullptr));  // no place for the reason is fine too
 }
 
-TEST(TextureLoaderErrors, AnImageTooLargeForTheDeviceIsExplained) {
+TEST_P(TextureLoaderErrors, AnImageTooLargeForTheDeviceIsExplained) {
     std::vector<uint8_t> row(40000, 128);
     auto wide = image::Image::copy(ImageFormat::Grey8, 40000, 1, row.data(), row.size());
     ASSERT_TRUE(wide);

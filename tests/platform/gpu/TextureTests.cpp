@@ -13,7 +13,9 @@ namespace {
 
 using namespace test;
 
-TEST(TextureUpload, OneDimensionalTableRoundTripsExactly) {
+HX_GPU_BACKEND_SUITE(TextureUpload);
+
+TEST_P(TextureUpload, OneDimensionalTableRoundTripsExactly) {
     auto descriptor = TextureDescriptor::textureBuffer(
         PixelFormat::R8Unorm, 256, ResourceOptionsDefault, TextureUsageShaderRead);
     descriptor.height = 9;  // a one-dimensional texture has one row whatever the height says
@@ -38,7 +40,7 @@ TEST(TextureUpload, OneDimensionalTableRoundTripsExactly) {
     EXPECT_EQ(back, values);
 }
 
-TEST(TextureUpload, PartialOneDimensionalUploadChangesOnlyItsRange) {
+TEST_P(TextureUpload, PartialOneDimensionalUploadChangesOnlyItsRange) {
     TextureRef table = testDevice()->newTextureWithDescriptor(TextureDescriptor::textureBuffer(
         PixelFormat::R8Unorm, 16, ResourceOptionsDefault, TextureUsageShaderRead));
     ASSERT_TRUE(table);
@@ -50,7 +52,7 @@ TEST(TextureUpload, PartialOneDimensionalUploadChangesOnlyItsRange) {
     EXPECT_EQ(back, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 0, 0}));
 }
 
-TEST(TextureUpload, RegionFromPaddedRowsLandsInItsSubRectangleOnly) {
+TEST_P(TextureUpload, RegionFromPaddedRowsLandsInItsSubRectangleOnly) {
     const size_t width = 10, height = 8;
     TextureRef texture = testDevice()->newTextureWithDescriptor(
         TextureDescriptor::texture2D(PixelFormat::RGBA8Unorm, width, height));
@@ -78,7 +80,7 @@ TEST(TextureUpload, RegionFromPaddedRowsLandsInItsSubRectangleOnly) {
     }
 }
 
-TEST(TextureUpload, ReadingARegionIntoPaddedRowsLeavesThePaddingAlone) {
+TEST_P(TextureUpload, ReadingARegionIntoPaddedRowsLeavesThePaddingAlone) {
     const auto texels = patternTexels(6, 5, 2);
     TextureRef texture = makeSource(PixelFormat::BGRA8Unorm, 6, 5, texels);
     const size_t stride = 20;  // 2 texels of 4 bytes, then 12 bytes of padding
@@ -92,7 +94,7 @@ TEST(TextureUpload, ReadingARegionIntoPaddedRowsLeavesThePaddingAlone) {
     }
 }
 
-TEST(TextureUpload, RegionsThatDoNotFitAreIgnored) {
+TEST_P(TextureUpload, RegionsThatDoNotFitAreIgnored) {
     const auto texels = patternTexels(8, 4, 9);
     TextureRef texture = makeSource(PixelFormat::RGBA8Unorm, 8, 4, texels);
     std::vector<uint8_t> junk(64 * 64 * 4, 0xCD);
@@ -129,7 +131,7 @@ TEST(TextureUpload, RegionsThatDoNotFitAreIgnored) {
     EXPECT_EQ(readTexels(*texture), texels);
 }
 
-TEST(TextureUpload, RegionsWhoseEndOverflowsAreIgnored) {
+TEST_P(TextureUpload, RegionsWhoseEndOverflowsAreIgnored) {
     const auto texels = patternTexels(8, 4, 9);
     TextureRef texture = makeSource(PixelFormat::RGBA8Unorm, 8, 4, texels);
     std::vector<uint8_t> junk(64, 0xCD);
@@ -142,7 +144,9 @@ TEST(TextureUpload, RegionsWhoseEndOverflowsAreIgnored) {
     EXPECT_EQ(out, std::vector<uint8_t>(64, 0x42));
 }
 
-TEST(TextureCreation, InvalidDescriptorsGiveNull) {
+HX_GPU_BACKEND_SUITE(TextureCreation);
+
+TEST_P(TextureCreation, InvalidDescriptorsGiveNull) {
     DeviceRef device = testDevice();
     EXPECT_FALSE(device->newTextureWithDescriptor(
         TextureDescriptor::texture2D(PixelFormat::RGBA8Unorm, 0, 16)));
@@ -159,7 +163,8 @@ TEST(TextureCreation, InvalidDescriptorsGiveNull) {
         TextureDescriptor::texture2D(PixelFormat::R8Unorm, 1, size_t(1) << 40)));
 }
 
-TEST(TextureCreation, RunningOutOfMemoryGivesNull) {
+// The CPU backend's own memory: a forked child cannot use the GL backend's context thread.
+TEST(CpuTextureCreation, RunningOutOfMemoryGivesNull) {
     DeviceRef device = testDevice();
     // Made before the child starts, so that only the copy has to fit in its headroom.
     const std::vector<uint8_t> contents(size_t{128} << 20, 7);

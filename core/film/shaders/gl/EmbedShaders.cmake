@@ -1,0 +1,15 @@
+# Writes OUTPUT, a header holding the text of every file in FILES (a list separated by commas) as
+# a C++ raw string, so the programs carry their GLSL sources with them.
+string(REPLACE "," ";" files "${FILES}")
+set(content "// Generated from the GLSL sources by EmbedShaders.cmake; do not edit.\n#pragma once\n\n")
+string(APPEND content "namespace hx::shaders::glsl {\n\nstruct SourceFile {\n    const char* name;\n    const char* text;\n};\n\n")
+string(APPEND content "inline constexpr SourceFile kSourceFiles[] = {\n")
+foreach(file IN LISTS files)
+    file(READ "${file}" text)
+    get_filename_component(name "${file}" NAME)
+    string(APPEND content "    {\"${name}\", R\"HXGLSL(${text})HXGLSL\"},\n")
+endforeach()
+string(APPEND content "};\n\n}  // namespace hx::shaders::glsl\n")
+file(WRITE "${OUTPUT}.tmp" "${content}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUTPUT}.tmp")
