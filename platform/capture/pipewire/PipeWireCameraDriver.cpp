@@ -105,6 +105,12 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
     // With the connection's lock held.
     std::unique_ptr<PipeWireConnection::Stream> preview;
 
+    ~State() {
+        if (!preview) return;
+        PipeWireConnection::Lock lock(*connection);
+        preview.reset();
+    }
+
     // ---- preview, with the connection's lock held
 
     void openPreviewLocked() {
@@ -192,11 +198,12 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             bool finished = false;
         };
         auto grab = std::make_shared<Grab>();
-        auto take = [grab, zoom](const CameraFrame& frame) {
+        auto take = [grab, zoom, target](const CameraFrame& frame) {
             {
                 std::lock_guard lock(grab->mutex);
                 if (grab->finished) return;
             }
+            if (frame.width != target.width || frame.height != target.height) return;
             gpu::PixelBufferRef buffer;
             std::string error;
             if (gpu::PixelBuffer::create(size_t(frame.width), size_t(frame.height),
@@ -218,31 +225,46 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
         {
             PipeWireConnection::Lock lock(*connection);
             fromPreview = preview && preview->negotiated && preview->size == target;
-            if (fromPreview) {
+            if (fromPreview)
                 preview->tap = take;
-            } else {
-                // The camera gives one size at a time: the preview makes way for the still.
+            else
                 preview.reset();
-                still = connection->openStream(camera, target, take);
-            }
+        }
+        if (!fromPreview) {
+            // The camera gives one size at a time: the preview makes way for the still, and is
+            // gone from the daemon before the still's stream asks for its size.
+            connection->synchronise();
+            PipeWireConnection::Lock lock(*connection);
+            still = connection->openStream(camera, target, take);
         }
         bool finished = false;
         {
             std::unique_lock lock(grab->mutex);
             finished = grab->done.wait_for(lock, kStillWait, [&] { return grab->finished; });
         }
+        std::string state;
         {
             PipeWireConnection::Lock lock(*connection);
             if (fromPreview && preview) preview->tap = nullptr;
+            if (still && still->negotiated)
+                state = "the camera gave " + std::to_string(still->size.width) + "x" +
+                        std::to_string(still->size.height);
+            else
+                state = still ? "the camera did not agree on a size" : "no stream";
             still.reset();
-            if (!fromPreview) openPreviewLocked();
+        }
+        if (!fromPreview) {
+            connection->synchronise();
+            PipeWireConnection::Lock lock(*connection);
+            openPreviewLocked();
         }
         std::lock_guard lock(grab->mutex);
         grab->finished = true;
         if (!finished || !grab->buffer) {
-            result.error =
-                CaptureError{finished ? AVErrorUnknown : AVErrorDeviceNotConnected,
-                             finished ? grab->error : "The camera sent no picture for the photo."};
+            result.error = CaptureError{
+                finished ? AVErrorUnknown : AVErrorDeviceNotConnected,
+                finished ? grab->error
+                         : "The camera sent no picture for the photo (" + state + ")."};
             return result;
         }
         result.pixelBuffer = grab->buffer;

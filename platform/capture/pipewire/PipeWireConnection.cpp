@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "platform/log/Log.h"
 
@@ -20,9 +23,31 @@ namespace {
 
 constexpr int kAnswerSeconds = 5;
 
+// The threads of every open connection. At exit they stop before the process's own objects
+// (log, clock, queues) are torn down, so that no frame arrives into a half-destroyed program.
+struct LiveLoops {
+    std::mutex mutex;
+    std::set<pw_thread_loop*> loops;
+};
+
+LiveLoops& liveLoops() {
+    static LiveLoops* const instance = new LiveLoops;
+    return *instance;
+}
+
+void stopEveryLoop() {
+    LiveLoops& live = liveLoops();
+    std::lock_guard lock(live.mutex);
+    for (pw_thread_loop* loop : live.loops) pw_thread_loop_stop(loop);
+    live.loops.clear();
+}
+
 void initialiseOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
+    std::call_once(once, [] {
+        pw_init(nullptr, nullptr);
+        std::atexit(stopEveryLoop);
+    });
 }
 
 std::optional<CameraPixelFormat> pixelFormatOf(uint32_t videoFormat) {
@@ -130,6 +155,24 @@ struct PipeWireConnection::State {
     };
     std::map<uint32_t, std::unique_ptr<Node>> nodes;
 
+    // Streams that were closed: disconnected at once, freed a while later. The daemon's thread
+    // may still have work queued for a stream that has just been disconnected, and freeing it
+    // then would leave that work pointing at freed memory.
+    struct Retired {
+        pw_stream* stream;
+        std::chrono::steady_clock::time_point when;
+    };
+    std::vector<Retired> retired;
+
+    void freeRetired(bool all) {
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(retired, [&](const Retired& r) {
+            if (!all && now - r.when < std::chrono::seconds(1)) return false;
+            pw_stream_destroy(r.stream);
+            return true;
+        });
+    }
+
     static void coreDone(void* data, uint32_t id, int seq) {
         auto* self = static_cast<State*>(data);
         if (id == PW_ID_CORE && seq == self->pendingSync) {
@@ -227,6 +270,7 @@ PipeWireConnection::~PipeWireConnection() {
     State& s = *state_;
     if (!s.loop) return;
     pw_thread_loop_lock(s.loop);
+    s.freeRetired(true);
     for (auto& [id, node] : s.nodes) {
         spa_hook_remove(&node->listener);
         pw_proxy_destroy(node->proxy);
@@ -241,7 +285,11 @@ PipeWireConnection::~PipeWireConnection() {
         pw_core_disconnect(s.core);
     }
     pw_thread_loop_unlock(s.loop);
-    pw_thread_loop_stop(s.loop);
+    {
+        LiveLoops& live = liveLoops();
+        std::lock_guard lock(live.mutex);
+        if (live.loops.erase(s.loop)) pw_thread_loop_stop(s.loop);
+    }
     if (s.context) pw_context_destroy(s.context);
     pw_thread_loop_destroy(s.loop);
 }
@@ -258,7 +306,12 @@ std::shared_ptr<PipeWireConnection> PipeWireConnection::open(std::string* error)
     if (!s.loop) return fail("no thread for the PipeWire connection");
     s.context = pw_context_new(pw_thread_loop_get_loop(s.loop), nullptr, 0);
     if (!s.context) return fail("PipeWire could not be set up");
-    if (pw_thread_loop_start(s.loop) != 0) return fail("no thread for the PipeWire connection");
+    {
+        LiveLoops& live = liveLoops();
+        std::lock_guard lock(live.mutex);
+        if (pw_thread_loop_start(s.loop) != 0) return fail("no thread for the PipeWire connection");
+        live.loops.insert(s.loop);
+    }
 
     {
         Lock lock(*connection);
@@ -337,6 +390,7 @@ bool PipeWireConnection::isPresent(const std::string& nodeName) const {
 
 struct PipeWireConnection::Stream::Impl {
     Stream* owner = nullptr;
+    PipeWireConnection::State* connection = nullptr;
     pw_stream* stream = nullptr;
     spa_hook listener{};
     bool ended = false;
@@ -412,7 +466,8 @@ struct PipeWireConnection::Stream::Impl {
 PipeWireConnection::Stream::~Stream() {
     if (!impl || !impl->stream) return;
     spa_hook_remove(&impl->listener);
-    pw_stream_destroy(impl->stream);
+    pw_stream_disconnect(impl->stream);
+    impl->connection->retired.push_back({impl->stream, std::chrono::steady_clock::now()});
 }
 
 std::unique_ptr<PipeWireConnection::Stream> PipeWireConnection::openStream(
@@ -429,10 +484,12 @@ std::unique_ptr<PipeWireConnection::Stream> PipeWireConnection::openStream(
             present = true;
         }
     if (!present) return nullptr;
+    s.freeRetired(false);
     auto stream = std::make_unique<Stream>();
     stream->frame = std::move(frame);
     stream->impl = std::make_unique<Stream::Impl>();
     stream->impl->owner = stream.get();
+    stream->impl->connection = &s;
     pw_properties* props = pw_properties_new(
         PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Camera",
         PW_KEY_TARGET_OBJECT, camera.name.c_str(), PW_KEY_NODE_NAME, "halidex-camera", nullptr);

@@ -15,6 +15,7 @@
 #include "platform/capture/CameraBackend.h"
 #include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/log/CaptureScope.h"
+#include "tests/support/PipeWireFixture.h"
 #include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -24,8 +25,6 @@ namespace hx::capture::testing {
 namespace {
 
 using hx::testing::ScopedEnvironment;
-using hx::testsupport::runCommand;
-using hx::testsupport::shellQuoted;
 using hx::testsupport::TemporaryFolder;
 
 constexpr auto kPatience = std::chrono::seconds(10);
@@ -33,37 +32,19 @@ constexpr auto kPatience = std::chrono::seconds(10);
 class PipeWireSession : public ::testing::Test {
   protected:
     void SetUp() override {
-        HX_REQUIRE_TOOLS("dbus-daemon", "pipewire", "wireplumber");
-        env_.set("HX_TEST_SOURCE_PROGRAM", HX_TEST_SOURCE_PROGRAM);
-        env_.set("PIPEWIRE_REMOTE", nullptr);
-        const auto started = fixture("start");
-        ASSERT_EQ(started.status, 0) << started.output;
-        std::ifstream file(folder_.path() / "env");
-        for (std::string line; std::getline(file, line);) {
-            const size_t equals = line.find('=');
-            if (equals == std::string::npos) continue;
-            env_.set(line.substr(0, equals).c_str(), line.substr(equals + 1).c_str());
-        }
+        HX_REQUIRE_TOOLS(HX_PIPEWIRE_FIXTURE_TOOLS);
+        ASSERT_TRUE(session_.start()) << session_.lastOutput();
+        session_.apply(env_);
         CameraBackend::reset();
     }
 
-    void TearDown() override {
-        CameraBackend::reset();
-        fixture("stop");
-    }
-
-    hx::testsupport::CommandResult fixture(const std::string& command,
-                                           const std::string& arguments = "") {
-        return runCommand(std::string(HX_PIPEWIRE_FIXTURE) + " " + command + " " +
-                          shellQuoted(folder_.path().string()) + " " + arguments + " 2>&1");
-    }
+    void TearDown() override { CameraBackend::reset(); }
 
     void addCamera(const std::string& name, const std::string& arguments) {
-        const auto added = fixture("add", name + " " + arguments);
-        ASSERT_EQ(added.status, 0) << added.output;
+        ASSERT_TRUE(session_.addCamera(name, arguments)) << session_.lastOutput();
     }
 
-    void removeCamera(const std::string& name) { fixture("remove", name); }
+    void removeCamera(const std::string& name) { session_.removeCamera(name); }
 
     // Asks the daemon until `done` holds or patience runs out.
     template <typename Predicate>
@@ -76,7 +57,7 @@ class PipeWireSession : public ::testing::Test {
         return false;
     }
 
-    TemporaryFolder folder_{"hx-pipewire"};
+    hx::testsupport::PipeWireFixture session_{HX_PIPEWIRE_FIXTURE, HX_TEST_SOURCE_PROGRAM};
     ScopedEnvironment env_;
 };
 
