@@ -17,6 +17,8 @@ namespace {
 
 constexpr double kMaxDigitalZoom = 4;
 constexpr auto kStillWait = std::chrono::seconds(10);
+// How long one try at a still may take before the stream is made again.
+constexpr auto kStillAttempt = std::chrono::seconds(3);
 
 int64_t area(VideoDimensions d) {
     return int64_t{d.width} * d.height;
@@ -101,6 +103,7 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
     uint64_t generation = 0;
     bool delivering = false;
     bool reportedConversionError = false;
+    int arrivalToken = 0;
 
     // With the connection's lock held.
     std::unique_ptr<PipeWireConnection::Stream> preview;
@@ -220,7 +223,6 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             grab->done.notify_all();
         };
 
-        std::unique_ptr<PipeWireConnection::Stream> still;
         bool fromPreview = false;
         {
             PipeWireConnection::Lock lock(*connection);
@@ -230,30 +232,50 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             else
                 preview.reset();
         }
-        if (!fromPreview) {
-            // The camera gives one size at a time: the preview makes way for the still, and is
-            // gone from the daemon before the still's stream asks for its size.
-            connection->synchronise();
-            PipeWireConnection::Lock lock(*connection);
-            still = connection->openStream(camera, target, take);
-        }
-        bool finished = false;
-        {
+        auto waitFor = [&](std::chrono::steady_clock::duration patience) {
             std::unique_lock lock(grab->mutex);
-            finished = grab->done.wait_for(lock, kStillWait, [&] { return grab->finished; });
-        }
-        std::string state;
-        {
+            return grab->done.wait_for(lock, patience, [&] { return grab->finished; });
+        };
+        bool finished = false;
+        std::string state = "no stream";
+        if (fromPreview) {
+            finished = waitFor(kStillWait);
             PipeWireConnection::Lock lock(*connection);
-            if (fromPreview && preview) preview->tap = nullptr;
-            if (still && still->negotiated)
-                state = "the camera gave " + std::to_string(still->size.width) + "x" +
-                        std::to_string(still->size.height);
-            else
-                state = still ? "the camera did not agree on a size" : "no stream";
-            still.reset();
-        }
-        if (!fromPreview) {
+            if (preview) preview->tap = nullptr;
+        } else {
+            // The camera gives one size at a time: the preview makes way for the still. A
+            // camera keeps the size it had for a while after its last stream left, and would
+            // give the still that size, so it is put to rest first; a still stream that got
+            // another size all the same is tried again.
+            const auto deadline = std::chrono::steady_clock::now() + kStillWait;
+            while (!finished && std::chrono::steady_clock::now() < deadline) {
+                connection->synchronise();
+                std::unique_ptr<PipeWireConnection::Stream> still;
+                {
+                    PipeWireConnection::Lock lock(*connection);
+                    connection->suspend(camera.name);
+                }
+                connection->synchronise();
+                {
+                    PipeWireConnection::Lock lock(*connection);
+                    still = connection->openStream(camera, target, take);
+                }
+                if (!still) break;
+                const auto attemptEnd =
+                    std::min(deadline, std::chrono::steady_clock::now() + kStillAttempt);
+                while (!finished && std::chrono::steady_clock::now() < attemptEnd) {
+                    finished = waitFor(std::chrono::milliseconds(100));
+                    PipeWireConnection::Lock lock(*connection);
+                    if (still->negotiated && !(still->size == target)) break;
+                }
+                PipeWireConnection::Lock lock(*connection);
+                if (still->negotiated)
+                    state = "the camera gave " + std::to_string(still->size.width) + "x" +
+                            std::to_string(still->size.height);
+                else
+                    state = "the camera did not agree on a size";
+                still.reset();
+            }
             connection->synchronise();
             PipeWireConnection::Lock lock(*connection);
             openPreviewLocked();
@@ -310,9 +332,26 @@ PipeWireCameraDriver::PipeWireCameraDriver(std::shared_ptr<PipeWireConnection> c
     s.capabilities = pipeWireCapabilities(s.camera);
     for (const VideoDimensions& size : s.capabilities.formats)
         if (area(size) > area(s.settings.activeFormat)) s.settings.activeFormat = size;
+    // A camera plugged in again picks up the preview where it stopped.
+    PipeWireConnection::Lock lock(*s.connection);
+    s.arrivalToken = s.connection->observeArrivals(
+        [weak = std::weak_ptr<State>(state_)](const std::string& name) {
+            auto self = weak.lock();
+            if (!self || name != self->camera.name) return;
+            bool streaming = false;
+            {
+                std::lock_guard lock(self->mutex);
+                streaming = self->streaming;
+            }
+            if (streaming) self->openPreviewLocked();
+        });
 }
 
 PipeWireCameraDriver::~PipeWireCameraDriver() {
+    {
+        PipeWireConnection::Lock lock(*state_->connection);
+        state_->connection->stopObservingArrivals(state_->arrivalToken);
+    }
     stopStreaming();
     state_->stillQueue->sync([] {});
 }

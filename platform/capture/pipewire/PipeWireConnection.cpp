@@ -1,6 +1,7 @@
 #include "platform/capture/pipewire/PipeWireConnection.h"
 
 #include <pipewire/pipewire.h>
+#include <spa/node/command.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 #include <spa/utils/result.h>
@@ -164,6 +165,9 @@ struct PipeWireConnection::State {
     };
     std::vector<Retired> retired;
 
+    std::map<int, ArrivalObserver> arrivalObservers;
+    int nextObserver = 0;
+
     void freeRetired(bool all) {
         const auto now = std::chrono::steady_clock::now();
         std::erase_if(retired, [&](const Retired& r) {
@@ -251,7 +255,11 @@ struct PipeWireConnection::State {
                              node.get());
         pw_node_enum_params(reinterpret_cast<pw_node*>(node->proxy), 0, SPA_PARAM_EnumFormat, 0,
                             UINT32_MAX, nullptr);
+        const std::string name = node->camera.name;
         self->nodes[id] = std::move(node);
+        // A copy: an observer may stop observing while it is told.
+        const auto observers = self->arrivalObservers;
+        for (const auto& [token, observer] : observers) observer(name);
     }
 
     static void globalRemove(void* data, uint32_t id) {
@@ -386,6 +394,24 @@ bool PipeWireConnection::isPresent(const std::string& nodeName) const {
     return false;
 }
 
+void PipeWireConnection::suspend(const std::string& nodeName) {
+    for (const auto& [id, node] : state_->nodes) {
+        if (node->camera.name != nodeName) continue;
+        const spa_command command = SPA_NODE_COMMAND_INIT(SPA_NODE_COMMAND_Suspend);
+        pw_node_send_command(reinterpret_cast<pw_node*>(node->proxy), &command);
+    }
+}
+
+int PipeWireConnection::observeArrivals(ArrivalObserver observer) {
+    const int token = ++state_->nextObserver;
+    state_->arrivalObservers[token] = std::move(observer);
+    return token;
+}
+
+void PipeWireConnection::stopObservingArrivals(int token) {
+    state_->arrivalObservers.erase(token);
+}
+
 // ---- consumer streams
 
 struct PipeWireConnection::Stream::Impl {
@@ -492,7 +518,9 @@ std::unique_ptr<PipeWireConnection::Stream> PipeWireConnection::openStream(
     stream->impl->connection = &s;
     pw_properties* props = pw_properties_new(
         PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture", PW_KEY_MEDIA_ROLE, "Camera",
-        PW_KEY_TARGET_OBJECT, camera.name.c_str(), PW_KEY_NODE_NAME, "halidex-camera", nullptr);
+        PW_KEY_TARGET_OBJECT, camera.name.c_str(), PW_KEY_NODE_NAME, "halidex-camera",
+        // Never moved to another camera when this one goes away.
+        PW_KEY_NODE_DONT_RECONNECT, "true", nullptr);
     stream->impl->stream = pw_stream_new(s.core, "Halidex Camera", props);
     if (!stream->impl->stream) return nullptr;
     static const pw_stream_events events = [] {

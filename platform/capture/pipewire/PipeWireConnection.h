@@ -44,6 +44,16 @@ class PipeWireConnection {
     std::vector<PipeWireCamera> cameras() const;
     bool isPresent(const std::string& nodeName) const;
 
+    // With Lock held: asks the daemon to put the camera to rest, which drops the frame size it
+    // was last set to.
+    void suspend(const std::string& nodeName);
+
+    // Called on the connection's thread, with Lock held, whenever a camera node appears.
+    using ArrivalObserver = std::function<void(const std::string& nodeName)>;
+    // With Lock held, both.
+    int observeArrivals(ArrivalObserver observer);
+    void stopObservingArrivals(int token);
+
     // A consumer stream from one camera at one frame size. The callbacks run on the
     // connection's thread for each frame: `tap` (when set) before `frame`. `ended` is called
     // once when the camera goes away or the stream fails.

@@ -241,7 +241,13 @@ TEST_F(PipeWireSession, CamerasThatLeaveAndComeBack) {
     driver.startStreaming(stream, log.handler());
     ASSERT_TRUE(log.waitFor(2));
 
-    // Pulled out mid-stream: gone from the list, refuses configuration and photos.
+    // Pulled out mid-stream: gone from the list, refuses configuration and photos; plugged in
+    // again, the preview goes on by itself.
+    removeCamera("hx-cam");
+    ASSERT_TRUE(until(*backend, [&] { return backend->devices().empty(); }));
+    addCamera("hx-cam", "--sizes 640x480");
+    const size_t beforeReturn = log.count();
+    EXPECT_TRUE(log.waitFor(beforeReturn + 3)) << "the preview did not come back";
     removeCamera("hx-cam");
     ASSERT_TRUE(until(*backend, [&] { return backend->devices().empty(); }));
     CaptureError error;
