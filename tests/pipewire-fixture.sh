@@ -9,8 +9,9 @@
 #   pipewire-fixture.sh remove DIR NAME      stops that camera
 #   pipewire-fixture.sh stop DIR             stops everything the fixture started
 #
-# HX_TEST_SOURCE_PROGRAM names the test camera program. A step that does not come up within
-# five seconds fails with a message.
+# HX_TEST_SOURCE_PROGRAM names the test camera program; HX_FIXTURE_OWNER, when set, the process
+# whose end stops everything. A step that does not come up within five seconds fails with a
+# message.
 set -euo pipefail
 
 command=${1:?usage: pipewire-fixture.sh start|add|remove|stop DIR ...}
@@ -56,6 +57,14 @@ start)
     wait_for "$dir/runtime/pipewire-0" pipewire
     wireplumber >"$dir/wireplumber.log" 2>&1 &
     echo $! >>"$dir/pids"
+    # A test that dies without stopping the fixture leaves nothing behind: a watchdog stops it
+    # once the process named by HX_FIXTURE_OWNER has ended.
+    if [ -n "${HX_FIXTURE_OWNER:-}" ]; then
+        (
+            while kill -0 "$HX_FIXTURE_OWNER" 2>/dev/null; do sleep 1; done
+            [ -d "$dir" ] && "$0" stop "$dir"
+        ) </dev/null >/dev/null 2>&1 &
+    fi
     cat >"$dir/env" <<ENV
 XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR
 XDG_STATE_HOME=$XDG_STATE_HOME

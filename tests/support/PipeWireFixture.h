@@ -9,6 +9,8 @@
 //     session.addCamera("cam", "--sizes 640x480,4032x3024 --vendor 'Acme'");
 //     ... session.environment() for a child process, or session.apply(env) in process
 
+#include <unistd.h>
+
 #include <fstream>
 #include <string>
 
@@ -62,7 +64,8 @@ class PipeWireFixture {
         const CommandResult result =
             runCommand(shellQuoted(script_) + " " + command + " " +
                            shellQuoted(folder_.path().string()) + " " + arguments + " 2>&1",
-                       {{"HX_TEST_SOURCE_PROGRAM", sourceProgram_}});
+                       {{"HX_TEST_SOURCE_PROGRAM", sourceProgram_},
+                        {"HX_FIXTURE_OWNER", std::to_string(::getpid())}});
         output_ = result.output;
         return result.status == 0;
     }
