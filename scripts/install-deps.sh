@@ -57,6 +57,16 @@ packages=(
     libgles-dev
     libegl-mesa0
     libgl1-mesa-dri
+    # real cameras: the PipeWire client library, libyuv for converting frames, and the daemons
+    # and tools of the private PipeWire session the camera tests start
+    libpipewire-0.3-dev
+    libspa-0.2-dev
+    libyuv-dev
+    pipewire
+    pipewire-bin
+    wireplumber
+    dbus
+    procps
 )
 
 missing=()

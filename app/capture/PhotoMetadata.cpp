@@ -95,8 +95,14 @@ PropertyDictionary buildPhotoMetadata(const PhotoMetadataInput& input) {
 
     PropertyDictionary tiff;
     tiff.set(kCGImagePropertyTIFFOrientation, orientation);
-    tiff.set(kCGImagePropertyTIFFModel, input.model);
-    tiff.set(kCGImagePropertyTIFFMake, kPhotoMake);
+    if (auto cameraModel = input.photoTiff.string(kCGImagePropertyTIFFModel)) {
+        tiff.set(kCGImagePropertyTIFFModel, *cameraModel);
+        if (auto cameraMake = input.photoTiff.string(kCGImagePropertyTIFFMake))
+            tiff.set(kCGImagePropertyTIFFMake, *cameraMake);
+    } else {
+        tiff.set(kCGImagePropertyTIFFModel, input.model);
+        tiff.set(kCGImagePropertyTIFFMake, kPhotoMake);
+    }
     tiff.set(kCGImagePropertyTIFFSoftware, kPhotoSoftware);
 
     PropertyDictionary metadata;

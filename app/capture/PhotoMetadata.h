@@ -37,6 +37,9 @@ struct PhotoMetadataInput {
     int width = 0, height = 0;            // the stored picture
     int64_t tempOrientation = 3;
     std::string model;  // the device's model name
+    // The captured photo's own TIFF entries: a real camera names its maker and model there,
+    // and those replace the device's.
+    image::PropertyDictionary photoTiff;
     int32_t film = 0;
     double captureTime = 0;  // seconds since 1970, when the shutter was pressed
     // The position when geotagging applies (on, and a fix received); nothing otherwise.

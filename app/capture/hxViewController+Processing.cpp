@@ -126,6 +126,7 @@ void hxViewController::processPhoto(const capture::CapturePhotoRef& photo,
     // Metadata.
     PhotoMetadataInput input;
     input.photoExif = photo->exifDictionary();
+    input.photoTiff = photo->metadata().dictionary(image::kCGImagePropertyTIFFDictionary);
     input.width = picture->width();
     input.height = picture->height();
     input.tempOrientation = settings.tempOrientation;

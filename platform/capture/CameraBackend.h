@@ -2,10 +2,14 @@
 
 // Where cameras come from. One backend serves the whole process; it is chosen on first use by
 // HALIDEX_CAMERA:
-//   unset, "" or "simulated"   the simulated camera: the cameras of the device profile, looking at
-//                              a built-in animated scene or at the pictures of the folder that
-//                              HALIDEX_CAMERA_SCENE names
-//   "v4l2", "pipewire"         real cameras (not built yet: logged, and the simulated camera used)
+//   unset, "" or "auto"        the cameras of a PipeWire daemon when one answers with at least
+//                              one camera, else the simulated camera (logged when "auto" was
+//                              asked for by name)
+//   "pipewire"                 the cameras of the PipeWire daemon (pipewire/)
+//   "simulated"                the simulated camera: the cameras of the device profile, looking
+//                              at a built-in animated scene or at the pictures of the folder
+//                              that HALIDEX_CAMERA_SCENE names
+//   "v4l2"                     not built yet: logged, and the simulated camera used
 //   anything else              logged, and the simulated camera used
 //
 // Threads: every member may be called from any thread.

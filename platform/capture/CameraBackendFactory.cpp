@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/capture/CameraBackend.h"
+#include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/capture/simulated/SimulatedCameraBackend.h"
 #include "platform/log/Log.h"
 
@@ -24,15 +25,34 @@ CurrentBackend& currentBackend() {
 
 std::shared_ptr<CameraBackend> makeCameraBackend() {
     const char* value = std::getenv("HALIDEX_CAMERA");
-    const std::string choice = value ? value : "";
-    if (choice == "v4l2" || choice == "pipewire")
-        hxLog("HALIDEX_CAMERA=%s: this build has no %s camera support; using the simulated camera",
-              choice.c_str(), choice.c_str());
-    else if (!choice.empty() && choice != "simulated")
+    const std::string choice = value && *value ? value : "auto";
+    if (choice == "simulated") return SimulatedCameraBackend::fromEnvironment();
+    if (choice == "pipewire") {
+        std::string error;
+        if (auto backend = PipeWireCameraBackend::connect(&error)) return backend;
+        hxLog("HALIDEX_CAMERA=pipewire: %s; using the simulated camera", error.c_str());
+        return SimulatedCameraBackend::fromEnvironment();
+    }
+    if (choice == "v4l2") {
         hxLog(
-            "HALIDEX_CAMERA=%s is not one of simulated, v4l2, pipewire; using the simulated "
-            "camera",
+            "HALIDEX_CAMERA=v4l2: this build has no v4l2 camera support; using the simulated "
+            "camera");
+        return SimulatedCameraBackend::fromEnvironment();
+    }
+    if (choice != "auto") {
+        hxLog(
+            "HALIDEX_CAMERA=%s is not one of auto, pipewire, v4l2, simulated; using the "
+            "simulated camera",
             choice.c_str());
+        return SimulatedCameraBackend::fromEnvironment();
+    }
+    // auto: a PipeWire daemon with a camera, else the simulated camera. Said aloud only when
+    // asked for by name: unset is the quiet default of a machine without cameras.
+    if (auto backend = PipeWireCameraBackend::connect()) {
+        if (!backend->devices().empty()) return backend;
+    }
+    if (value && *value)
+        hxLog("HALIDEX_CAMERA=auto: no camera answers; using the simulated camera");
     return SimulatedCameraBackend::fromEnvironment();
 }
 

@@ -22,6 +22,10 @@ struct CaptureDeviceCapabilities {
     std::string uniqueID;
     std::string localizedName;
     std::string deviceType;
+    // The maker's and the product's names of a real camera, which its photos carry; empty for
+    // the simulated cameras, whose photos name the device profile instead.
+    std::string manufacturer;
+    std::string modelID;
     CaptureDevicePosition position = AVCaptureDevicePositionBack;
 
     // Sensor orientation, in the order the device lists them; the largest is active at first.

@@ -34,8 +34,8 @@ class CameraScreenTest : public ::testing::Test {
         env_.set("QT_QPA_PLATFORM", "offscreen");
         env_.set("HALIDEX_HOME", home_.path().c_str());
         env_.set("HALIDEX_CAMERA_AUTH", "authorized");
-        for (const char* name : {"HALIDEX_CAMERA", "HALIDEX_CAMERA_SCENE", "HALIDEX_DEVICE"})
-            env_.set(name, nullptr);
+        env_.set("HALIDEX_CAMERA", "simulated");  // never a real camera of the machine
+        for (const char* name : {"HALIDEX_CAMERA_SCENE", "HALIDEX_DEVICE"}) env_.set(name, nullptr);
         ui::ensureQtApplication();
         RunLoop::main().bindToCurrentThread();
         RunLoop::main().discardPendingWork();

@@ -102,6 +102,22 @@ TEST_F(PhotoMetadataTest, PortraitBackPhotoInFrameOne) {
     EXPECT_FALSE(metadata.contains(kCGImagePropertyGPSDictionary));
 }
 
+TEST_F(PhotoMetadataTest, ARealCameraNamesItsOwnMakerAndModel) {
+    PhotoMetadataInput input = portraitBackPhoto();
+    input.photoTiff = PropertyDictionary{{kCGImagePropertyTIFFMake, "Acme Optics"},
+                                         {kCGImagePropertyTIFFModel, "Acme Cam 4K"}};
+    PropertyDictionary tiff = buildPhotoMetadata(input).dictionary(kCGImagePropertyTIFFDictionary);
+    EXPECT_EQ(tiff.string(kCGImagePropertyTIFFMake), "Acme Optics");
+    EXPECT_EQ(tiff.string(kCGImagePropertyTIFFModel), "Acme Cam 4K");
+    EXPECT_EQ(tiff.string(kCGImagePropertyTIFFSoftware), "Halidex Camera App");
+
+    // A camera that knows no maker leaves the make out rather than naming the profile's.
+    input.photoTiff = PropertyDictionary{{kCGImagePropertyTIFFModel, "Integrated Camera"}};
+    tiff = buildPhotoMetadata(input).dictionary(kCGImagePropertyTIFFDictionary);
+    EXPECT_FALSE(tiff.contains(kCGImagePropertyTIFFMake));
+    EXPECT_EQ(tiff.string(kCGImagePropertyTIFFModel), "Integrated Camera");
+}
+
 TEST_F(PhotoMetadataTest, SquareFrameAndEveryOrientation) {
     PhotoMetadataInput input = portraitBackPhoto();
     input.width = input.height = 3024;

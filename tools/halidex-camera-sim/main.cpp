@@ -1,5 +1,6 @@
-// halidex-camera-sim: lists the cameras the capture layer offers and takes a still with one of
-// them, the way the camera screen picks a camera for a position and a lens.
+// halidex-camera-sim: lists the cameras the capture layer offers (the simulated cameras of the
+// device profile, then the real cameras of a PipeWire daemon when one answers) and takes a still
+// with one of them, the way the camera screen picks a camera for a position and a lens.
 //
 //     halidex-camera-sim --list [--device PROFILE]
 //     halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]
@@ -25,6 +26,7 @@
 #include "platform/capture/CaptureInput.h"
 #include "platform/capture/CapturePhotoOutput.h"
 #include "platform/capture/CaptureSession.h"
+#include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/device/DeviceProfile.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageLimits.h"
@@ -146,6 +148,28 @@ CaptureDeviceRef cameraWithPosition(long position, long lens) {
     return discovery->devices().empty() ? nullptr : discovery->devices().front();
 }
 
+// The cameras of a PipeWire daemon, when one answers: one line each, with where the camera
+// faces, its maker and model, and every size and layout it offers.
+void listRealCameras() {
+    auto backend = PipeWireCameraBackend::connect();
+    if (!backend) return;
+    for (const PipeWireCamera& camera : backend->cameras()) {
+        std::string line = "pipewire \"" + camera.description + "\" " +
+                           (camera.position == AVCaptureDevicePositionFront ? "front" : "back");
+        const std::string maker =
+            camera.vendor.empty() ? camera.product : camera.vendor + " " + camera.product;
+        if (!maker.empty() && maker != camera.description) line += ", " + maker;
+        line += ", formats";
+        for (size_t i = 0; i < camera.formats.size(); ++i) {
+            const PipeWireFormat& format = camera.formats[i];
+            line += (i ? ", " : " ") + std::to_string(format.size.width) + "x" +
+                    std::to_string(format.size.height) + " " +
+                    cameraPixelFormatName(format.pixelFormat);
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
 int list() {
     const std::vector<std::string> allTypes = {
         AVCaptureDeviceTypeBuiltInUltraWideCamera, AVCaptureDeviceTypeBuiltInWideAngleCamera,
@@ -163,6 +187,7 @@ int list() {
             std::printf(" %s", format->description().c_str());
         std::printf("\n");
     }
+    listRealCameras();
     return 0;
 }
 

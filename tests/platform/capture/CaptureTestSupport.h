@@ -38,9 +38,10 @@ class CaptureTest : public ::testing::Test {
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         home_ = pattern;
         env_.set("HALIDEX_HOME", home_.c_str());
-        for (const char* name :
-             {"HALIDEX_CAMERA", "HALIDEX_CAMERA_SCENE", "HALIDEX_CAMERA_AUTH", "HALIDEX_DEVICE"})
+        for (const char* name : {"HALIDEX_CAMERA_SCENE", "HALIDEX_CAMERA_AUTH", "HALIDEX_DEVICE"})
             env_.set(name, nullptr);
+        // The simulated camera, even on a machine whose real cameras the default would take.
+        env_.set("HALIDEX_CAMERA", "simulated");
         DeviceProfile::resetCurrent();
         SimulatedCamera::reset();
         CaptureAuthorization::setPromptAnswer(std::nullopt);

@@ -1,7 +1,11 @@
 #include "platform/location/LocationManager.h"
 
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -272,6 +276,33 @@ TEST_F(Updates, DelegateMayDropTheManagerInsideACallback) {
     EXPECT_FALSE(delegate.owner);
     EXPECT_THAT(delegate.events, ElementsAre("auth 4", "update", "fail 1"));
     EXPECT_EQ(SimulatedLocation::runningBackends(), 0u);
+}
+
+TEST_F(Updates, AutoTakesGpsdWhereItAnswersAndTheFixedPointElsewhere) {
+#if HX_HAVE_GPSD
+    // Something listening where gpsd would be.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string where = "auto:127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    env_.set("HALIDEX_LOCATION", where.c_str());
+    {
+        LocationManager manager;
+        EXPECT_STREQ(manager.backendName(), "gpsd");
+    }
+    // Nobody there any more: the fixed point, and a line saying why.
+    ::close(listener);
+    log::CaptureScope capture;
+    LocationManager manager;
+    EXPECT_STREQ(manager.backendName(), "simulated");
+    EXPECT_TRUE(capture.contains("no gpsd answers")) << where;
+#endif
 }
 
 TEST_F(Updates, FactoryFollowsHalidexLocation) {

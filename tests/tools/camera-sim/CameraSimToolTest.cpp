@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -11,6 +12,8 @@
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/image/png/PngCodec.h"
+#include "tests/support/PipeWireFixture.h"
+#include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
 #include "tests/support/TemporaryFolder.h"
 
@@ -34,6 +37,9 @@ class CameraSim : public ::testing::Test {
             std::string(HX_CAMERA_SIM_TOOL) + " " + arguments + " 2>&1",
             {{"HALIDEX_DEVICE", std::nullopt},
              {"HALIDEX_CAMERA_SCENE", std::nullopt},
+             {"HALIDEX_CAMERA", "simulated"},
+             {"PIPEWIRE_REMOTE", std::nullopt},
+             {"XDG_RUNTIME_DIR", folder.string()},
              {"HALIDEX_HOME", folder.string()}});
     }
 
@@ -63,6 +69,35 @@ TEST_F(CameraSim, ListsEachCameraOnOneLine) {
     Result none = run("--list --device " + path("none.profile"));
     EXPECT_EQ(none.status, 0);
     EXPECT_NE(none.output.find("has no camera"), std::string::npos) << none.output;
+}
+
+TEST_F(CameraSim, ListsTheRealCamerasOfAPipeWireSessionAfterTheSimulatedOnes) {
+    HX_REQUIRE_TOOLS(HX_PIPEWIRE_FIXTURE_TOOLS);
+    hx::testsupport::PipeWireFixture session(HX_PIPEWIRE_FIXTURE, HX_TEST_SOURCE_PROGRAM);
+    ASSERT_TRUE(session.start()) << session.lastOutput();
+    ASSERT_TRUE(session.addCamera("hx-usb",
+                                  "--description 'Acme Cam' --vendor 'Acme Optics' "
+                                  "--product 'Acme Cam 4K' --sizes 640x480,1920x1080"))
+        << session.lastOutput();
+    ASSERT_TRUE(session.addCamera("hx-laptop",
+                                  "--description 'Integrated Camera' "
+                                  "--sizes 1280x720 --format NV12"))
+        << session.lastOutput();
+    hx::testsupport::EnvironmentChanges environment = session.environment();
+    environment.emplace_back("HALIDEX_HOME", folder.string());
+    environment.emplace_back("HALIDEX_DEVICE", std::nullopt);
+    Result listed = hx::testsupport::runCommand(
+        std::string(HX_CAMERA_SIM_TOOL) + " --list --device small-phone 2>&1", environment);
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    const std::vector<std::string> lines = linesOf(listed.output);
+    ASSERT_EQ(lines.size(), 4u) << listed.output;
+    EXPECT_EQ(lines[0].rfind("AVCaptureDeviceType", 0), 0u);
+    std::vector<std::string> real(lines.begin() + 2, lines.end());
+    std::sort(real.begin(), real.end());
+    EXPECT_EQ(real[0],
+              "pipewire \"Acme Cam\" back, Acme Optics Acme Cam 4K, formats 640x480 "
+              "YUY2, 1920x1080 YUY2");
+    EXPECT_EQ(real[1], "pipewire \"Integrated Camera\" front, formats 1280x720 NV12");
 }
 
 TEST_F(CameraSim, WritesAFullSizeStillInSensorOrientation) {

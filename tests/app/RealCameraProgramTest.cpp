@@ -1,0 +1,79 @@
+// The camera application with a real camera: a PipeWire test camera in a private session. The
+// application finds it without being told (HALIDEX_CAMERA unset), shows it, and a press of the
+// shutter ends as a photo in the library that names the camera's own maker and model.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "tests/app/HalidexProgramTestSupport.h"
+#include "tests/support/PipeWireFixture.h"
+#include "tests/support/RequireTool.h"
+
+namespace hx::app::testing {
+namespace {
+
+class RealCameraProgramTest : public HalidexProgramTest {
+  protected:
+    void SetUp() override {
+        HX_REQUIRE_TOOLS(HX_PIPEWIRE_FIXTURE_TOOLS, "exiftool");
+        ASSERT_TRUE(session_.start()) << session_.lastOutput();
+    }
+
+    // The program's environment with the private session, and the camera left to choose.
+    EnvironmentChanges cameraEnvironment() const {
+        EnvironmentChanges changes = environment();
+        for (const auto& change : session_.environment()) changes.push_back(change);
+        changes.emplace_back("HALIDEX_CAMERA", std::nullopt);
+        return changes;
+    }
+
+    CommandResult run(const std::string& command) {
+        return hx::testsupport::runCommand(command + " 2>&1", cameraEnvironment());
+    }
+
+    hx::testsupport::PipeWireFixture session_{HX_PIPEWIRE_FIXTURE, HX_TEST_SOURCE_PROGRAM};
+};
+
+TEST_F(RealCameraProgramTest, APhotoFromThePipeWireCameraNamesItsMakerAndModel) {
+    ASSERT_TRUE(session_.addCamera("hx-cam",
+                                   "--description 'Acme Cam' --vendor 'Acme Optics' "
+                                   "--product 'Acme Cam 4K' --sizes 640x480,1440x1080,4032x3024"))
+        << session_.lastOutput();
+    const fs::path script = home_.path() / "script.txt";
+    std::ofstream(script) << "wait 1\nkey volume-up\nwait-idle 60\nquit\n";
+    auto taken = run(shellQuoted(kHalidex) + " --headless --script " + shellQuoted(script));
+    ASSERT_EQ(taken.status, 0) << taken.output;
+
+    auto listed = run(shellQuoted(kLibrary) + " list --album 'Halidex Camera'");
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    auto lines = hx::testsupport::linesOf(listed.output);
+    std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+    ASSERT_EQ(lines.size(), 1u) << listed.output << taken.output;
+    const std::string identifier = lines[0].substr(0, lines[0].find('\t'));
+    // Taken at the camera's largest size (4032 x 3024) and cut to the default frame, upright.
+    EXPECT_NE(lines[0].find("\t2688x4032"), std::string::npos) << lines[0];
+
+    const fs::path folder = home_.path() / "export";
+    auto exported = run(shellQuoted(kLibrary) + " export " + shellQuoted(identifier) + " " +
+                        shellQuoted(folder));
+    ASSERT_EQ(exported.status, 0) << exported.output;
+    fs::path file;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) file = entry.path();
+    ASSERT_FALSE(file.empty());
+
+    // exiftool reads what the file says of the camera.
+    auto tags = hx::testsupport::runCommand("exiftool -S -Make -Model " + shellQuoted(file));
+    ASSERT_EQ(tags.status, 0) << tags.output;
+    std::map<std::string, std::string> values;
+    for (const auto& line : hx::testsupport::linesOf(tags.output)) {
+        const size_t colon = line.find(": ");
+        if (colon != std::string::npos) values[line.substr(0, colon)] = line.substr(colon + 2);
+    }
+    EXPECT_EQ(values["Make"], "Acme Optics");
+    EXPECT_EQ(values["Model"], "Acme Cam 4K");
+}
+
+}  // namespace
+}  // namespace hx::app::testing
