@@ -4,8 +4,10 @@
 #include <EGL/eglext.h>
 #include <GLES3/gl31.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <future>
+#include <iterator>
 #include <vector>
 
 namespace hx::gpu::gl {
@@ -190,8 +192,45 @@ struct GlContext::State {
     std::deque<std::function<void()>> tasks;
     std::vector<std::function<bool()>> polls;
     bool stopping = false;
+    // The process is ending: new work is dropped (see stopContextsAtExit).
+    bool exiting = false;
+    // The thread has let go of its EGL context and ended its loop.
+    bool ended = false;
     Egl egl;
 };
+
+namespace {
+
+// Every context's state while its thread may run, for stopContextsAtExit. Never destroyed, so
+// that it outlives every other static object.
+struct LiveContexts {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<GlContext::State>> states;
+};
+
+LiveContexts& liveContexts() {
+    static auto* live = new LiveContexts;
+    return *live;
+}
+
+// At exit, the GL driver tears itself down in handlers of its own, registered when EGL was first
+// initialised; a context thread still working then (finishing a fence, say) would call into a
+// driver that is gone. This handler is registered after the driver's, so it runs before them:
+// each thread finishes the work already posted, lets go of its context and ends.
+void stopContextsAtExit() {
+    LiveContexts& live = liveContexts();
+    std::lock_guard registry(live.mutex);
+    for (const auto& weak : live.states) {
+        auto state = weak.lock();
+        if (!state) continue;
+        std::unique_lock lock(state->mutex);
+        state->stopping = state->exiting = true;
+        state->wake.notify_all();
+        state->wake.wait(lock, [&] { return state->ended; });
+    }
+}
+
+}  // namespace
 
 std::shared_ptr<GlContext> GlContext::create(std::string* error) {
     std::shared_ptr<GlContext> context(new GlContext);
@@ -205,6 +244,8 @@ std::shared_ptr<GlContext> GlContext::create(std::string* error) {
             opened.set_value(why);
             return;
         }
+        static std::once_flag exitHandler;
+        std::call_once(exitHandler, [] { std::atexit(stopContextsAtExit); });
         info->eglVendor = eglQueryString(state->egl.display, EGL_VENDOR);
         info->vendor = glString(GL_VENDOR);
         info->renderer = glString(GL_RENDERER);
@@ -220,6 +261,10 @@ std::shared_ptr<GlContext> GlContext::create(std::string* error) {
         if (error) *error = why;
         return nullptr;
     }
+    LiveContexts& live = liveContexts();
+    std::lock_guard registry(live.mutex);
+    std::erase_if(live.states, [](const auto& weak) { return weak.expired(); });
+    live.states.push_back(context->state_);
     return context;
 }
 
@@ -244,16 +289,23 @@ void GlContext::run(const std::function<void()>& task) {
     }
     std::promise<void> done;
     auto finished = done.get_future();
-    post([&] {
-        task();
-        done.set_value();
-    });
+    {
+        std::lock_guard lock(state_->mutex);
+        // Past the exit handler nothing runs on the context any more.
+        if (state_->exiting) return;
+        state_->tasks.push_back([&] {
+            task();
+            done.set_value();
+        });
+    }
+    state_->wake.notify_one();
     finished.get();
 }
 
 void GlContext::post(std::function<void()> task) {
     {
         std::lock_guard lock(state_->mutex);
+        if (state_->exiting) return;
         state_->tasks.push_back(std::move(task));
     }
     state_->wake.notify_one();
@@ -262,6 +314,7 @@ void GlContext::post(std::function<void()> task) {
 void GlContext::postPoll(std::function<bool()> poll) {
     {
         std::lock_guard lock(state_->mutex);
+        if (state_->exiting) return;
         state_->polls.push_back(std::move(poll));
     }
     state_->wake.notify_one();
@@ -284,12 +337,16 @@ void GlContext::loop(State& state) {
             auto polls = std::move(state.polls);
             state.polls.clear();
             lock.unlock();
+            // Polls finish in the order they were posted, which is the order the command
+            // buffers were committed in: once one is not done yet, the later ones wait behind
+            // it, even if their fences have signalled, so completions never overtake.
             std::vector<std::function<bool()>> pending;
             for (auto& poll : polls)
-                if (!poll()) pending.push_back(std::move(poll));
+                if (!pending.empty() || !poll()) pending.push_back(std::move(poll));
             polls.clear();
             lock.lock();
-            for (auto& poll : pending) state.polls.push_back(std::move(poll));
+            state.polls.insert(state.polls.begin(), std::make_move_iterator(pending.begin()),
+                               std::make_move_iterator(pending.end()));
             continue;
         }
         // Work already posted is finished before the context goes away.
@@ -303,6 +360,9 @@ void GlContext::loop(State& state) {
     eglDestroyContext(egl.display, egl.context);
     // The display is left initialised: other devices of the process may share it.
     eglReleaseThread();
+    lock.lock();
+    state.ended = true;
+    state.wake.notify_all();
 }
 
 }  // namespace hx::gpu::gl

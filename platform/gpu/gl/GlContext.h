@@ -40,9 +40,10 @@ class GlContext {
     void postPoll(std::function<bool()> poll);
     bool onContextThread() const { return std::this_thread::get_id() == threadId_; }
 
+    struct State;
+
   private:
     GlContext() = default;
-    struct State;
     static void loop(State& state);
     std::shared_ptr<State> state_;
     std::thread thread_;
