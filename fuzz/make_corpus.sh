@@ -74,4 +74,11 @@ database=$(find "$work/home" -name library.sqlite)
 sqlite3 "$database" 'PRAGMA journal_mode=DELETE; PRAGMA page_size=512; VACUUM;' >/dev/null
 cp "$database" fuzz/corpus/library_database/two-photos
 printf 'SQLite format 3\0' >fuzz/corpus/library_database/header-only
+# The editing extension's adjustment data as it writes it: row 3 chosen in the photo editor.
+mkdir -p fuzz/corpus/adjustment_data
+editor=${BUILD_DIR:-build}/tools/halidex-photo-editor/halidex-photo-editor
+edited=$(HALIDEX_HOME="$work/edit" "$library" import "$work/small.png" | cut -f1)
+HALIDEX_HOME="$work/edit" QT_QPA_PLATFORM=offscreen "$editor" "$edited" --row 3 --done >/dev/null
+sqlite3 "$(find "$work/edit" -name library.sqlite)" 'SELECT hex(data) FROM adjustments;' |
+    xxd -r -p >fuzz/corpus/adjustment_data/row3
 ls -l fuzz/corpus/*

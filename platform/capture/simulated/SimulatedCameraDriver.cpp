@@ -351,6 +351,10 @@ void SimulatedCameraDriver::stopStreaming() {
     stream->timer->invalidate();
     // A frame being painted finishes without reaching the handler.
     state_->frameQueue->sync([] {});
+    // A camera that no longer streams takes no stills until it streams again: its still
+    // buffers (48 MB each at 12 MP) go back to the system instead of waiting, one set per
+    // camera, for a camera the user may never pick again.
+    state_->stillQueue->async([state = state_] { state->stillPool.reset(); });
 }
 
 void SimulatedCameraDriver::captureStill(const StillRequest& request, StillHandler handler) {
