@@ -35,13 +35,16 @@ std::optional<double> number(std::string_view text) {
     return value;
 }
 
+// A field of decimal digits; nothing for other characters or more digits than a field of a
+// sentence ever has (which would also overflow).
 std::optional<int> digits(std::string_view text) {
+    if (text.empty() || text.size() > 9) return std::nullopt;
     int value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
     }
-    return text.empty() ? std::nullopt : std::optional<int>(value);
+    return value;
 }
 
 // The sentence body between '$' and '*', or nothing when the line is not a sentence or its

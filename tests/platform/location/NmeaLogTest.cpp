@@ -84,6 +84,8 @@ TEST(NmeaLog, BrokenInputGivesNoFixesAndNoCrash) {
         sentence("GPGGA,120000,4867.038,N,01131.000,E,1,08,0.9,545.4,M,,,,"),  // 67 minutes
         sentence("GPRMC,120000,A,4807.038,N,01131.000,E,0,0,991399,,"),        // bad date kept out
         sentence("GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,").substr(0, 20),
+        // A fix quality too long for any number: unreadable, not an overflow.
+        sentence("GPGGA,120000,4807.038,N,01131.000,E,4444444444444444444444,08,0.9,545.4,M,,,,"),
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         NmeaLog log = NmeaLog::parse(cases[i]);
