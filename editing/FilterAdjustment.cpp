@@ -20,14 +20,14 @@ struct PlistHolder {
     }
 };
 
+// The string's bytes with their stored length: a string with a NUL inside is read as it is
+// (plist_get_string_val asserts on one, which would end the program on damaged data).
 std::optional<std::string> stringOf(plist_t node) {
     if (!node || plist_get_node_type(node) != PLIST_STRING) return std::nullopt;
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
+    uint64_t length = 0;
+    const char* text = plist_get_string_ptr(node, &length);
     if (!text) return std::nullopt;
-    std::string value = text;
-    std::free(text);
-    return value;
+    return std::string(text, length);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -48,6 +49,14 @@ TEST(FilterAdjustment, BytesThatAreNotAKeyedArchiveOfANumberAreRefused) {
         "</dict></plist>";
     EXPECT_EQ(unarchiveFilterRow(std::vector<uint8_t>(stringRoot.begin(), stringRoot.end())),
               std::nullopt);
+    // The archiver's name with a NUL byte inside (a damaged file): refused, not a crash in the
+    // property-list library.
+    std::vector<uint8_t> damaged = archiveFilterRow(3);
+    const std::string name = "NSKeyedArchiver";
+    auto at = std::search(damaged.begin(), damaged.end(), name.begin(), name.end());
+    ASSERT_NE(at, damaged.end());
+    at[3] = 0;
+    EXPECT_EQ(unarchiveFilterRow(damaged), std::nullopt);
 }
 
 TEST(FilterAdjustment, PlistutilReadsTheArchiveAsAKeyedArchiveOfTheRow) {
