@@ -7,6 +7,8 @@
 #   - `halidex-library check` finds no missing, unnamed or temporary file;
 #   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N;
 #   - the threads and open files at the end are no more than at that point.
+# Both samples are taken with the camera set back to how it started, in the background, so that
+# they compare like with like: each camera and lens holds memory of its own size while in use.
 # Prints the figures; exits 1 on a failed check. Needs a built tree (BUILD_DIR, default build)
 # and sqlite3.
 #
@@ -40,7 +42,8 @@ stats="$work/stats.txt"
 script="$work/soak.script"
 {
     echo "wait 1"
-    frame=1
+    # What the camera is set to, so that it can be put back before each sample.
+    frame=1 front=0 lens_steps=0
     for ((i = 1; i <= count; i++)); do
         echo "key capture"
         echo "wait-idle 120"
@@ -55,10 +58,15 @@ script="$work/soak.script"
                 frame=1
             fi
         fi
-        ((i % 17 == 0)) && echo "key l"
+        if ((i % 17 == 0)); then
+            echo "key l"
+            # The lens key turns the back camera's four lenses; the front camera has one.
+            ((front == 0)) && lens_steps=$(((lens_steps + 1) % 4))
+        fi
         if ((i % 11 == 0)); then
             echo "press _changeCameraButton"
             echo "wait 1"
+            front=$((1 - front))
         fi
         if ((i % 13 == 0)); then
             echo "background"
@@ -66,7 +74,32 @@ script="$work/soak.script"
             echo "foreground"
             echo "wait 1"
         fi
-        ((i == middle || i == count)) && echo "stats $stats"
+        if ((i == middle || i == count)); then
+            # Both samples see the same camera: the back camera's first lens, frame 1, film 0,
+            # no exposure change, in the background (no stream running, no still buffers held).
+            if ((front == 1)); then
+                echo "press _changeCameraButton"
+                echo "wait 1"
+                front=0
+            fi
+            while ((lens_steps != 0)); do
+                echo "key l"
+                echo "wait 0.5"
+                lens_steps=$(((lens_steps + 1) % 4))
+            done
+            if ((frame == 2)); then
+                echo "drag 323 $frame_two 323 680"
+                frame=1
+            fi
+            echo "film 0"
+            echo "ev 0"
+            echo "background"
+            echo "wait-idle 120"
+            echo "wait 1"
+            echo "stats $stats"
+            echo "foreground"
+            echo "wait 1"
+        fi
     done
     echo "quit"
 } >"$script"
