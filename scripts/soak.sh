@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the camera headless for N captures (default 200) on the simulated camera in a home of its
-# own, changing films, frames, exposure, lenses and cameras and going to the background between
-# them, then checks what a long session must not lose or leak:
-#   - every capture is in the library and the album;
+# own, changing films, frames, exposure, lenses and cameras, going to the background, opening the
+# browser every 25 captures and re-filming a photo every 100, then checks what a long session
+# must not lose or leak:
+#   - every capture and re-filmed photo is in the library and the album;
 #   - the library's database passes PRAGMA integrity_check;
 #   - `halidex-library check` finds no missing, unnamed or temporary file;
 #   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N;
@@ -42,8 +43,18 @@ stats="$work/stats.txt"
 script="$work/soak.script"
 {
     echo "wait 1"
+    # Every camera and lens once before the first photo, so that what each sets up on first use
+    # (its queues, its threads) is there before either sample.
+    for _ in 1 2 3 4; do
+        echo "key l"
+        echo "wait 0.5"
+    done
+    for _ in 1 2; do
+        echo "press _changeCameraButton"
+        echo "wait 1"
+    done
     # What the camera is set to, so that it can be put back before each sample.
-    frame=1 front=0 lens_steps=0
+    frame=1 front=0 lens_steps=0 refilms=0
     for ((i = 1; i <= count; i++)); do
         echo "key capture"
         echo "wait-idle 120"
@@ -74,6 +85,38 @@ script="$work/soak.script"
             echo "foreground"
             echo "wait 1"
         fi
+        if ((i % 25 == 0)); then
+            # The browser, opened on the newest photo and paged through three older ones; every
+            # fourth time the newest photo is re-filmed into a new one. (Often enough that the
+            # picture cache has reached its budget before the first sample.)
+            echo "press _pvButton"
+            echo "wait 1"
+            echo "item 0"
+            echo "wait 1"
+            for _ in 1 2 3; do
+                echo "swipe left"
+                echo "wait 0.5"
+            done
+            for _ in 1 2 3; do
+                echo "swipe right"
+                echo "wait 0.5"
+            done
+            if ((i % 100 == 0)); then
+                echo "press _filterButton"
+                echo "wait 1"
+                echo "wait-idle 120"
+                echo "item 3"
+                echo "wait-idle 120"
+                echo "press _okButton"
+                echo "wait 1"
+                echo "wait-idle 120"
+                refilms=$((refilms + 1))
+            fi
+            echo "press _backButton"
+            echo "wait 1"
+            echo "press _doneButton"
+            echo "wait 1"
+        fi
         if ((i == middle || i == count)); then
             # Both samples see the same camera: the back camera's first lens, frame 1, film 0,
             # no exposure change, in the background (no stream running, no still buffers held).
@@ -102,6 +145,7 @@ script="$work/soak.script"
         fi
     done
     echo "quit"
+    echo "$refilms" >"$work/refilms"
 } >"$script"
 
 started=$(date +%s)
@@ -117,10 +161,12 @@ fail() {
     echo "soak: FAILED: $*"
     failed=1
 }
+# Every capture and every re-filmed photo.
+expected=$((count + $(cat "$work/refilms")))
 assets=$("$library" list | grep -c . || true)
 in_album=$("$library" list --album "Halidex Camera" | grep -c . || true)
-[ "$assets" -eq "$count" ] || fail "$assets photos in the library, not $count"
-[ "$in_album" -eq "$count" ] || fail "$in_album photos in the album, not $count"
+[ "$assets" -eq "$expected" ] || fail "$assets photos in the library, not $expected"
+[ "$in_album" -eq "$expected" ] || fail "$in_album photos in the album, not $expected"
 database=$(find "$HALIDEX_HOME" -name library.sqlite | head -1)
 integrity=$(sqlite3 "$database" 'PRAGMA integrity_check;')
 [ "$integrity" = ok ] || fail "integrity_check: $integrity"
@@ -141,7 +187,7 @@ threads_end=$(value "${samples[1]}" threads)
 fds_mid=$(value "${samples[0]}" fds)
 fds_end=$(value "${samples[1]}" fds)
 growth=$((rss_end - rss_mid))
-echo "captures: $count in ${seconds} s; resident memory at capture $middle: ${rss_mid} kB," \
+echo "captures: $count (and $(cat "$work/refilms") re-filmed) in ${seconds} s; resident memory at capture $middle: ${rss_mid} kB," \
     "at $count: ${rss_end} kB (growth ${growth} kB); threads $threads_mid -> $threads_end;" \
     "open files $fds_mid -> $fds_end"
 [ "$growth" -lt 20480 ] || fail "resident memory grew by $growth kB"

@@ -88,6 +88,8 @@ void hxViewController::showButtonThumbnail(const std::string& identifier) {
     photos::ImageRequestOptions options;
     options.deliveryMode = photos::ImageRequestOptionsDeliveryMode::HighQualityFormat;
     options.resizeMode = photos::ImageRequestOptionsResizeMode::Exact;
+    // Shown once, until the next photo replaces it.
+    options.keepsResultInCache = false;
     std::weak_ptr<bool> alive = alive_;
     photos::ImageManager::defaultManager().requestImageForAsset(
         asset, {points * scale, points * scale}, photos::ImageContentMode::AspectFill, &options,
@@ -183,6 +185,9 @@ void hxViewController::prepareThumbnails(const std::vector<photos::AssetRef>& as
     photos::ImageRequestOptions options;
     options.deliveryMode = photos::ImageRequestOptionsDeliveryMode::FastFormat;
     options.resizeMode = photos::ImageRequestOptionsResizeMode::Exact;
+    // What matters is the stored thumbnail this makes; a camera taking hundreds of photos would
+    // otherwise fill the memory cache with pictures of photos nobody may browse.
+    options.keepsResultInCache = false;
     for (const auto& asset : assets)
         photos::ImageManager::defaultManager().requestImageForAsset(
             asset, {side, side}, photos::ImageContentMode::AspectFill, &options,

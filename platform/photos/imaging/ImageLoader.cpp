@@ -85,7 +85,8 @@ std::string ImageLoader::cacheKey(const Asset& asset, Size target, ImageContentM
 }
 
 image::ImageRef ImageLoader::load(const Asset& asset, Size target, ImageContentMode mode,
-                                  ImageRequestOptionsVersion requested, ImageResultInfo& info) {
+                                  ImageRequestOptionsVersion requested, ImageResultInfo& info,
+                                  bool keepInCache) {
     auto version = versionOf(asset, requested, info);
     if (!version) return nullptr;
     info.orientation = version->orientation;
@@ -117,7 +118,7 @@ image::ImageRef ImageLoader::load(const Asset& asset, Size target, ImageContentM
                         "the file of asset " + asset.localIdentifier() + " cannot be read"};
         return nullptr;
     }
-    cache_.insert(key, picture);
+    if (keepInCache) cache_.insert(key, picture);
     return picture;
 }
 

@@ -23,9 +23,11 @@ class ImageLoader {
   public:
     explicit ImageLoader(size_t cacheBytes) : cache_(cacheBytes) {}
 
-    // Fills info.orientation, or info.error when there is no picture.
+    // Fills info.orientation, or info.error when there is no picture. A picture read from the
+    // file goes into the cache when `keepInCache`.
     image::ImageRef load(const Asset& asset, Size target, ImageContentMode mode,
-                         ImageRequestOptionsVersion version, ImageResultInfo& info);
+                         ImageRequestOptionsVersion version, ImageResultInfo& info,
+                         bool keepInCache = true);
     // The file's bytes as stored, with its type identifier.
     Bytes loadData(const Asset& asset, ImageRequestOptionsVersion version,
                    std::string* typeIdentifier, ImageResultInfo& info);

@@ -81,7 +81,8 @@ ImageRequestID ImageManager::requestImageForAsset(const AssetRef& asset, Size ta
             return nullptr;
         }
         info.requestID = id;
-        return loader->load(*asset, targetSize, contentMode, chosen.version, info);
+        return loader->load(*asset, targetSize, contentMode, chosen.version, info,
+                            chosen.keepsResultInCache);
     };
     if (chosen.synchronous) {
         ImageResultInfo info;

@@ -34,6 +34,10 @@ struct ImageRequestOptions {
     bool synchronous = false;
     // Every picture is local; kept for callers that set it.
     bool networkAccessAllowed = false;
+    // The picture is kept in the manager's memory cache for the next request of the same size.
+    // Off for pictures asked for once (a new photo's thumbnail shown on a button), so that they
+    // do not push out the pictures a grid will ask for again.
+    bool keepsResultInCache = true;
 };
 
 using ImageRequestID = int32_t;

@@ -200,6 +200,20 @@ TEST_F(ImageManagerTest, ThumbnailsAskedAgainComeFromTheCache) {
     EXPECT_EQ(stats.hits, 1u);
     EXPECT_EQ(stats.misses, 1u);
 
+    // A picture asked for once, not to be kept, leaves the cache as it was.
+    ImageManager once;
+    ImageRequestOptions notKept = synchronous();
+    notKept.keepsResultInCache = false;
+    auto shown =
+        request(once, asset(identifier), {100, 100}, ImageContentMode::AspectFill, &notKept);
+    ASSERT_TRUE(shown.image);
+    EXPECT_EQ(once.cacheStatistics().entries, 0u);
+    auto again =
+        request(once, asset(identifier), {100, 100}, ImageContentMode::AspectFill, &options);
+    ASSERT_TRUE(again.image);
+    EXPECT_EQ(once.cacheStatistics().hits, 0u);
+    EXPECT_EQ(once.cacheStatistics().entries, 1u);
+
     // Ahead-of-time caching: the request that follows finds its picture decoded.
     CachingImageManager caching;
     std::vector<AssetRef> assets{asset(identifier)};
