@@ -3,34 +3,20 @@
 // stored pictures), paged, shared into folders with and without their location (checked with
 // exiftool), and re-filtered into a new photo that the library tool lists.
 //
-// To approve a new look of the grid or the viewer, write the references again and commit them:
-//   HALIDEX_APPROVE_SCREENSHOTS=1 build/tests/app/hx_browse_program_tests
-
-#include <gtest/gtest.h>
+// HalidexProgramTestSupport.h says how to approve new screenshots.
 
 #include <QColor>
 #include <QImage>
 #include <QPainter>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/app/HalidexProgramTestSupport.h"
 #include "tests/support/RequireTool.h"
-#include "tests/support/RunCommand.h"
-#include "tests/support/ScreenshotComparison.h"
-#include "tests/support/TemporaryFolder.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using hx::testsupport::CommandResult;
-using hx::testsupport::EnvironmentChanges;
-using hx::testsupport::shellQuoted;
-
-const std::string kHalidex = HX_HALIDEX_PROGRAM;
-const std::string kLibrary = HX_LIBRARY_PROGRAM;
+using namespace hx::app::testing;
 
 std::vector<std::string> nonEmptyLines(const std::string& text) {
     auto lines = hx::testsupport::linesOf(text);
@@ -38,25 +24,10 @@ std::vector<std::string> nonEmptyLines(const std::string& text) {
     return lines;
 }
 
-class BrowseProgramTest : public ::testing::Test {
+class BrowseProgramTest : public HalidexProgramTest {
   protected:
-    EnvironmentChanges environment() const {
-        return {{"HALIDEX_HOME", home_.path().string()},
-                {"HALIDEX_CAMERA", "simulated"},
-                {"HALIDEX_MOTION", "simulated"},
-                {"HALIDEX_CAMERA_AUTH", "authorized"},
-                {"HALIDEX_PHOTOS_AUTH", "authorized"},
-                {"HALIDEX_LOCATION_AUTH", "denied"},
-                {"HALIDEX_RESOURCES", HX_TEST_RESOURCES_DIR},
-                {"QT_QPA_PLATFORM", "offscreen"}};
-    }
-
     CommandResult runScript(const std::string& script) {
-        const fs::path file = home_.path() / "script.txt";
-        std::ofstream(file) << script;
-        return hx::testsupport::runCommand(
-            shellQuoted(kHalidex) + " --headless --script " + shellQuoted(file) + " 2>&1",
-            environment());
+        return HalidexProgramTest::runScript(script, {});
     }
     CommandResult library(const std::string& arguments) {
         return hx::testsupport::runCommand(shellQuoted(kLibrary) + " " + arguments + " 2>&1",
@@ -83,35 +54,6 @@ class BrowseProgramTest : public ::testing::Test {
             ASSERT_EQ(imported.status, 0) << imported.output;
         }
     }
-
-    void expectMatchesReference(const fs::path& actualPath, const std::string& name) {
-        const fs::path reference =
-            fs::path(HX_TEST_RESOURCES_DIR) / "camera" / "screenshots" / (name + ".png");
-        if (std::getenv("HALIDEX_APPROVE_SCREENSHOTS")) {
-            fs::create_directories(reference.parent_path());
-            fs::copy_file(actualPath, reference, fs::copy_options::overwrite_existing);
-            return;
-        }
-        QImage expected(QString::fromStdString(reference.string()));
-        ASSERT_FALSE(expected.isNull()) << "no reference " << reference;
-        QImage actual(QString::fromStdString(actualPath.string()));
-        ASSERT_FALSE(actual.isNull()) << actualPath;
-        ASSERT_EQ(actual.size(), expected.size()) << name;
-        auto result = hx::testsupport::compare(actual, expected);
-        const bool matches = result.differingShare <= hx::testsupport::kDifferingShare &&
-                             result.meanDifference <= hx::testsupport::kMeanDifference;
-        const fs::path kept = fs::read_symlink("/proc/self/exe").parent_path() / name;
-        if (!matches) {
-            fs::copy_file(actualPath, kept.string() + ".actual.png",
-                          fs::copy_options::overwrite_existing);
-            result.diff.save(QString::fromStdString(kept.string() + ".diff.png"), "PNG");
-        }
-        EXPECT_TRUE(matches) << name << ": " << result.differingShare * 100
-                             << "% of the pixels differ (mean " << result.meanDifference
-                             << "); see " << kept << ".actual.png and .diff.png";
-    }
-
-    hx::testsupport::TemporaryFolder home_{"hx-browse-program"};
 };
 
 TEST_F(BrowseProgramTest, TheGridAndTheViewerMatchTheirReferences) {
