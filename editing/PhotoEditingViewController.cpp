@@ -29,28 +29,6 @@ constexpr double kGridHeight = 112;
 constexpr double kMargin = 8;
 constexpr double kBarHeight = 56;
 
-// The image orientation a picture stored with Exif orientation `exif` is shown with.
-UIImageOrientation imageOrientationFromExif(int exif) {
-    switch (exif) {
-        case 3:
-            return UIImageOrientation::Down;
-        case 8:
-            return UIImageOrientation::Left;
-        case 6:
-            return UIImageOrientation::Right;
-        case 2:
-            return UIImageOrientation::UpMirrored;
-        case 4:
-            return UIImageOrientation::DownMirrored;
-        case 5:
-            return UIImageOrientation::LeftMirrored;
-        case 7:
-            return UIImageOrientation::RightMirrored;
-        default:
-            return UIImageOrientation::Up;
-    }
-}
-
 }  // namespace
 
 PhotoEditingViewController::PhotoEditingViewController()
@@ -97,7 +75,7 @@ void PhotoEditingViewController::startContentEditingWithInput(
         if (image::ImageRef pixels = contentEditingInput->displaySizeImage())
             inputImage = UIImage::imageWithCGImage(
                 pixels, 1,
-                imageOrientationFromExif(contentEditingInput->displaySizeImageOrientation()));
+                UIImageOrientationFromExif(contentEditingInput->displaySizeImageOrientation()));
     }
     loadViewIfNeeded();
     if (auto preview = previewImageView.lock()) preview->setImage(inputImage);

@@ -15,27 +15,6 @@ namespace {
 
 using namespace photos;
 
-UIImageOrientation orientationFromExif(int exif) {
-    switch (exif) {
-        case 2:
-            return UIImageOrientation::UpMirrored;
-        case 3:
-            return UIImageOrientation::Down;
-        case 4:
-            return UIImageOrientation::DownMirrored;
-        case 5:
-            return UIImageOrientation::LeftMirrored;
-        case 6:
-            return UIImageOrientation::Right;
-        case 7:
-            return UIImageOrientation::RightMirrored;
-        case 8:
-            return UIImageOrientation::Left;
-        default:
-            return UIImageOrientation::Up;
-    }
-}
-
 // The middle square of the picture: the widget shows a square, and a picture stretched to one
 // would be distorted.
 image::ImageRef middleSquare(const image::ImageRef& picture) {
@@ -96,7 +75,7 @@ void AssetImageModel::load() {
                                      });
         if (!picture) continue;
         _assetImage = UIImage::imageWithCGImage(middleSquare(picture), scale,
-                                                orientationFromExif(orientation));
+                                                UIImageOrientationFromExif(orientation));
         if (!_assetImage) continue;
         DateFormatter formatter;
         formatter.setLocalizedDateFormatFromTemplate("yMMMdE");

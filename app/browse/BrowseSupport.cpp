@@ -44,27 +44,6 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-UIImageOrientation imageOrientationForExif(int64_t orientation) {
-    switch (orientation) {
-        case 2:
-            return UIImageOrientation::UpMirrored;
-        case 3:
-            return UIImageOrientation::Down;
-        case 4:
-            return UIImageOrientation::DownMirrored;
-        case 5:
-            return UIImageOrientation::LeftMirrored;
-        case 6:
-            return UIImageOrientation::Right;
-        case 7:
-            return UIImageOrientation::RightMirrored;
-        case 8:
-            return UIImageOrientation::Left;
-        default:
-            return UIImageOrientation::Up;
-    }
-}
-
 std::string sanitizedFileName(std::string_view name, std::string_view fallbackExtension) {
     // Only the last path component counts.
     if (auto slash = name.find_last_of('/'); slash != std::string_view::npos)

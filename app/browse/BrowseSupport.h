@@ -14,10 +14,6 @@
 
 namespace hx::app {
 
-// 1 up, 2 up mirrored, 3 down, 4 down mirrored, 5 left mirrored, 6 right, 7 right mirrored,
-// 8 left; anything else up.
-UIImageOrientation imageOrientationForExif(int64_t orientation);
-
 // A file name safe in any folder: letters, digits, '.', '-' and '_' kept, every other byte '_',
 // no leading dot, at most 100 bytes with the extension kept. An empty or unusable name becomes
 // "photo" with `fallbackExtension` (".jpg").

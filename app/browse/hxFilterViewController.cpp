@@ -191,7 +191,7 @@ void hxFilterViewController::loadAndDisplay() {
                     if (_previewImageView) {
                         _previewImageView->setHidden(false);
                         _previewImageView->setImage(UIImage::imageWithCGImage(
-                            picture, 1, imageOrientationForExif(sourceOrientation_)));
+                            picture, 1, UIImageOrientationFromExif(sourceOrientation_)));
                     }
                     if (!renderScheduled_ && _cancelButton) _cancelButton->setHidden(false);
                     // A film chosen while the photo was still being read renders now.
@@ -236,7 +236,7 @@ void hxFilterViewController::imageFilter(const image::ImageRef& picture,
         _previewImageView->setHidden(false);
         _previewImageView->setImage(nullptr);
         _previewImageView->setImage(
-            UIImage::imageWithCGImage(result, 1, imageOrientationForExif(sourceOrientation_)));
+            UIImage::imageWithCGImage(result, 1, UIImageOrientationFromExif(sourceOrientation_)));
         _previewImageView->setNeedsDisplay();
     }
 }

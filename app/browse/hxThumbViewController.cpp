@@ -189,7 +189,7 @@ std::shared_ptr<UICollectionViewCell> hxThumbViewController::collectionViewCellF
             if (!result) return;
             if (auto view = cell->thumbImage.lock())
                 view->setImage(UIImage::imageWithCGImage(
-                    result, scale, imageOrientationForExif(info.orientation)));
+                    result, scale, UIImageOrientationFromExif(info.orientation)));
         });
     return cell;
 }

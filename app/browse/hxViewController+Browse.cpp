@@ -104,7 +104,7 @@ void hxViewController::showButtonThumbnail(const std::string& identifier) {
                 if (!newest) return;
             }
             _pvButtonImage->setImage(UIImage::imageWithCGImage(
-                result, scale, imageOrientationForExif(info.orientation)));
+                result, scale, UIImageOrientationFromExif(info.orientation)));
         });
     if (_pvButton) _pvButton->setEnabled(true);
 }

@@ -228,7 +228,7 @@ void mPvViewController::requestPicture(int slot, const std::string& identifier) 
                 requests_[slot] = photos::PHInvalidImageRequestID;
                 if (result)
                     pageView(slot)->setImage(UIImage::imageWithCGImage(
-                        result, scale, imageOrientationForExif(info.orientation)));
+                        result, scale, UIImageOrientationFromExif(info.orientation)));
             }
         });
 }

@@ -610,7 +610,7 @@ TEST(BrowseSupportTest, FileNamesAreSafeAndEveryWriteMakesANewFile) {
             UIImageOrientation::DownMirrored, UIImageOrientation::LeftMirrored,
             UIImageOrientation::Right,        UIImageOrientation::RightMirrored,
             UIImageOrientation::Left,         UIImageOrientation::Up};
-        EXPECT_EQ(imageOrientationForExif(exif), expected[exif]) << exif;
+        EXPECT_EQ(UIImageOrientationFromExif(exif), expected[exif]) << exif;
     }
 
     // A file without a position says so; one with loses it and keeps its pixels' bytes.

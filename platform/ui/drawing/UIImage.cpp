@@ -17,6 +17,27 @@
 
 namespace hx {
 
+UIImageOrientation UIImageOrientationFromExif(int64_t exif) {
+    switch (exif) {
+        case 2:
+            return UIImageOrientation::UpMirrored;
+        case 3:
+            return UIImageOrientation::Down;
+        case 4:
+            return UIImageOrientation::DownMirrored;
+        case 5:
+            return UIImageOrientation::LeftMirrored;
+        case 6:
+            return UIImageOrientation::Right;
+        case 7:
+            return UIImageOrientation::RightMirrored;
+        case 8:
+            return UIImageOrientation::Left;
+        default:
+            return UIImageOrientation::Up;
+    }
+}
+
 struct UIImage::Cache {
     std::once_flag once;
     QImage image;

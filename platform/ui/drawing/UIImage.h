@@ -8,6 +8,7 @@
 // Threads: immutable once made; any thread may read it. imageNamed() may be called from any
 // thread (the bundle and the cache are locked).
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,10 @@ enum class UIImageOrientation {
     LeftMirrored = 6,
     RightMirrored = 7,
 };
+
+// The orientation of an Exif orientation value: 1 up, 2 up mirrored, 3 down, 4 down mirrored,
+// 5 left mirrored, 6 right, 7 right mirrored, 8 left; anything else up.
+UIImageOrientation UIImageOrientationFromExif(int64_t exif);
 
 class UIImage;
 using UIImageRef = std::shared_ptr<const UIImage>;
