@@ -1,7 +1,5 @@
 #include "app/browse/hxFilterViewController.h"
 
-#include <cstdio>
-
 #include "app/browse/BrowseSupport.h"
 #include "app/camera/hxFilmCollectionCell.h"
 #include "app/capture/PhotoMetadata.h"
@@ -19,13 +17,6 @@ namespace hx::app {
 namespace {
 
 constexpr const char* kFilmCellIdentifier = "Cell";
-
-void setMask(UICollectionViewCell* cell, bool selected) {
-    auto film = dynamic_cast<hxFilmCollectionCell*>(cell);
-    if (!film) return;
-    if (auto mask = film->maskImage.lock())
-        mask->setImage(UIImage::imageNamed(selected ? "maskimage_s" : "maskimage"));
-}
 
 }  // namespace
 
@@ -282,16 +273,8 @@ std::shared_ptr<UICollectionViewCell> hxFilterViewController::collectionViewCell
     auto film = std::dynamic_pointer_cast<hxFilmCollectionCell>(cell);
     if (!film) return cell;
     const auto row = indexPath.row();
-    char name[32];
-    if (auto sample = film->filmImage.lock()) {
-        std::snprintf(name, sizeof name, "film_s%lld", static_cast<long long>(row));
-        sample->setImage(UIImage::imageNamed(name));
-    }
-    if (auto title = film->titleImage.lock()) {
-        std::snprintf(name, sizeof name, "film_title_%lld", static_cast<long long>(row));
-        title->setImage(UIImage::imageNamed(name));
-    }
-    setMask(film.get(), film->isSelected());
+    film->showFilm(row);
+    hxFilmCollectionCell::markSelected(film.get(), film->isSelected());
     return cell;
 }
 
@@ -299,7 +282,8 @@ void hxFilterViewController::collectionViewDidSelectItemAtIndexPath(
     UICollectionView& collectionView, const NSIndexPath& indexPath) {
     if (closed_) return;
     _selectedFilm = static_cast<int32_t>(indexPath.row());
-    setMask(collectionView.cellForItemAtIndexPath(indexPath).get(), true);
+    hxFilmCollectionCell::markSelected(collectionView.cellForItemAtIndexPath(indexPath).get(),
+                                       true);
     // One render at a time: a choice made while one waits replaces its film.
     RunLoop::main().cancelPerformRequests(this);
     renderScheduled_ = true;
@@ -315,7 +299,8 @@ void hxFilterViewController::collectionViewDidSelectItemAtIndexPath(
 
 void hxFilterViewController::collectionViewDidDeselectItemAtIndexPath(
     UICollectionView& collectionView, const NSIndexPath& indexPath) {
-    setMask(collectionView.cellForItemAtIndexPath(indexPath).get(), false);
+    hxFilmCollectionCell::markSelected(collectionView.cellForItemAtIndexPath(indexPath).get(),
+                                       false);
 }
 
 std::shared_ptr<UIView> hxFilterViewController::viewForField(const std::string& field) const {

@@ -5,6 +5,7 @@
 //
 // Threads: main thread only.
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/ui/controls/UIImageView.h"
@@ -19,6 +20,11 @@ class hxFilmCollectionCell : public UICollectionViewCell {
     // Registers the class under its name for interface files; once per program is enough,
     // again is harmless.
     static void registerInterfaceClass();
+
+    // The sample and title images of that film ("film_sN", "film_title_N").
+    void showFilm(int64_t film);
+    // The mask of a film cell, marking it selected or not; other cells are left alone.
+    static void markSelected(UICollectionViewCell* cell, bool selected);
 
     // The cell's subviews hold the image views.
     std::weak_ptr<UIImageView> titleImage;

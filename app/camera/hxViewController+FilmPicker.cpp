@@ -1,11 +1,7 @@
 // The film picker: the film button opens a strip of the films over the preview; choosing one
 // makes it the current film at once (tone curve, settings, film button).
-
-#include <cstdio>
-
 #include "app/camera/hxFilmCollectionCell.h"
 #include "app/camera/hxViewController.h"
-#include "platform/ui/drawing/UIImage.h"
 #include "platform/ui/interface/UINib.h"
 
 namespace hx::app {
@@ -15,13 +11,6 @@ namespace {
 constexpr const char* kFilmCellIdentifier = "Cell";
 constexpr NSInteger kAllFilms = 13;
 constexpr NSInteger kBlackAndWhiteFilms = 9;
-
-void setMask(UICollectionViewCell* cell, bool selected) {
-    auto film = dynamic_cast<hxFilmCollectionCell*>(cell);
-    if (!film) return;
-    if (auto mask = film->maskImage.lock())
-        mask->setImage(UIImage::imageNamed(selected ? "maskimage_s" : "maskimage"));
-}
 
 }  // namespace
 
@@ -40,16 +29,8 @@ std::shared_ptr<UICollectionViewCell> hxViewController::collectionViewCellForIte
     auto film = std::dynamic_pointer_cast<hxFilmCollectionCell>(cell);
     if (!film) return cell;
     const auto row = indexPath.row();
-    char name[32];
-    if (auto sample = film->filmImage.lock()) {
-        std::snprintf(name, sizeof name, "film_s%lld", static_cast<long long>(row));
-        sample->setImage(UIImage::imageNamed(name));
-    }
-    if (auto title = film->titleImage.lock()) {
-        std::snprintf(name, sizeof name, "film_title_%lld", static_cast<long long>(row));
-        title->setImage(UIImage::imageNamed(name));
-    }
-    setMask(film.get(), row == _currentFilm);
+    film->showFilm(row);
+    hxFilmCollectionCell::markSelected(film.get(), row == _currentFilm);
     return cell;
 }
 
@@ -59,7 +40,7 @@ void hxViewController::collectionViewDidSelectItemAtIndexPath(UICollectionView& 
     // A cell drawn while another film was current keeps its selected mask until it is
     // deselected; the previous film's cell is put back here as well.
     if (film != _currentFilm)
-        setMask(
+        hxFilmCollectionCell::markSelected(
             collectionView.cellForItemAtIndexPath(NSIndexPath::indexPathForItem(_currentFilm, 0))
                 .get(),
             false);
@@ -67,12 +48,14 @@ void hxViewController::collectionViewDidSelectItemAtIndexPath(UICollectionView& 
     changeToneCurve(film);
     saveSettings();
     setFilmButton(film);
-    setMask(collectionView.cellForItemAtIndexPath(indexPath).get(), true);
+    hxFilmCollectionCell::markSelected(collectionView.cellForItemAtIndexPath(indexPath).get(),
+                                       true);
 }
 
 void hxViewController::collectionViewDidDeselectItemAtIndexPath(UICollectionView& collectionView,
                                                                 const NSIndexPath& indexPath) {
-    setMask(collectionView.cellForItemAtIndexPath(indexPath).get(), false);
+    hxFilmCollectionCell::markSelected(collectionView.cellForItemAtIndexPath(indexPath).get(),
+                                       false);
 }
 
 void hxViewController::filmAction(UIControl*) {
