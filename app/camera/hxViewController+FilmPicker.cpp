@@ -1,5 +1,6 @@
 // The film picker: the film button opens a strip of the films over the preview; choosing one
 // makes it the current film at once (tone curve, settings, film button).
+
 #include "app/camera/hxFilmCollectionCell.h"
 #include "app/camera/hxViewController.h"
 #include "platform/ui/interface/UINib.h"
