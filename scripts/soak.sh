@@ -8,6 +8,8 @@
 #   - `halidex-library check` finds no missing, unnamed or temporary file;
 #   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N;
 #   - the threads and open files at the end are no more than at that point.
+# Samples are also taken every 100 captures after the first, and their trend is printed with the
+# heap's bytes in use and the picture cache's bytes, which tell a leak from a cache filling up.
 # Both samples are taken with the camera set back to how it started, in the background, so that
 # they compare like with like: each camera and lens holds memory of its own size while in use.
 # Prints the figures; exits 1 on a failed check. Needs a built tree (BUILD_DIR, default build)
@@ -117,7 +119,7 @@ script="$work/soak.script"
             echo "press _doneButton"
             echo "wait 1"
         fi
-        if ((i == middle || i == count)); then
+        if ((i == middle || i == count || (i > middle && i % 100 == 0))); then
             # Both samples see the same camera: the back camera's first lens, frame 1, film 0,
             # no exposure change, in the background (no stream running, no still buffers held).
             if ((front == 1)); then
@@ -178,14 +180,20 @@ case "$check" in
 esac
 
 mapfile -t samples <"$stats"
-[ "${#samples[@]}" -eq 2 ] || { fail "expected two stats samples, found ${#samples[@]}"; exit 1; }
-value() { sed -E "s/.*$2=([0-9]+).*/\1/" <<<"$1"; }
+[ "${#samples[@]}" -ge 2 ] || { fail "expected stats samples, found ${#samples[@]}"; exit 1; }
+value() { sed -E "s/(^|.* )$2=([0-9]+).*/\2/" <<<"$1"; }
+last=$((${#samples[@]} - 1))
+echo "samples (resident, heap in use, heap free, picture cache; kB):"
+for sample in "${samples[@]}"; do
+    echo "  $(value "$sample" rss_kb) $(value "$sample" heap_kb) $(value "$sample" heap_free_kb)" \
+        "$(value "$sample" cache_kb)"
+done
 rss_mid=$(value "${samples[0]}" rss_kb)
-rss_end=$(value "${samples[1]}" rss_kb)
+rss_end=$(value "${samples[$last]}" rss_kb)
 threads_mid=$(value "${samples[0]}" threads)
-threads_end=$(value "${samples[1]}" threads)
+threads_end=$(value "${samples[$last]}" threads)
 fds_mid=$(value "${samples[0]}" fds)
-fds_end=$(value "${samples[1]}" fds)
+fds_end=$(value "${samples[$last]}" fds)
 growth=$((rss_end - rss_mid))
 echo "captures: $count (and $(cat "$work/refilms") re-filmed) in ${seconds} s; resident memory at capture $middle: ${rss_mid} kB," \
     "at $count: ${rss_end} kB (growth ${growth} kB); threads $threads_mid -> $threads_end;" \

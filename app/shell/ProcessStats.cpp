@@ -1,9 +1,13 @@
 #include "app/shell/ProcessStats.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/photos/imaging/ImageManager.h"
 
 namespace hx::app {
 
@@ -27,6 +31,11 @@ std::optional<ProcessStats> readProcessStats() {
     if (ec) return std::nullopt;
     // The listing's own descriptor was open while it counted.
     --stats.openFiles;
+    const struct mallinfo2 heap = ::mallinfo2();
+    stats.heapInUseKilobytes = int64_t((heap.uordblks + heap.hblkhd) / 1024);
+    stats.heapFreeKilobytes = int64_t(heap.fordblks / 1024);
+    stats.pictureCacheKilobytes =
+        int64_t(photos::ImageManager::defaultManager().cacheStatistics().bytes / 1024);
     return stats;
 }
 
@@ -35,7 +44,9 @@ bool appendProcessStats(const std::string& path) {
     if (!stats) return false;
     std::ofstream out(path, std::ios::app);
     out << "rss_kb=" << stats->residentKilobytes << " threads=" << stats->threads
-        << " fds=" << stats->openFiles << '\n';
+        << " fds=" << stats->openFiles << " heap_kb=" << stats->heapInUseKilobytes
+        << " heap_free_kb=" << stats->heapFreeKilobytes
+        << " cache_kb=" << stats->pictureCacheKilobytes << '\n';
     out.flush();
     return static_cast<bool>(out);
 }
