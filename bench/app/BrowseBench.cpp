@@ -92,6 +92,8 @@ void fillLibrary(int photos) {
         have += batch;
         if (have % 500 == 0) std::printf("  %d\n", have);
     }
+    // As the camera's saves do, every photo has its thumbnail kept before the grid opens.
+    library->waitUntilThumbnailsKept();
 }
 
 // Whether every cell on screen shows its picture.

@@ -111,6 +111,8 @@ void closeLibrary() {
     std::shared_ptr<hx::photos::PhotoLibrary> library =
         hx::photos::PhotoLibrary::setSharedPhotoLibrary(nullptr);
     if (!library) return;
+    // Imported photos are ready to browse: their thumbnails are kept before the program ends.
+    library->waitUntilThumbnailsKept();
     // Whichever thread lets go last, the database file is whole before the program exits.
     if (library->store()) library->store()->checkpointIfLast();
     std::weak_ptr<hx::photos::PhotoLibrary> open = library;

@@ -55,6 +55,16 @@ bool fileIsThere(const Asset& asset, const Version& version, ImageResultInfo& in
     return false;
 }
 
+// Whether the file is still the one the library saved, as far as its size tells: one changed
+// behind the library's back no longer matches the thumbnail made from it.
+bool matchesItsRecord(const Asset& asset, const Version& version) {
+    const int64_t recorded = asset.record().fileSize;
+    if (version.rendered || recorded < 0) return true;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(version.path, ec);
+    return !ec && int64_t(size) == recorded;
+}
+
 // The picture shrunk so that its long side is `longSide` (as a scaled decode gives it).
 image::ImageRef resizeToLongSide(const image::ImageRef& picture, int longSide) {
     if (std::max(picture->width(), picture->height()) <= longSide) return picture;
@@ -97,7 +107,7 @@ image::ImageRef ImageLoader::load(const Asset& asset, Size target, ImageContentM
     int longSide =
         decodeLongSide(version->width, version->height, version->orientation, target, mode);
     image::ImageRef picture;
-    if (longSide > 0 && longSide <= kThumbnailLongSide) {
+    if (longSide > 0 && longSide <= kThumbnailLongSide && matchesItsRecord(asset, *version)) {
         // Thumbnail sizes come from the small stored picture, made once from the photo.
         const std::string path =
             thumbnailPath(asset.photoLibrary()->folder(), asset.record(), version->rendered);

@@ -60,8 +60,10 @@ image::ImageRef readThumbnail(const std::string& path) {
     return source ? source->createImageAtIndex(0) : nullptr;
 }
 
-image::ImageRef makeThumbnail(const std::string& photoPath, const std::string& path) {
-    auto source = image::ImageSource::createWithURL(photoPath);
+namespace {
+
+image::ImageRef keepThumbnailOf(const std::shared_ptr<image::ImageSource>& source,
+                                const std::string& path) {
     image::ImageRef picture =
         source ? source->createThumbnailAtIndex(0, kThumbnailLongSide) : nullptr;
     if (!picture) return nullptr;
@@ -78,6 +80,18 @@ image::ImageRef makeThumbnail(const std::string& photoPath, const std::string& p
         hxLog("photo library: cannot keep the thumbnail %s: %s", path.c_str(), error.c_str());
     }
     return picture;
+}
+
+}  // namespace
+
+image::ImageRef makeThumbnail(const std::string& photoPath, const std::string& path) {
+    return keepThumbnailOf(image::ImageSource::createWithURL(photoPath), path);
+}
+
+image::ImageRef makeThumbnailFromData(std::shared_ptr<const std::vector<uint8_t>> bytes,
+                                      const std::string& path) {
+    return keepThumbnailOf(bytes ? image::ImageSource::createWithData(std::move(bytes)) : nullptr,
+                           path);
 }
 
 }  // namespace hx::photos

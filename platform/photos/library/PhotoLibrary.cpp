@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <unordered_map>
 
 #include "platform/log/Log.h"
 #include "platform/photos/fetch/Change.h"
+#include "platform/photos/imaging/ThumbnailStore.h"
 #include "platform/photos/library/ChangeTransaction.h"
 #include "platform/photos/library/ChangeWatcher.h"
 #include "platform/photos/store/LibraryStore.h"
@@ -49,7 +51,8 @@ PhotoLibrary::PhotoLibrary(Passkey, std::string folder, std::unique_ptr<LibraryS
       store_(std::move(store)),
       options_(options),
       unavailableReason_(std::move(unavailableReason)),
-      queue_(DispatchQueue::makeSerial("photo library")) {}
+      queue_(DispatchQueue::makeSerial("photo library")),
+      thumbnailQueue_(DispatchQueue::makeSerial("photo library thumbnails")) {}
 
 PhotoLibrary::~PhotoLibrary() {
     watcher_.reset();
@@ -196,9 +199,39 @@ bool PhotoLibrary::applyChanges(const std::function<void()>& changeBlock, Photos
         std::error_code ignored;
         std::filesystem::remove(path, ignored);
     }
+    keepThumbnailsOf(batch);
     // Observers hear of the change before the completion runs.
     scanForChanges();
     return true;
+}
+
+void PhotoLibrary::keepThumbnailsOf(const ChangeBatch& batch) {
+    struct Work {
+        std::string path;
+        Bytes bytes;
+    };
+    std::vector<std::string> identifiers;
+    for (const NewAsset& asset : batch.newAssets) identifiers.push_back(asset.localIdentifier);
+    for (const AssetEdit& edit : batch.edits) identifiers.push_back(edit.asset);
+    if (identifiers.empty()) return;
+    std::unordered_map<std::string, AssetRecord> records;
+    for (AssetRecord& record : store_->assetsWithIdentifiers(identifiers))
+        records.emplace(record.localIdentifier, std::move(record));
+    std::vector<Work> work;
+    auto add = [&](const std::string& identifier, const Bytes& bytes, bool rendered) {
+        const auto record = records.find(identifier);
+        if (record != records.end() && bytes)
+            work.push_back({thumbnailPath(folder_, record->second, rendered), bytes});
+    };
+    for (const NewAsset& asset : batch.newAssets) add(asset.localIdentifier, asset.bytes, false);
+    for (const AssetEdit& edit : batch.edits) add(edit.asset, edit.renderedBytes, true);
+    thumbnailQueue_->async([work = std::move(work)] {
+        for (const Work& item : work) makeThumbnailFromData(item.bytes, item.path);
+    });
+}
+
+void PhotoLibrary::waitUntilThumbnailsKept() {
+    thumbnailQueue_->sync([] {});
 }
 
 void PhotoLibrary::runChanges(const std::function<void()>& changeBlock,

@@ -46,6 +46,7 @@ namespace hx::photos {
 
 class ChangeWatcher;
 class LibraryStore;
+struct ChangeBatch;
 
 class PhotoLibrary : public std::enable_shared_from_this<PhotoLibrary> {
   public:
@@ -108,6 +109,11 @@ class PhotoLibrary : public std::enable_shared_from_this<PhotoLibrary> {
     void registerChangeObserver(PhotoLibraryChangeObserver* observer);
     void unregisterChangeObserver(PhotoLibraryChangeObserver* observer);
 
+    // Thumbnails of the photos a change saves are made in the background once it is committed,
+    // so that a save completes without waiting for them; a program that ends right after saving
+    // (an import) waits for them here.
+    void waitUntilThumbnailsKept();
+
     const std::string& folder() const { return folder_; }
     // Null for a library that could not be opened.
     LibraryStore* store() const { return store_.get(); }
@@ -132,6 +138,8 @@ class PhotoLibrary : public std::enable_shared_from_this<PhotoLibrary> {
     void runChanges(const std::function<void()>& changeBlock, const ChangeCompletion& completion);
     bool applyChanges(const std::function<void()>& changeBlock, PhotosError* error);
     std::optional<PhotosError> writeAccessError();
+    // On the queue, after a commit: queues the thumbnails of the versions the batch saved.
+    void keepThumbnailsOf(const ChangeBatch& batch);
     void scheduleScan();
     // On the queue: reads the change log and tells the observers, one change at a time.
     void scanForChanges();
@@ -142,6 +150,7 @@ class PhotoLibrary : public std::enable_shared_from_this<PhotoLibrary> {
     Options options_;
     std::string unavailableReason_;
     std::shared_ptr<DispatchQueue> queue_;
+    std::shared_ptr<DispatchQueue> thumbnailQueue_;
     std::unique_ptr<ChangeWatcher> watcher_;
 
     // Touched on the queue only.

@@ -1,6 +1,7 @@
-// The stored thumbnails behind grid-sized image requests: made once from the photo, read back
-// instead of the photo by later requests (also from a manager with an empty memory cache, as
-// after a start), made again when the cache folder is gone, and never used for larger requests.
+// The stored thumbnails behind grid-sized image requests: made when a photo or an edit is saved,
+// read back instead of the photo by later requests (also from a manager with an empty memory
+// cache, as after a start), made again from the photo when missing, and never used for larger
+// requests.
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,11 @@ TEST_F(ThumbnailStoreTest, GridSizedRequestsComeFromTheStoredThumbnail) {
     auto photo = asset(saveOne("", 1, 1200, 900));
     ASSERT_TRUE(photo);
     const std::string stored = thumbnailOf(photo);
-    EXPECT_FALSE(fs::exists(stored));
+    // Made in the background when the photo was saved; a library without one (the folder lost,
+    // or photos saved before the library kept thumbnails) makes it on the first request.
+    library_->waitUntilThumbnailsKept();
+    EXPECT_TRUE(fs::exists(stored));
+    fs::remove(stored);
     auto first = requestOf(photo, {150, 150});
     ASSERT_TRUE(first);
     EXPECT_EQ(first->width(), 200);
@@ -99,6 +104,34 @@ TEST_F(ThumbnailStoreTest, EachAssetAndLibraryHasItsOwnThumbnail) {
     EXPECT_GT(sideways->width(), sideways->height());
     // A file that is not a picture is no thumbnail.
     EXPECT_FALSE(makeThumbnail(library_->folder() + "/library.sqlite", thumbnailOf(a) + ".x"));
+}
+
+TEST_F(ThumbnailStoreTest, SavesAndEditsKeepTheirThumbnailsAtOnce) {
+    const std::string identifier = saveOne("", 1, 1600, 1200);
+    library_->waitUntilThumbnailsKept();
+    auto photo = asset(identifier);
+    ASSERT_TRUE(photo);
+    auto original = readThumbnail(thumbnailOf(photo));
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->width(), kThumbnailLongSide);
+    EXPECT_EQ(original->height(), kThumbnailLongSide * 3 / 4);
+
+    // An edit gets a thumbnail of its own picture, under the asset's new revision.
+    auto grey = image::Image::adopt(image::PixelFormat::RGB8, 800, 400,
+                                    std::vector<uint8_t>(size_t(800) * 400 * 3, 200));
+    std::vector<uint8_t> rendered;
+    auto destination = image::ImageDestination::createWithData(&rendered, "public.jpeg", 1);
+    destination->addImage(grey, {});
+    ASSERT_TRUE(destination->finalize());
+    ASSERT_TRUE(commitEdit(identifier, rendered));
+    library_->waitUntilThumbnailsKept();
+    auto edited = asset(identifier);
+    ASSERT_TRUE(edited);
+    auto thumbnail = readThumbnail(thumbnailPath(library_->folder(), edited->record(), true));
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width(), kThumbnailLongSide);
+    EXPECT_EQ(thumbnail->height(), kThumbnailLongSide / 2);
+    EXPECT_NEAR(centre(thumbnail), 200, 3);
 }
 
 }  // namespace

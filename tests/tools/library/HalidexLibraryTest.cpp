@@ -118,6 +118,11 @@ TEST_F(HalidexLibrary, ImportsListsNewestFirstAndTheDatabaseAgrees) {
     Result inAlbum = run("list --album 'Halidex Camera'");
     EXPECT_EQ(linesOf(inAlbum.out).size(), 3u);
     EXPECT_EQ(fieldsOf(linesOf(inAlbum.out)[2])[1], "2019-01-01 00:00:00");
+    // Each imported photo has its thumbnail kept before the import ends, ready for the grid.
+    size_t thumbnails = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(home_ + "/cache/thumbnails"))
+        thumbnails += entry.path().extension() == ".jpg";
+    EXPECT_EQ(thumbnails, 3u);
 
     if (auto integrity = sql("PRAGMA integrity_check")) {
         EXPECT_EQ(*integrity, "ok");
