@@ -12,6 +12,10 @@
 namespace hx::app {
 
 std::optional<ProcessStats> readProcessStats() {
+    // The allocator's free pages go back to the system first, so that resident memory counts
+    // what the program holds rather than what the allocator's per-thread heaps keep for reuse
+    // (their free bytes are reported apart).
+    ::malloc_trim(0);
     std::ifstream status("/proc/self/status");
     if (!status) return std::nullopt;
     ProcessStats stats;

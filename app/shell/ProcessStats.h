@@ -1,8 +1,8 @@
 #pragma once
-// What the running program holds, read from /proc/self: resident memory, threads and open file
-// descriptors, with the allocator's heap (in use, and free but kept) and the shared picture
-// cache's bytes, which tell a leak from memory that is merely kept for reuse. Soak runs sample it
-// to find leaks.
+// What the running program holds, read from /proc/self once the allocator has handed its free
+// pages back to the system: resident memory, threads and open file descriptors, with the
+// allocator's heap (in use, and free but kept) and the shared picture cache's bytes, which tell a
+// leak from memory that is merely kept for reuse. Soak runs sample it to find leaks.
 //
 // Threads: any.
 

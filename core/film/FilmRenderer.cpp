@@ -252,6 +252,9 @@ image::ImageRef hxFilmRenderer::renderPhoto(const gpu::PixelBufferRef& photo, Ph
     const TexCoordTable& texCoords =
         _currentCameraPosition == 2 ? texCoordsMirrorV : texCoordsUpright;
     renderOffline(offlineTexture, texCoords, variant == OfflineVariant::Color, width, height);
+    // The photo's texture goes with its render: kept, it would hold the camera's still buffer
+    // until the next photo, or for good after a change of camera.
+    offlineTexture.reset();
     if (variant == OfflineVariant::Mono) return readBackGrey(width, height);
     return readBackColor(width, height, true);
 }
@@ -287,6 +290,7 @@ image::ImageRef hxFilmRenderer::filterImage(const void*, const image::ImageRef& 
     changeToneCurve(film);
     if (!offlineOutputTexture) return nullptr;
     renderOffline(offlineTexture, texCoordsUpright, false, size_t(width), size_t(height));
+    offlineTexture.reset();
     return readBackColor(size_t(width), size_t(height), false);
 }
 
