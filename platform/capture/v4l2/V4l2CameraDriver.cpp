@@ -17,6 +17,7 @@
 
 #include "platform/log/Log.h"
 #include "platform/runloop/Clock.h"
+#include "platform/runloop/RunLoop.h"
 
 namespace hx::capture {
 
@@ -34,6 +35,9 @@ constexpr auto kRetry = std::chrono::seconds(1);
 // Frames a camera started for a still sends before the one kept: its exposure settles on them.
 constexpr int kStillSettleFrames = 2;
 constexpr auto kStillPatience = std::chrono::seconds(5);
+// A stream silent this long has its node looked for: a camera whose node no longer opens, or
+// opens but no longer answers, has gone away even where its open file says nothing.
+constexpr auto kSilence = std::chrono::seconds(2);
 
 const SettingsChange kEveryChange[] = {SettingsChange::Exposure, SettingsChange::Focus,
                                        SettingsChange::WhiteBalance, SettingsChange::Zoom};
@@ -132,6 +136,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
     std::set<uint32_t> refusedControls;
     bool reportedFrameError = false;
     bool reportedStartError = false;
+    SteadyClock::time_point lastSign{};  // the last frame, or the last look for the node
 
     ~State() {
         {
@@ -295,6 +300,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
         if (v4l2Ioctl(*io, fd, VIDIOC_STREAMON, &type) < 0) return fail("the stream did not start");
         streamOn = true;
         reportedFrameError = false;
+        lastSign = SteadyClock::now();
         return true;
     }
 
@@ -336,6 +342,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
             wentAway(std::strerror(number));
             return false;
         }
+        lastSign = SteadyClock::now();
         if (buffer.index < buffers.size() && !(buffer.flags & V4L2_BUF_FLAG_ERROR)) {
             CameraFrame frame;
             frame.format = actual.pixelFormat;
@@ -352,6 +359,29 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
             return false;
         }
         return true;
+    }
+
+    // After a silence, whether the node still opens; a camera whose node is gone went away.
+    void lookForNode() {
+        if (!streamOn || SteadyClock::now() - lastSign < kSilence) return;
+        lastSign = SteadyClock::now();
+        std::string path;
+        {
+            std::lock_guard lock(mutex);
+            path = camera.path;
+        }
+        const int probe = io->open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (probe < 0) {
+            const int number = errno;
+            if (meansGone(number))
+                wentAway(std::string("no frames, and its node: ") + std::strerror(number));
+            return;
+        }
+        // A node that opens but no longer answers as a camera is gone as well.
+        v4l2_capability capability{};
+        const bool answers = v4l2Ioctl(*io, probe, VIDIOC_QUERYCAP, &capability) == 0;
+        io->close(probe);
+        if (!answers) wentAway("no frames, and its node no longer answers");
     }
 
     void reportFrameError(const std::string& error) {
@@ -590,6 +620,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
                 nextFrame([&](const CameraFrame& frame) {
                     if (previewing) deliver(frame);
                 });
+                lookForNode();
             } else {
                 std::unique_lock lock(mutex);
                 wake.wait_for(lock, kIdleWait, [&] {
@@ -696,9 +727,15 @@ void V4l2CameraDriver::stopStreaming() {
 }
 
 void V4l2CameraDriver::captureStill(const StillRequest& request, StillHandler handler) {
+    // The photo is on its way from the camera's thread: a run loop on the manual clock waits
+    // for it instead of moving on.
+    auto pending = std::make_shared<RunLoop::PendingWork>();
     {
         std::lock_guard lock(state_->mutex);
-        state_->stills.emplace_back(request, std::move(handler));
+        state_->stills.emplace_back(request,
+                                    [handler = std::move(handler), pending](StillResult result) {
+                                        handler(std::move(result));
+                                    });
     }
     state_->wake.notify_all();
 }
