@@ -253,6 +253,20 @@ std::optional<V4l2Camera> probeV4l2Camera(V4l2Io& io, const std::string& path, s
         }
     }
     if (camera.formats.empty()) return fail("offers no frame layout we can read");
+    // A camera that does not list its rates still says the rate of the layout it is set to.
+    v4l2_format current{};
+    current.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    v4l2_streamparm parameters{};
+    parameters.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (v4l2Ioctl(io, fd, VIDIOC_G_FMT, &current) == 0 &&
+        v4l2Ioctl(io, fd, VIDIOC_G_PARM, &parameters) == 0 &&
+        parameters.parm.capture.timeperframe.numerator > 0)
+        for (V4l2Format& format : camera.formats)
+            if (format.framesPerSecond == 0 && format.fourcc == current.fmt.pix.pixelformat &&
+                format.size == VideoDimensions{int32_t(current.fmt.pix.width),
+                                               int32_t(current.fmt.pix.height)})
+                format.framesPerSecond = double(parameters.parm.capture.timeperframe.denominator) /
+                                         parameters.parm.capture.timeperframe.numerator;
     readControls(io, fd, camera);
     return camera;
 }

@@ -43,6 +43,7 @@ struct FakeCamera {
     std::map<uint32_t, FakeControl> controls;
     int openError = 0;         // errno of open(), 0 for none
     bool shortFrames = false;  // frames fill half their buffer
+    bool saysWhenGone = true;  // false: pulled out, its open file just falls silent
     bool present = true;
 
     // Recorded.
@@ -137,11 +138,12 @@ class FakeV4l2Io : public V4l2Io {
         {
             std::lock_guard lock(mutex);
             auto it = files_.find(fds[0].fd);
-            if (count == 1 && it != files_.end() && !cameras[it->second.camera].present) {
+            const bool pulled = it != files_.end() && !cameras[it->second.camera].present;
+            if (count == 1 && pulled && cameras[it->second.camera].saysWhenGone) {
                 fds[0].revents = POLLERR;
                 return 1;
             }
-            if (it == files_.end() || !it->second.streaming) {
+            if (it == files_.end() || !it->second.streaming || pulled) {
                 fds[0].revents = 0;
                 std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeout, 20)));
                 return 0;

@@ -451,5 +451,23 @@ TEST(V4l2Failures, ACameraPulledOutMidStreamIsGoneAndComesBackAsTheSameDevice) {
     driver.stopStreaming();
 }
 
+TEST(V4l2Failures, ACameraThatFallsSilentIsGoneOnceItsNodeIs) {
+    FakeCamera camera = webcam();
+    camera.saysWhenGone = false;
+    auto io = fakeWith({camera});
+    auto backend = V4l2CameraBackend::open(io);
+    CameraDriver& driver = backend->devices().at(0)->driver();
+    FrameLog frames;
+    driver.startStreaming(streamOf({640, 480}), frames.handler());
+    ASSERT_TRUE(frames.waitFor(2));
+
+    log::CaptureScope log;
+    io->setPresent(0, false);
+    EXPECT_TRUE(eventually([&] { return log.contains("the camera went away"); }));
+    CaptureError error;
+    EXPECT_FALSE(driver.acquireConfigurationLock(&error));
+    driver.stopStreaming();
+}
+
 }  // namespace
 }  // namespace hx::capture::testing
