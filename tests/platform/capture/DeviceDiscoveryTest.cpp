@@ -137,8 +137,9 @@ TEST_F(Discovery, V4l2IsTakenWhenAskedForAndSaysSoWithoutACamera) {
     env_.set("HALIDEX_CAMERA", "v4l2");
     CameraBackend::reset();
     EXPECT_STREQ(CameraBackend::current()->name(), "v4l2");
-    if (CameraBackend::current()->devices().empty())
+    if (CameraBackend::current()->devices().empty()) {
         EXPECT_TRUE(log.contains("HALIDEX_CAMERA=v4l2: no V4L2 camera"));
+    }
 }
 
 }  // namespace
