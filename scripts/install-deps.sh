@@ -58,12 +58,14 @@ packages=(
     libegl-mesa0
     libgl1-mesa-dri
     # real cameras: the PipeWire client library, libyuv for converting frames, and the daemons
-    # and tools of the private PipeWire session the camera tests start
+    # and tools of the private PipeWire session the camera tests start (pipewire-v4l2 serves its
+    # test camera as a V4L2 device to the V4L2 tests)
     libpipewire-0.3-dev
     libspa-0.2-dev
     libyuv-dev
     pipewire
     pipewire-bin
+    pipewire-v4l2
     wireplumber
     dbus
     procps

@@ -3,13 +3,13 @@
 // Where cameras come from. One backend serves the whole process; it is chosen on first use by
 // HALIDEX_CAMERA:
 //   unset, "" or "auto"        the cameras of a PipeWire daemon when one answers with at least
-//                              one camera, else the simulated camera (logged when "auto" was
-//                              asked for by name)
+//                              one camera, else the V4L2 cameras when there is one, else the
+//                              simulated camera (logged when "auto" was asked for by name)
 //   "pipewire"                 the cameras of the PipeWire daemon (pipewire/)
 //   "simulated"                the simulated camera: the cameras of the device profile, looking
 //                              at a built-in animated scene or at the pictures of the folder
 //                              that HALIDEX_CAMERA_SCENE names
-//   "v4l2"                     not built yet: logged, and the simulated camera used
+//   "v4l2"                     the kernel's video devices (v4l2/), logged when there is none
 //   anything else              logged, and the simulated camera used
 //
 // Threads: every member may be called from any thread.

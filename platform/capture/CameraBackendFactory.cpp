@@ -5,6 +5,7 @@
 #include "platform/capture/CameraBackend.h"
 #include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/capture/simulated/SimulatedCameraBackend.h"
+#include "platform/capture/v4l2/V4l2CameraBackend.h"
 #include "platform/log/Log.h"
 
 namespace hx::capture {
@@ -34,10 +35,10 @@ std::shared_ptr<CameraBackend> makeCameraBackend() {
         return SimulatedCameraBackend::fromEnvironment();
     }
     if (choice == "v4l2") {
-        hxLog(
-            "HALIDEX_CAMERA=v4l2: this build has no v4l2 camera support; using the simulated "
-            "camera");
-        return SimulatedCameraBackend::fromEnvironment();
+        auto backend = V4l2CameraBackend::open();
+        if (backend->devices().empty())
+            hxLog("HALIDEX_CAMERA=v4l2: no V4L2 camera now; one plugged in later is offered");
+        return backend;
     }
     if (choice != "auto") {
         hxLog(
@@ -46,11 +47,13 @@ std::shared_ptr<CameraBackend> makeCameraBackend() {
             choice.c_str());
         return SimulatedCameraBackend::fromEnvironment();
     }
-    // auto: a PipeWire daemon with a camera, else the simulated camera. Said aloud only when
-    // asked for by name: unset is the quiet default of a machine without cameras.
+    // auto: a PipeWire daemon with a camera, else a V4L2 camera, else the simulated camera.
+    // Said aloud only when asked for by name: unset is the quiet default of a machine without
+    // cameras.
     if (auto backend = PipeWireCameraBackend::connect()) {
         if (!backend->devices().empty()) return backend;
     }
+    if (auto backend = V4l2CameraBackend::open(); !backend->devices().empty()) return backend;
     if (value && *value)
         hxLog("HALIDEX_CAMERA=auto: no camera answers; using the simulated camera");
     return SimulatedCameraBackend::fromEnvironment();

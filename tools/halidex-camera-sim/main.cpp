@@ -1,5 +1,6 @@
 // halidex-camera-sim: lists the cameras the capture layer offers (the simulated cameras of the
-// device profile, then the real cameras of a PipeWire daemon when one answers) and takes a still
+// device profile, then the real cameras of a PipeWire daemon when one answers and the V4L2
+// cameras of the kernel's video devices) and takes a still
 // with one of them, the way the camera screen picks a camera for a position and a lens.
 //
 //     halidex-camera-sim --list [--device PROFILE]
@@ -27,6 +28,7 @@
 #include "platform/capture/CapturePhotoOutput.h"
 #include "platform/capture/CaptureSession.h"
 #include "platform/capture/pipewire/PipeWireCameraBackend.h"
+#include "platform/capture/v4l2/V4l2CameraBackend.h"
 #include "platform/device/DeviceProfile.h"
 #include "platform/image/Image.h"
 #include "platform/image/ImageLimits.h"
@@ -170,6 +172,30 @@ void listRealCameras() {
     }
 }
 
+// The cameras of the kernel's video devices: one line each, with where the camera faces, its
+// node, driver and bus, and every size, layout and rate it offers.
+void listV4l2Cameras() {
+    for (const V4l2Camera& camera : V4l2CameraBackend::open()->cameras()) {
+        std::string line = "v4l2 \"" + camera.card + "\" " +
+                           (camera.position == AVCaptureDevicePositionFront ? "front" : "back") +
+                           ", " + camera.path + " (" + camera.driver;
+        if (!camera.busInfo.empty()) line += ", " + camera.busInfo;
+        line += "), formats";
+        for (size_t i = 0; i < camera.formats.size(); ++i) {
+            const V4l2Format& format = camera.formats[i];
+            line += (i ? ", " : " ") + std::to_string(format.size.width) + "x" +
+                    std::to_string(format.size.height) + " " +
+                    cameraPixelFormatName(format.pixelFormat);
+            if (format.framesPerSecond > 0) {
+                char rate[32];
+                std::snprintf(rate, sizeof rate, " %g fps", format.framesPerSecond);
+                line += rate;
+            }
+        }
+        std::printf("%s\n", line.c_str());
+    }
+}
+
 int list() {
     const std::vector<std::string> allTypes = {
         AVCaptureDeviceTypeBuiltInUltraWideCamera, AVCaptureDeviceTypeBuiltInWideAngleCamera,
@@ -188,6 +214,7 @@ int list() {
         std::printf("\n");
     }
     listRealCameras();
+    listV4l2Cameras();
     return 0;
 }
 
