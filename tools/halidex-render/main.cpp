@@ -328,12 +328,12 @@ int renderMain(int argc, char** argv) {
         output = positional[1];
         if (image::typeForPath(output).empty())
             return fail("the output must end in .jpg, .jpeg, .tif, .tiff, .heic, .heif or .png");
-        // An output in a folder that does not exist is a wrong argument, found before any
-        // work; a folder that refuses the file (read-only, full) fails the work itself.
+        // An output that cannot be written fails the work (status 1), whether its folder is
+        // missing, read-only or full; a missing folder is found before any rendering.
         const std::filesystem::path folder = std::filesystem::path(output).parent_path();
         std::error_code ec;
         if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
-            return fail("cannot write " + printable(output) + ": the folder " +
+            return fail(kExitFailure, "cannot write " + printable(output) + ": the folder " +
                         printable(folder.string()) + " does not exist");
     }
 
