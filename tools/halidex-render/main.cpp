@@ -334,7 +334,7 @@ int renderMain(int argc, char** argv) {
         std::error_code ec;
         if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
             return fail(kExitFailure, "cannot write " + printable(output) + ": the folder " +
-                        printable(folder.string()) + " does not exist");
+                                          printable(folder.string()) + " does not exist");
     }
 
     if (std::string problem = inputFileProblem(input); !problem.empty())
