@@ -74,7 +74,7 @@ TEST_F(RenderDoors, AnOutputThatCannotBeWrittenFailsAndLeavesTheOldFileAlone) {
 }
 
 TEST_F(RenderDoors, AFullDiskLeavesNoPartialPicture) {
-    if (!smallDisksAvailable()) HX_TOOL_MISSING("a private tmpfs (unshare -rm)");
+    HX_REQUIRE_SMALL_DISKS();
     const std::string good = goodJpeg();
     const std::string disk = folder_.file("disk");
     // A colour TIFF of the sample is megabytes: 200 KB holds the start of it and no more.
@@ -208,7 +208,7 @@ TEST_F(LibraryDoors, ALibraryHeldByAnotherProgramIsBusyAtOnceAndUnchanged) {
 }
 
 TEST_F(LibraryDoors, AFullDiskImportsNothingAndLeavesTheLibraryWhole) {
-    if (!smallDisksAvailable()) HX_TOOL_MISSING("a private tmpfs (unshare -rm)");
+    HX_REQUIRE_SMALL_DISKS();
     const std::string good = goodJpeg();
     // HALIDEX_HOME on a 3 MB disk: one picture goes in, then the disk is filled to 150 KB short
     // of full and a second (300 KB) cannot be stored.

@@ -82,7 +82,7 @@ TEST_F(SettingsDoors, ASettingsFileThatCannotBeReadOrWrittenIsNamedAndKept) {
 }
 
 TEST_F(SettingsDoors, AFullDiskKeepsTheOldSettings) {
-    if (!smallDisksAvailable()) HX_TOOL_MISSING("a private tmpfs (unshare -rm)");
+    HX_REQUIRE_SMALL_DISKS();
     home_ = folder_.file("disk");
     const std::string fill = kSettings + " set autoreview_preference 3 >/dev/null && cp " +
                              shellQuoted(file()) + " " + shellQuoted(folder_.file("before")) +
@@ -190,7 +190,7 @@ TEST_F(OutputDoors, AnOutputThatCannotBeWrittenFailsAndLeavesNothing) {
 }
 
 TEST_F(OutputDoors, AFullDiskLeavesNoPartialOutput) {
-    if (!smallDisksAvailable()) HX_TOOL_MISSING("a private tmpfs (unshare -rm)");
+    HX_REQUIRE_SMALL_DISKS();
     for (const Program& program : programs()) {
         const std::string disk = folder_.file("disk-" + program.name);
         const std::string output = disk + "/out" + program.extension;
@@ -346,7 +346,7 @@ TEST_F(Doors, CameraScriptsThatCannotBeRunAreRefusedBeforeAnythingRuns) {
 }
 
 TEST_F(Doors, AScriptScreenshotOnAFullDiskFailsAndLeavesNothing) {
-    if (!smallDisksAvailable()) HX_TOOL_MISSING("a private tmpfs (unshare -rm)");
+    HX_REQUIRE_SMALL_DISKS();
     const std::string disk = folder_.file("disk");
     writeBytes(input("shot.script"), "screenshot " + disk + "/screen.png\nquit\n");
     auto result = runOnSmallDisk(
