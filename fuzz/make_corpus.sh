@@ -81,4 +81,10 @@ edited=$(HALIDEX_HOME="$work/edit" "$library" import "$work/small.png" | cut -f1
 HALIDEX_HOME="$work/edit" QT_QPA_PLATFORM=offscreen "$editor" "$edited" --row 3 --done >/dev/null
 sqlite3 "$(find "$work/edit" -name library.sqlite)" 'SELECT hex(data) FROM adjustments;' |
     xxd -r -p >fuzz/corpus/adjustment_data/row3
+# The widget host's requests: the camera's as it sends it, with a line end, and with an argument
+# it does not take.
+mkdir -p fuzz/corpus/widget_datagram
+printf 'reload-all-timelines' >fuzz/corpus/widget_datagram/reload
+printf 'reload-all-timelines\n' >fuzz/corpus/widget_datagram/reload-line
+printf 'reload-all-timelines small' >fuzz/corpus/widget_datagram/argument
 ls -l fuzz/corpus/*

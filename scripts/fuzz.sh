@@ -16,7 +16,7 @@ CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelW
     -DCMAKE_C_FLAGS="$sanitize" -DCMAKE_CXX_FLAGS="$sanitize" >/dev/null
 targets=(fuzz_jpeg fuzz_tiff fuzz_heic fuzz_png fuzz_metadata fuzz_image_source fuzz_key_value_lines
     fuzz_camera_script fuzz_nmea fuzz_interface_file fuzz_settings_bundle fuzz_library_database
-    fuzz_adjustment_data)
+    fuzz_adjustment_data fuzz_widget_datagram)
 cmake --build "$build_dir" --target "${targets[@]}" -j"$(nproc)"
 for target in "${targets[@]}"; do
     corpus="fuzz/corpus/${target#fuzz_}"

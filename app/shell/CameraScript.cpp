@@ -1,8 +1,10 @@
 #include "app/shell/CameraScript.h"
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -422,8 +424,11 @@ std::optional<CameraScript> CameraScript::load(const std::string& path, std::str
     } else {
         std::error_code ec;
         std::ifstream file(path, std::ios::binary);
+        const int cause = errno;
         if (!file || std::filesystem::is_directory(path, ec)) {
-            if (error) *error = "cannot read the script " + path;
+            if (error)
+                *error = "cannot read the script " + path + ": " +
+                         (file ? std::string("it is a folder") : std::strerror(cause));
             return std::nullopt;
         }
         std::ostringstream buffer;

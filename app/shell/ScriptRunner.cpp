@@ -12,6 +12,7 @@
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/events/TouchDispatcher.h"
+#include "platform/ui/host/PictureFile.h"
 #include "platform/ui/host/UIRenderer.h"
 #include "platform/ui/window/UIApplication.h"
 #include "platform/ui/window/UIWindow.h"
@@ -388,8 +389,9 @@ void ScriptRunner::expand(const ScriptCommand& command) {
                     RunLoop::main().runUntil([] { return false; }, kScreenshotSettleSeconds);
                 }
                 QImage image = UIRenderer::renderWindow(*window_);
-                if (image.isNull() || !image.save(QString::fromStdString(path), "PNG")) {
-                    finish(1, where() + "screenshot: cannot write " + path, true);
+                std::string cause;
+                if (!ui::writePngFile(image, path, &cause)) {
+                    finish(1, where() + "screenshot: cannot write " + path + ": " + cause, true);
                 }
                 return StepResult{};
             });

@@ -22,6 +22,7 @@
 #include "platform/image/Image.h"
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageDestination.h"
+#include "platform/log/CaptureScope.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/host/HeadlessHost.h"
@@ -30,6 +31,7 @@
 #include "platform/ui/interface/InterfaceClassRegistry.h"
 #include "platform/ui/navigation/UINavigationController.h"
 #include "platform/ui/window/UIWindow.h"
+#include "tools/ExitStatus.h"
 
 namespace {
 
@@ -157,9 +159,23 @@ int main(int argc, char** argv) {
         hx::HeadlessHost host(window);
         showFirst();
         host.advance(kScreenshotSettleSeconds);
-        if (!writeScreenshot(host, options.screenshot)) {
-            std::fprintf(stderr, "halidex-ui-demo: cannot write %s\n", options.screenshot.c_str());
-            return 1;
+        // The writer's message becomes the cause in the program's one line; the destination
+        // writes a temporary file and renames it, so a failure leaves no partial picture.
+        std::string cause = "unknown error";
+        bool written = false;
+        {
+            hx::log::CaptureScope capture;
+            written = writeScreenshot(host, options.screenshot);
+            const auto messages = capture.messages();
+            if (!messages.empty()) cause = messages.back();
+        }
+        if (!written) {
+            if (size_t colon = cause.rfind(": "); colon != std::string::npos)
+                cause.erase(0, colon + 2);
+            std::fprintf(stderr, "halidex-ui-demo: cannot write %s: %s\n",
+                         hx::tools::printable(options.screenshot).c_str(),
+                         hx::tools::printable(cause).c_str());
+            return hx::tools::kExitFailure;
         }
         return 0;
     }

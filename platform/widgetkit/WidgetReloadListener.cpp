@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "platform/paths/Paths.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/widgetkit/WidgetCenter.h"
+#include "platform/widgetkit/WidgetDatagram.h"
 
 namespace hx {
 
@@ -37,18 +39,30 @@ namespace {
 namespace fs = std::filesystem;
 using Run = WidgetReloadListener::Run;
 
-// Reads every datagram waiting; true when one of them asked for a reload.
+// Reads every datagram waiting; true when one of them asked for a reload. A datagram longer
+// than the buffer is measured whole (MSG_TRUNC), so that its cut-off start is not taken for a
+// request.
 bool drainRequests(Run& run) {
     bool reload = false;
-    char buffer[256];
+    char buffer[WidgetDatagram::kMaxBytes + 1];
     while (true) {
-        const ssize_t n = ::recv(run.socketFd, buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t n = ::recv(run.socketFd, buffer, sizeof buffer, MSG_DONTWAIT | MSG_TRUNC);
         if (n < 0) break;
-        const std::string_view message(buffer, static_cast<std::size_t>(n));
-        if (message == WidgetCenter::kReloadAllTimelinesMessage)
-            reload = true;
-        else
-            hxLog("Widget host: ignoring an unknown request of %d bytes", static_cast<int>(n));
+        const auto length = static_cast<std::size_t>(n);
+        std::string_view message(buffer, std::min(length, sizeof buffer));
+        std::string padded;
+        if (length > sizeof buffer) {
+            padded.assign(message);
+            padded.resize(length, '\0');
+            message = padded;
+        }
+        WidgetDatagram datagram;
+        std::string problem;
+        if (!WidgetDatagram::parse(message, &datagram, &problem)) {
+            hxLog("Widget host: ignoring a request of %zu bytes: %s", length, problem.c_str());
+            continue;
+        }
+        if (datagram.request == WidgetRequest::reloadAllTimelines) reload = true;
     }
     return reload;
 }

@@ -251,8 +251,9 @@ TEST(CameraScriptTest, LoadsAFile) {
     EXPECT_EQ(script->commands.size(), 2u);
     std::filesystem::remove(path);
     EXPECT_FALSE(CameraScript::load(path.string(), &error));
-    EXPECT_EQ(error, "cannot read the script " + path.string());
+    EXPECT_EQ(error, "cannot read the script " + path.string() + ": No such file or directory");
     EXPECT_FALSE(CameraScript::load(path.parent_path().string(), &error));
+    EXPECT_EQ(error, "cannot read the script " + path.parent_path().string() + ": it is a folder");
 }
 
 }  // namespace

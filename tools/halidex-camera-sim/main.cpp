@@ -34,14 +34,16 @@
 #include "platform/image/ImageLimits.h"
 #include "platform/image/ImageTypes.h"
 #include "platform/image/io/ImageDestination.h"
+#include "platform/log/CaptureScope.h"
 #include "platform/runloop/RunLoop.h"
+#include "tools/ExitStatus.h"
 
 namespace {
 
 using namespace hx::capture;
 
-constexpr int kBadInput = 2;
-constexpr int kFailed = 1;
+constexpr int kBadInput = hx::tools::kExitBadInput;
+constexpr int kFailed = hx::tools::kExitFailure;
 constexpr double kCaptureTimeoutSeconds = 60;
 
 const char* const kUsage =
@@ -49,6 +51,12 @@ const char* const kUsage =
     "       halidex-camera-sim --still FILE [--position 1|2] [--lens 0|1|2|100] [--flash 0|1|2]\n"
     "                          [--zoom FACTOR] [--device PROFILE] [--max-pixels N]\n"
     "The still is JPEG, PNG, TIFF or HEIC by the extension (.jpg, .png, .tif, .heic).\n";
+
+// A file given that cannot be used: one line, without the usage, which would hide it.
+int badFile(const std::string& message) {
+    std::fprintf(stderr, "halidex-camera-sim: %s\n", hx::tools::printable(message).c_str());
+    return kBadInput;
+}
 
 int badInput(const std::string& message) {
     std::fprintf(stderr, "halidex-camera-sim: %s\n%s", message.c_str(), kUsage);
@@ -281,16 +289,29 @@ int still(const Options& options) {
     auto picture = hx::image::Image::wrap(
         hx::image::PixelFormat::BGRA8, static_cast<int>(buffer->width()),
         static_cast<int>(buffer->height()), buffer->baseAddress(), buffer->bytesPerRow(), buffer);
-    auto destination = hx::image::ImageDestination::createWithURL(
-        options.still, hx::image::typeForPath(options.still), 1);
-    if (picture && destination) destination->addImage(picture, {});
-    if (!picture || !destination || !destination->finalize()) {
-        std::fprintf(stderr, "halidex-camera-sim: cannot write %s (see the message above)\n",
-                     options.still.c_str());
+    // The destination writes a temporary file and renames it into place: a full disk or a
+    // read-only folder leaves no partial still, and an older file of that name as it was.
+    std::string cause = "unknown error";
+    bool written = false;
+    {
+        hx::log::CaptureScope capture;
+        auto destination = hx::image::ImageDestination::createWithURL(
+            options.still, hx::image::typeForPath(options.still), 1);
+        if (picture && destination) destination->addImage(picture, {});
+        written = picture && destination && destination->finalize();
+        const auto messages = capture.messages();
+        if (!messages.empty()) cause = messages.back();
+    }
+    if (!written) {
+        // The writer's message names the file itself; only what follows its last ": " is new.
+        if (size_t colon = cause.rfind(": "); colon != std::string::npos) cause.erase(0, colon + 2);
+        std::fprintf(stderr, "halidex-camera-sim: cannot write %s: %s\n",
+                     hx::tools::printable(options.still).c_str(),
+                     hx::tools::printable(cause).c_str());
         return kFailed;
     }
-    std::printf("%s: %zux%zu from \"%s\"%s\n", options.still.c_str(), buffer->width(),
-                buffer->height(), device->localizedName().c_str(),
+    std::printf("%s: %zux%zu from \"%s\"%s\n", hx::tools::printable(options.still).c_str(),
+                buffer->width(), buffer->height(), device->localizedName().c_str(),
                 catcher.photo->resolvedSettings().flashEnabled ? ", flash fired" : "");
     return 0;
 }
@@ -303,7 +324,11 @@ int simMain(int argc, char** argv) {
     hx::RunLoop::main().bindToCurrentThread();
     if (!options.device.empty()) {
         std::string error;
-        if (!hx::DeviceProfile::select(options.device, &error)) return badInput(error);
+        if (!hx::DeviceProfile::select(options.device, &error)) {
+            // A name that is no profile is a usage error; a profile file that is wrong is not.
+            return error.rfind("no device profile named", 0) == 0 ? badInput(error)
+                                                                  : badFile(error);
+        }
     }
     return options.list ? list() : still(options);
 }

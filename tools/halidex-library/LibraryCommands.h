@@ -1,16 +1,20 @@
 #pragma once
 // The commands of halidex-library, each over the photo library API. Each returns the exit
-// status: 0 done, 1 the library failed, 2 bad input (with a message on stderr).
+// status (tools/ExitStatus.h): 0 done, 1 the library failed, 2 bad input, 3 the library is
+// busy (with a message on stderr).
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/ExitStatus.h"
+
 namespace hx::library_tool {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitBadInput = 2;
+using tools::kExitBadInput;
+using tools::kExitBusy;
+using tools::kExitFailure;
+using tools::kExitOk;
 
 int importFiles(const std::vector<std::string>& files, const std::optional<std::string>& album);
 int listAssets(const std::optional<std::string>& album);

@@ -8,7 +8,7 @@
 namespace hx::library_tool {
 
 // The text with backslash, tab, newline and carriage return written as \\, \t, \n and \r, and
-// every other control character as \xHH; everything else, UTF-8 included, as it is.
+// every other control character and every byte that is not UTF-8 as \xHH; UTF-8 text as it is.
 std::string escapedForLine(std::string_view text);
 
 }  // namespace hx::library_tool

@@ -17,8 +17,10 @@
 #include "platform/log/Log.h"
 #include "platform/photos/library/PhotoLibrary.h"
 #include "platform/photos/store/LibraryStore.h"
+#include "tools/LibraryBusy.h"
 #include "tools/halidex-library/Interruption.h"
 #include "tools/halidex-library/LibraryCommands.h"
+#include "tools/halidex-library/OutputText.h"
 
 namespace {
 
@@ -91,18 +93,29 @@ bool takeMaxPixels(std::vector<std::string>& arguments) {
     return true;
 }
 
-bool openLibrary() {
+// The busy status, with the reason printed, when another program holds the library's write lock.
+std::optional<int> busyLibrary() {
+    std::string busy = hx::tools::libraryBusyProblem();
+    if (busy.empty()) return std::nullopt;
+    std::fprintf(stderr, "halidex-library: %s\n", busy.c_str());
+    return kExitBusy;
+}
+
+// The library opened as the shared one; otherwise the exit status, with the reason printed.
+std::optional<int> openLibrary() {
+    // Opening writes (it sweeps and prunes), so a program holding the write lock is met at once.
+    if (std::optional<int> busy = busyLibrary()) return busy;
     hx::photos::PhotoLibrary::Options options;
     // The tool stands for the library's owner, so the programs' authorisation does not apply.
     options.enforcesAuthorization = false;
     std::string error;
     auto library = hx::photos::PhotoLibrary::open({}, options, &error);
     if (!library) {
-        std::fprintf(stderr, "halidex-library: %s\n", error.c_str());
-        return false;
+        std::fprintf(stderr, "halidex-library: %s\n", escapedForLine(error).c_str());
+        return kExitFailure;
     }
     hx::photos::PhotoLibrary::setSharedPhotoLibrary(std::move(library));
-    return true;
+    return std::nullopt;
 }
 
 // Lets go of the library and waits (briefly) until work it queued itself has let go too, so
@@ -125,17 +138,20 @@ void closeLibrary() {
 int run(const std::string& command, std::vector<std::string> arguments) {
     if (command == "auth") {
         if (arguments.size() > 1) return usage("auth takes at most one status");
+        if (std::optional<int> busy = busyLibrary()) return *busy;
         return authorization(arguments.empty() ? std::nullopt
                                                : std::optional<std::string>(arguments[0]));
     }
     if (command == "move-originals") {
         if (!arguments.empty()) return usage("move-originals takes no arguments");
+        if (std::optional<int> busy = busyLibrary()) return *busy;
         deferInterruptions();
         return moveOriginals();
     }
     if (command == "check") {
         bool repair = arguments.size() == 1 && arguments[0] == "--repair";
         if (!arguments.empty() && !repair) return usage("check takes only --repair");
+        if (std::optional<int> busy = busyLibrary()) return *busy;
         deferInterruptions();
         return checkLibrary(repair);
     }
@@ -167,7 +183,7 @@ int run(const std::string& command, std::vector<std::string> arguments) {
     }
     // An import runs to the end of its change, or stores nothing, whatever signal comes.
     if (command == "import") deferInterruptions();
-    if (!openLibrary()) return kExitFailure;
+    if (std::optional<int> status = openLibrary()) return *status;
     if (command == "import") return importFiles(arguments, album);
     if (command == "list") return listAssets(album);
     if (command == "albums") return listAlbums();

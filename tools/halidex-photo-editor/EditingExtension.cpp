@@ -30,7 +30,19 @@ std::string defaultExtensionPath() {
 const photos::PhotoEditingExtension* loadExtension(const std::string& path, std::string* error) {
     // RTLD_NOW: a symbol the extension needs and this program lacks is reported here, not in
     // the middle of an edit.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A file name without a folder would otherwise be looked for on the library path, not in
+    // the current folder where the user meant it.
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        if (error) *error = "cannot load the extension " + path + ": no such file";
+        return nullptr;
+    }
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        if (error) *error = "cannot load the extension " + path + ": not a file";
+        return nullptr;
+    }
+    const std::string absolute = std::filesystem::absolute(path, ec).string();
+    void* handle = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         if (error) *error = "cannot load the extension " + path + ": " + dlerror();
         return nullptr;

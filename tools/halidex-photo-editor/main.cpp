@@ -34,6 +34,8 @@
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/host/HeadlessHost.h"
 #include "platform/ui/host/QtApplication.h"
+#include "tools/ExitStatus.h"
+#include "tools/LibraryBusy.h"
 #include "tools/halidex-photo-editor/EditingExtension.h"
 #include "tools/halidex-photo-editor/EditorScreen.h"
 
@@ -42,9 +44,11 @@ namespace {
 using namespace hx;
 using namespace hx::photo_editor;
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitBadInput = 2;
+using tools::kExitBadInput;
+using tools::kExitBusy;
+using tools::kExitFailure;
+using tools::kExitOk;
+using tools::printable;
 // Longest wait for the library or the extension in the headless form.
 constexpr double kHeadlessTimeoutSeconds = 600;
 
@@ -58,7 +62,8 @@ constexpr const char* kUsage =
     "                      in it as taps, a moment apart\n"
     "  --screenshot FILE   write the screen as a PNG picture, without a window\n"
     "Without --done, --cancel or --screenshot the photo opens in a window.\n"
-    "Exit status: 0 committed or cancelled, 1 failed, 2 bad usage or unknown identifier.\n";
+    "Exit status: 0 committed or cancelled, 1 failed, 2 bad usage, an unknown identifier or\n"
+    "an extension that cannot be loaded, 3 the library is busy (another program holds it).\n";
 
 struct Options {
     std::string identifier;
@@ -140,7 +145,12 @@ photos::AssetRef findAsset(const std::string& identifier) {
 int run(const Options& options) {
     if (!options.device.empty()) {
         std::string error;
-        if (!DeviceProfile::select(options.device, &error)) return usage(error);
+        if (!DeviceProfile::select(options.device, &error)) {
+            // A name that is no profile is a usage error; a profile file that is wrong is not.
+            if (error.rfind("no device profile named", 0) == 0) return usage(error);
+            std::fprintf(stderr, "halidex-photo-editor: %s\n", printable(error).c_str());
+            return kExitBadInput;
+        }
     }
     const bool headless = options.headless();
     if (headless) {
@@ -159,28 +169,33 @@ int run(const Options& options) {
         return kExitFailure;
     }
 
+    // The library waits for a program that holds its write lock; the editor says so at once.
+    if (std::string busy = tools::libraryBusyProblem(); !busy.empty()) {
+        std::fprintf(stderr, "halidex-photo-editor: %s\n", busy.c_str());
+        return kExitBusy;
+    }
     photos::PhotoLibrary::Options libraryOptions;
     // The editor is the system's own: the library's authorisation of programs does not apply.
     libraryOptions.enforcesAuthorization = false;
     std::string error;
     auto library = photos::PhotoLibrary::open({}, libraryOptions, &error);
     if (!library) {
-        std::fprintf(stderr, "halidex-photo-editor: %s\n", error.c_str());
+        std::fprintf(stderr, "halidex-photo-editor: %s\n", printable(error).c_str());
         return kExitFailure;
     }
     photos::PhotoLibrary::setSharedPhotoLibrary(library);
     photos::AssetRef asset = findAsset(options.identifier);
     if (!asset) {
         std::fprintf(stderr, "halidex-photo-editor: no photo with identifier %s\n",
-                     options.identifier.c_str());
+                     printable(options.identifier).c_str());
         return kExitBadInput;
     }
 
     const std::string path = options.extension.empty() ? defaultExtensionPath() : options.extension;
     const photos::PhotoEditingExtension* extension = loadExtension(path, &error);
     if (!extension) {
-        std::fprintf(stderr, "halidex-photo-editor: %s\n", error.c_str());
-        return kExitFailure;
+        std::fprintf(stderr, "halidex-photo-editor: %s\n", printable(error).c_str());
+        return kExitBadInput;
     }
 
     EditorScreen screen(asset, *extension);
@@ -198,7 +213,8 @@ int run(const Options& options) {
         return kExitFailure;
     }
     if (!options.screenshot.empty() && !screen.writeScreenshot(host, options.screenshot)) {
-        std::fprintf(stderr, "halidex-photo-editor: cannot write %s\n", options.screenshot.c_str());
+        std::fprintf(stderr, "halidex-photo-editor: cannot write %s\n",
+                     printable(options.screenshot).c_str());
         return kExitFailure;
     }
     if (!options.done) {

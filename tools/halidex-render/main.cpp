@@ -1,6 +1,7 @@
 // halidex-render: renders pictures through the camera's films exactly as a captured photo of
 // that film is rendered and read back.
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/film/FilmRenderer.h"
 #include "platform/bundle/Bundle.h"
@@ -18,12 +20,16 @@
 #include "platform/image/PixelConversion.h"
 #include "platform/image/io/ImageDestination.h"
 #include "platform/image/io/ImageSource.h"
+#include "platform/log/CaptureScope.h"
+#include "tools/ExitStatus.h"
 
 namespace {
 
 using namespace hx;
 
-constexpr int kUsageError = 2;
+using tools::kExitBadInput;
+using tools::kExitFailure;
+using tools::printable;
 
 void printUsage(FILE* out) {
     std::fputs(
@@ -54,9 +60,43 @@ void printUsage(FILE* out) {
         out);
 }
 
-int fail(const std::string& message) {
+int fail(int status, const std::string& message) {
     std::fprintf(stderr, "halidex-render: %s\n", message.c_str());
-    return kUsageError;
+    return status;
+}
+
+int fail(const std::string& message) {
+    return fail(kExitBadInput, message);
+}
+
+// The cause the image reader or writer logged last, without its "Image source: " prefix and
+// without the file name it repeats, so that the tool's one line says it once.
+std::string loggedCause(const log::CaptureScope& capture, const std::string& path) {
+    const std::vector<std::string> messages = capture.messages();
+    if (messages.empty()) return "unknown error";
+    std::string cause = messages.back();
+    if (size_t colon = cause.find(": ");
+        colon != std::string::npos && cause.compare(0, 6, "Image ") == 0)
+        cause.erase(0, colon + 2);
+    for (const std::string& lead : {"cannot read " + path + ": ", "cannot write " + path + ": "})
+        if (cause.compare(0, lead.size(), lead) == 0) cause.erase(0, lead.size());
+    return printable(cause);
+}
+
+// Why `path` cannot be read as an input file, before any decoding; empty when it can be opened.
+std::string inputFileProblem(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec) return ec.message();
+    if (std::filesystem::is_directory(status)) return "it is a folder, not a picture";
+    if (!std::filesystem::is_regular_file(status)) return "it is not a regular file";
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+    } else {
+        return std::strerror(errno);
+    }
+    if (std::filesystem::file_size(path, ec) == 0 && !ec) return "the file is empty";
+    return {};
 }
 
 bool parseInt(std::string_view text, int* value) {
@@ -149,28 +189,40 @@ image::PropertyDictionary outputProperties(const image::PropertyDictionary& inpu
     return properties;
 }
 
-// Renders one film and writes the file; returns an error text or an empty string.
-std::string renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef& photo, int film,
-                       const Job& job, const image::PropertyDictionary& metadata,
-                       const std::string& output) {
+struct Problem {
+    int status = 0;
+    std::string message;  // empty when there is none
+};
+
+// Renders one film and writes the file; the problem when it cannot: a film resource that is
+// missing or damaged is bad input, like a damaged picture; a file that cannot be written is a
+// failure of the work.
+Problem renderFilm(film::hxFilmRenderer& renderer, const gpu::PixelBufferRef& photo, int film,
+                   const Job& job, const image::PropertyDictionary& metadata,
+                   const std::string& output) {
     renderer._currentFrame = job.frame;
     renderer._currentCameraPosition = job.front ? 2 : 1;
     renderer.selectFilm(film);
     // The renderer would show such a film's colours unchanged; a picture asked for through a
     // film must have that film's look or not be written.
     if (!renderer.missingFilmResource().empty())
-        return "film " + std::to_string(film) +
-               " cannot be rendered: " + renderer.missingFilmResource();
+        return {kExitBadInput, "film " + std::to_string(film) +
+                                   " cannot be rendered: " + renderer.missingFilmResource()};
     image::ImageRef result = renderer.renderPhoto(photo);
-    if (!result) return "rendering failed";
+    if (!result) return {kExitFailure, "rendering failed"};
     if (result->pixelFormat() == image::PixelFormat::BGRA8)
         result = image::convert(result, image::PixelFormat::RGB8);
-    if (!result) return "out of memory";
+    if (!result) return {kExitFailure, "out of memory"};
+    log::CaptureScope capture;
     auto destination =
         image::ImageDestination::createWithURL(output, image::typeForPath(output), 1);
-    if (!destination) return "cannot write " + output;
+    if (!destination) return {kExitBadInput, "cannot write " + printable(output)};
     destination->addImage(result, outputProperties(metadata, *result, job));
-    if (!destination->finalize()) return "cannot write " + output + " (see the message above)";
+    // The destination writes a temporary file and renames it into place, so a failure (a full
+    // disk, a read-only folder) leaves neither a partial picture nor a changed old one.
+    if (!destination->finalize())
+        return {kExitFailure,
+                "cannot write " + printable(output) + ": " + loggedCause(capture, output)};
     return {};
 }
 
@@ -182,7 +234,7 @@ std::string sizeProblem(const image::ImageSource& source, const std::string& inp
     const uint64_t height =
         uint64_t(properties.integer(image::kCGImagePropertyPixelHeight).value_or(0));
     if (width * height <= image::decodePixelLimit()) return {};
-    return input + " is " + std::to_string(width) + "x" + std::to_string(height) +
+    return printable(input) + " is " + std::to_string(width) + "x" + std::to_string(height) +
            " pixels, more than the limit of " + std::to_string(image::decodePixelLimit()) +
            " (--max-pixels N raises it)";
 }
@@ -246,7 +298,7 @@ int renderMain(int argc, char** argv) {
             input = v;
         } else if (arg.size() > 1 && arg[0] == '-') {
             printUsage(stderr);
-            return fail("unknown option " + std::string(arg));
+            return fail("unknown option " + printable(arg));
         } else {
             positional.emplace_back(arg);
         }
@@ -276,18 +328,34 @@ int renderMain(int argc, char** argv) {
         output = positional[1];
         if (image::typeForPath(output).empty())
             return fail("the output must end in .jpg, .jpeg, .tif, .tiff, .heic, .heif or .png");
+        // An output that cannot be written fails the work (status 1), whether its folder is
+        // missing, read-only or full; a missing folder is found before any rendering.
+        const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+        std::error_code ec;
+        if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
+            return fail(kExitFailure, "cannot write " + printable(output) + ": the folder " +
+                                          printable(folder.string()) + " does not exist");
     }
 
-    auto source = image::ImageSource::createWithURL(input);
-    if (source) {
-        if (std::string problem = sizeProblem(*source, input); !problem.empty())
-            return fail(problem);
+    if (std::string problem = inputFileProblem(input); !problem.empty())
+        return fail("cannot read " + printable(input) + ": " + problem);
+    std::shared_ptr<image::ImageSource> source;
+    image::ImageRef picture;
+    {
+        // What the reader logs becomes the cause in the tool's one line.
+        log::CaptureScope capture;
+        source = image::ImageSource::createWithURL(input);
+        if (source) {
+            if (std::string problem = sizeProblem(*source, input); !problem.empty())
+                return fail(problem);
+        }
+        picture = source ? source->createImageAtIndex(0) : nullptr;
+        if (!picture)
+            return fail("cannot read " + printable(input) + ": " + loggedCause(capture, input));
     }
-    image::ImageRef picture = source ? source->createImageAtIndex(0) : nullptr;
-    if (!picture) return fail("cannot read " + input + " (see the message above)");
     const image::PropertyDictionary metadata = source->copyPropertiesAtIndex(0);
     gpu::PixelBufferRef photo = photoFromImage(picture);
-    if (!photo) return fail("the picture is too large to render");
+    if (!photo) return fail(printable(input) + " is too large to render");
 
     // A backend asked for by name that cannot be had is an error here, not a quiet fallback:
     // whoever asked wants to know what the pictures were rendered on.
@@ -299,21 +367,21 @@ int renderMain(int argc, char** argv) {
     renderer.setupOfflineWidth(renderer._photoWidth, renderer._photoHeight);
 
     if (!allFilms) {
-        std::string problem = renderFilm(renderer, photo, filmIndex, job, metadata, output);
-        if (!problem.empty()) return fail(problem);
-        std::printf("%s\n", output.c_str());
+        Problem problem = renderFilm(renderer, photo, filmIndex, job, metadata, output);
+        if (problem.status) return fail(problem.status, problem.message);
+        std::printf("%s\n", printable(output).c_str());
         return 0;
     }
 
     std::error_code ec;
     std::filesystem::create_directories(output, ec);
-    if (ec) return fail("cannot create " + output + ": " + ec.message());
+    if (ec) return fail(kExitFailure, "cannot create " + printable(output) + ": " + ec.message());
     std::printf("Rendering %s through %d films into %s/\n", input.c_str(), film::kFilmCount,
                 output.c_str());
     for (int f = 0; f < film::kFilmCount; ++f) {
         std::string path = output + "/film_" + std::to_string(f) + ".png";
-        std::string problem = renderFilm(renderer, photo, f, job, metadata, path);
-        if (!problem.empty()) return fail(problem);
+        Problem problem = renderFilm(renderer, photo, f, job, metadata, path);
+        if (problem.status) return fail(problem.status, problem.message);
         std::printf("  film %2d  %s\n", f, path.c_str());
     }
     return 0;

@@ -16,18 +16,24 @@
 // Every write goes through the store's per-key merge, so the camera saving its settings at the
 // same time loses nothing, and neither does the tool.
 //
-// Exit status: 0 done, 1 the bundle or the store cannot be read or written, 2 bad usage, an
-// unknown key, a value outside the choices or a folder that cannot be used.
+// Exit status (tools/ExitStatus.h): 0 done, 1 the bundle or the store cannot be read or
+// written, 2 bad usage, an unknown key, a value outside the choices or a folder that cannot be
+// used.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/camera/CameraSettingsKeys.h"
 #include "platform/bundle/Bundle.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/log/CaptureScope.h"
 #include "platform/photos/store/PicturesFolder.h"
+#include "tools/ExitStatus.h"
 #include "tools/halidex-settings/SettingsBundle.h"
 #include "tools/halidex-settings/SettingsWindow.h"
 
@@ -116,10 +122,38 @@ Found findOrComplain(const SettingsBundle& bundle, const std::string& key) {
     return found;
 }
 
+// Saves the store; false, with one line saying why (a read-only folder, a full disk), when it
+// cannot. The store writes a new file and renames it into place, so the old one stays whole.
 bool saved(hx::UserDefaults& store) {
-    if (store.synchronize()) return true;
-    std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
+    std::string cause;
+    {
+        hx::log::CaptureScope capture;
+        if (store.synchronize()) return true;
+        const auto messages = capture.messages();
+        if (!messages.empty()) cause = messages.back();
+    }
+    // The store's message names the file itself; only what follows the last ": " is the cause.
+    const size_t colon = cause.rfind(": ");
+    cause = colon == std::string::npos ? "unknown error" : cause.substr(colon + 2);
+    std::fprintf(stderr, "halidex-settings: cannot save to %s: %s; nothing was changed\n",
+                 hx::tools::printable(store.filePath()).c_str(),
+                 hx::tools::printable(cause).c_str());
     return false;
+}
+
+// Why the store's file cannot be read, when it exists and cannot: the store would read it as
+// empty, so that every value shown would be a default and a save would set the file aside.
+std::string unreadableStore(const hx::UserDefaults& store) {
+    const std::string path = store.filePath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return {};
+    if (std::filesystem::is_directory(path, ec))
+        return "cannot read " + hx::tools::printable(path) + ": it is a folder";
+    if (FILE* file = std::fopen(path.c_str(), "r")) {
+        std::fclose(file);
+        return {};
+    }
+    return "cannot read " + hx::tools::printable(path) + ": " + std::strerror(errno);
 }
 
 int setCameraKey(hx::UserDefaults& store, const CameraKey& key, const std::string& text) {
@@ -180,6 +214,10 @@ int main(int argc, char** argv) {
             preference.standardPlace = hx::photos::standardCameraFolder();
     }
     hx::UserDefaults store(kCameraStore);
+    if (std::string problem = unreadableStore(store); !problem.empty()) {
+        std::fprintf(stderr, "halidex-settings: %s; nothing was changed\n", problem.c_str());
+        return hx::tools::kExitFailure;
+    }
 
     if (args.empty()) {
         if (displayPresent()) {
@@ -224,10 +262,7 @@ int main(int argc, char** argv) {
             store.removeObjectForKey(preference->key);
         else
             store.setObject(*value, preference->key);
-        if (!store.synchronize()) {
-            std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
-            return 1;
-        }
+        if (!saved(store)) return 1;
         std::printf("%s = %s\n", preference->key.c_str(), preference->describe(*value).c_str());
         return 0;
     }
@@ -244,10 +279,7 @@ int main(int argc, char** argv) {
         }
         if (!preference) return 2;
         store.removeObjectForKey(preference->key);
-        if (!store.synchronize()) {
-            std::fprintf(stderr, "halidex-settings: cannot save to %s\n", store.filePath().c_str());
-            return 1;
-        }
+        if (!saved(store)) return 1;
         std::printf("%s = %s, the default\n", preference->key.c_str(),
                     preference->describe(preference->defaultValue).c_str());
         return 0;

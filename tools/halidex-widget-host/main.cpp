@@ -23,10 +23,12 @@
 
 #include "platform/log/Log.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/ui/host/PictureFile.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/widgetkit/Date.h"
 #include "platform/widgetkit/SystemRandom.h"
 #include "platform/widgetkit/WidgetRenderer.h"
+#include "tools/ExitStatus.h"
 #include "tools/halidex-widget-host/ExtensionLoader.h"
 #include "tools/halidex-widget-host/WidgetHost.h"
 #include "tools/halidex-widget-host/WidgetWindows.h"
@@ -36,8 +38,8 @@ namespace {
 using namespace hx;
 using namespace hx::widget_host;
 
-constexpr int kExitFailure = 1;
-constexpr int kExitBadInput = 2;
+using tools::kExitBadInput;
+using tools::kExitFailure;
 
 constexpr const char* kUsage =
     "usage: halidex-widget-host [OPTIONS]\n"
@@ -237,11 +239,13 @@ int renderOne(const Arguments& a, const std::vector<std::shared_ptr<LoadedExtens
     ViewRef view = chosen->makeView(*entry);
     if (!view) return fail(kExitFailure, "the widget has no view for its entry");
     const QImage picture = WidgetRenderer::renderOnPlate(*view, family, a.scale.value_or(2));
-    if (!picture.save(QString::fromStdString(a.out), "PNG"))
-        return fail(kExitFailure, "cannot write " + a.out);
-    std::printf("%s: %s %s, %s entry of %s, %dx%d pixels\n", a.out.c_str(), chosen->kind().c_str(),
-                widgetFamilyName(family), a.mode.c_str(), entry->date.iso8601().c_str(),
-                picture.width(), picture.height());
+    std::string cause;
+    if (!ui::writePngFile(picture, a.out, &cause))
+        return fail(kExitFailure,
+                    "cannot write " + tools::printable(a.out) + ": " + tools::printable(cause));
+    std::printf("%s: %s %s, %s entry of %s, %dx%d pixels\n", tools::printable(a.out).c_str(),
+                chosen->kind().c_str(), widgetFamilyName(family), a.mode.c_str(),
+                entry->date.iso8601().c_str(), picture.width(), picture.height());
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/events/TouchDispatcher.h"
+#include "platform/ui/host/PictureFile.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/host/UIRenderer.h"
 #include "platform/ui/window/UIWindow.h"
@@ -77,7 +78,7 @@ QImage HeadlessHost::renderImage(double scale) {
 }
 
 bool HeadlessHost::writePNG(const std::string& path, double scale) {
-    return renderImage(scale).save(QString::fromStdString(path), "PNG");
+    return ui::writePngFile(renderImage(scale), path);
 }
 
 }  // namespace hx

@@ -137,6 +137,29 @@ TEST_F(WidgetReload, ListenerAnswersOnlyReloadRequests) {
     ASSERT_TRUE(waitFor([&] { return heard == 1; }));
 }
 
+TEST_F(WidgetReload, ARequestWithMoreAfterItIsRefusedWholeNotCutToSize) {
+    int heard = 0;
+    WidgetReloadListener listener([&] { ++heard; });
+    ASSERT_TRUE(listener.start());
+    log::CaptureScope capture;
+
+    // The request followed by far more than a request may hold: read cut to the buffer's size
+    // it would be the request and trailing junk; it is measured whole and refused.
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, listener.socketPath().c_str(), sizeof address.sun_path - 1);
+    const std::string big =
+        std::string(WidgetCenter::kReloadAllTimelinesMessage) + "\n" + std::string(4000, 'x');
+    ASSERT_GT(::sendto(fd, big.data(), big.size(), 0, reinterpret_cast<sockaddr*>(&address),
+                       sizeof address),
+              0);
+    ::close(fd);
+    ASSERT_TRUE(waitFor([&] { return capture.contains("4021 bytes"); }));
+    EXPECT_TRUE(capture.contains("more than the 256"));
+    EXPECT_EQ(heard, 0);
+}
+
 TEST_F(WidgetReload, StoppedListenerLeavesNoSocketAndHearsNothingMore) {
     int heard = 0;
     WidgetReloadListener listener([&] { ++heard; });

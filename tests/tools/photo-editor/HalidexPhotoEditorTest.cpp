@@ -223,7 +223,8 @@ TEST_F(HalidexPhotoEditor, AnExtensionThatIsNotOneIsRefused) {
     const std::string fake = home_.file("not-an-extension.so");
     std::ofstream(fake) << "nothing here";
     auto result = editor(id + " --row 1 --done --extension " + shellQuoted(fake));
-    EXPECT_EQ(result.status, 1);
+    // Like the widget host's: an extension that cannot be loaded is bad input.
+    EXPECT_EQ(result.status, 2);
     EXPECT_TRUE(contains(result.err, "cannot load the extension")) << result.err;
 }
 
