@@ -5,6 +5,8 @@
 
 #include "platform/capture/pipewire/PipeWireCameraDriver.h"
 #include "platform/capture/pipewire/PipeWireConnection.h"
+#include "platform/runloop/DispatchQueue.h"
+#include "platform/runloop/NotificationCenter.h"
 
 namespace hx::capture {
 
@@ -13,12 +15,37 @@ namespace hx::capture {
 struct PipeWireCameraBackend::Devices {
     std::mutex mutex;
     std::map<std::string, CaptureDeviceRef> byName;
+    int arrivalToken = 0;
 };
 
 PipeWireCameraBackend::PipeWireCameraBackend(std::shared_ptr<PipeWireConnection> connection)
-    : connection_(std::move(connection)), devices_(std::make_unique<Devices>()) {}
+    : connection_(std::move(connection)), devices_(std::make_shared<Devices>()) {
+    // A camera never offered before is announced once the daemon has told its formats, so that
+    // whoever hears of it finds it among devices(). A camera that returns announces itself
+    // through its device.
+    PipeWireConnection::Lock lock(*connection_);
+    devices_->arrivalToken = connection_->observeArrivals(
+        [weakConnection = std::weak_ptr<PipeWireConnection>(connection_),
+         weakDevices = std::weak_ptr<Devices>(devices_)](const std::string& name) {
+            DispatchQueue::global().async([weakConnection, weakDevices, name] {
+                auto connection = weakConnection.lock();
+                auto devices = weakDevices.lock();
+                if (!connection || !devices) return;
+                connection->synchronise();
+                {
+                    std::lock_guard lock(devices->mutex);
+                    if (devices->byName.count(name)) return;
+                }
+                NotificationCenter::defaultCenter().postNotificationName(
+                    AVCaptureDeviceWasConnectedNotification, nullptr);
+            });
+        });
+}
 
-PipeWireCameraBackend::~PipeWireCameraBackend() = default;
+PipeWireCameraBackend::~PipeWireCameraBackend() {
+    PipeWireConnection::Lock lock(*connection_);
+    connection_->stopObservingArrivals(devices_->arrivalToken);
+}
 
 std::shared_ptr<PipeWireCameraBackend> PipeWireCameraBackend::connect(std::string* error) {
     auto connection = PipeWireConnection::open(error);

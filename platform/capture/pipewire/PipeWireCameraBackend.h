@@ -7,8 +7,9 @@
 // product names.
 //
 // The backend talks to the daemon from a thread of its own. Cameras that appear later are
-// offered by the next devices(); a camera that goes away is no longer offered, and its streams
-// end.
+// offered by the next devices() and announced with AVCaptureDeviceWasConnectedNotification (no
+// object); a camera that goes away is no longer offered, its streams end and its device reports
+// itself disconnected (CaptureDevice::isConnected()).
 //
 // Threads: every member may be called from any thread.
 
@@ -58,7 +59,7 @@ class PipeWireCameraBackend : public CameraBackend {
     explicit PipeWireCameraBackend(std::shared_ptr<PipeWireConnection> connection);
     struct Devices;
     std::shared_ptr<PipeWireConnection> connection_;
-    std::unique_ptr<Devices> devices_;
+    std::shared_ptr<Devices> devices_;
 };
 
 }  // namespace hx::capture

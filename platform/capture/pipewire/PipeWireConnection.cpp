@@ -165,7 +165,7 @@ struct PipeWireConnection::State {
     };
     std::vector<Retired> retired;
 
-    std::map<int, ArrivalObserver> arrivalObservers;
+    std::map<int, ArrivalObserver> arrivalObservers, removalObservers;
     int nextObserver = 0;
 
     void freeRetired(bool all) {
@@ -266,9 +266,12 @@ struct PipeWireConnection::State {
         auto* self = static_cast<State*>(data);
         auto it = self->nodes.find(id);
         if (it == self->nodes.end()) return;
+        const std::string name = it->second->camera.name;
         spa_hook_remove(&it->second->listener);
         pw_proxy_destroy(it->second->proxy);
         self->nodes.erase(it);
+        const auto observers = self->removalObservers;
+        for (const auto& [token, observer] : observers) observer(name);
     }
 };
 
@@ -408,8 +411,15 @@ int PipeWireConnection::observeArrivals(ArrivalObserver observer) {
     return token;
 }
 
+int PipeWireConnection::observeRemovals(ArrivalObserver observer) {
+    const int token = ++state_->nextObserver;
+    state_->removalObservers[token] = std::move(observer);
+    return token;
+}
+
 void PipeWireConnection::stopObservingArrivals(int token) {
     state_->arrivalObservers.erase(token);
+    state_->removalObservers.erase(token);
 }
 
 // ---- consumer streams

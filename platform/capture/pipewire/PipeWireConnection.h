@@ -53,6 +53,8 @@ class PipeWireConnection {
     // With Lock held, both.
     int observeArrivals(ArrivalObserver observer);
     void stopObservingArrivals(int token);
+    // The same for a camera node going away; stopped with stopObservingArrivals.
+    int observeRemovals(ArrivalObserver observer);
 
     // A consumer stream from one camera at one frame size. The callbacks run on the
     // connection's thread for each frame: `tap` (when set) before `frame`. `ended` is called
