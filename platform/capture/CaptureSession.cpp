@@ -311,8 +311,7 @@ void CaptureSession::applyLocked() {
     const std::shared_ptr<CaptureVideoDataOutput> video = videoOutputLocked();
     const CaptureConnectionRef connection =
         video ? video->connectionWithMediaType(AVMediaTypeVideo) : nullptr;
-    if (!running_ || !device || !device->isConnected() || !connection ||
-        !connection->isActive()) {
+    if (!running_ || !device || !device->isConnected() || !connection || !connection->isActive()) {
         stopStreamLocked();
         return;
     }

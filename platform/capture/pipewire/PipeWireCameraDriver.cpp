@@ -285,8 +285,7 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
                 if (!still) break;
                 const auto attemptEnd =
                     std::min(deadline, std::chrono::steady_clock::now() + kStillAttempt);
-                while (!finished && std::chrono::steady_clock::now() < attemptEnd &&
-                       stillThere()) {
+                while (!finished && std::chrono::steady_clock::now() < attemptEnd && stillThere()) {
                     finished = waitFor(std::chrono::milliseconds(100));
                     PipeWireConnection::Lock lock(*connection);
                     if (still->negotiated && !(still->size == target)) break;

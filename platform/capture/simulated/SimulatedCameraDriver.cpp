@@ -275,8 +275,8 @@ SimulatedCameraDriver::SimulatedCameraDriver(SimulatedCameraModel model,
     s.meterGain = 1;
     s.optics = SimulatedOptics(1);
     // Unplugging is told to the device on its queue, as a real camera's leaving is.
-    pluggingToken_ = SimulatedCamera::observePlugging(
-        [weak = std::weak_ptr<State>(state_)](bool connected) {
+    pluggingToken_ =
+        SimulatedCamera::observePlugging([weak = std::weak_ptr<State>(state_)](bool connected) {
             auto self = weak.lock();
             if (!self) return;
             std::shared_ptr<DispatchQueue> queue;
