@@ -1,20 +1,28 @@
 // PipeWire cameras for real: a private PipeWire session (tests/pipewire-fixture.sh) with test
 // cameras that send known pictures. The backend lists them with their names, makers and sizes,
 // brings frames at the camera's pace as BGRA, takes 4032 x 3024 stills by switching the camera's
-// format and back, and follows cameras that leave and come back. The chooser of backends picks
+// format and back, and follows cameras that leave and come back, interrupting a session while
+// its camera is away. The chooser of backends picks
 // PipeWire when a camera answers and falls back to the simulated camera when none does.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/capture/CameraBackend.h"
+#include "platform/capture/CaptureInput.h"
+#include "platform/capture/CaptureSession.h"
+#include "platform/capture/CaptureVideoDataOutput.h"
 #include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/log/CaptureScope.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "tests/support/PipeWireFixture.h"
 #include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
@@ -267,6 +275,106 @@ TEST_F(PipeWireSession, CamerasThatLeaveAndComeBack) {
     driver.startStreaming(stream, again.handler());
     EXPECT_TRUE(again.waitFor(2));
     driver.stopStreaming();
+}
+
+// Counts the frames a session delivers (or drops), on a queue of its own.
+class FrameCounter : public CaptureVideoDataOutputSampleBufferDelegate {
+  public:
+    void captureOutputDidOutputSampleBuffer(CaptureOutput&, const SampleBufferRef&,
+                                            CaptureConnection&) override {
+        ++frames;
+    }
+    void captureOutputDidDropSampleBuffer(CaptureOutput&, const SampleBufferRef&,
+                                          CaptureConnection&) override {
+        ++frames;
+    }
+    std::atomic<size_t> frames{0};
+};
+
+template <typename Predicate>
+bool eventually(Predicate done) {
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+TEST_F(PipeWireSession, ASessionIsInterruptedWhileItsCameraIsAwayAndNewCamerasAreAnnounced) {
+    auto backend = PipeWireCameraBackend::connect();
+    ASSERT_TRUE(backend);
+    addCamera("hx-cam", "--sizes 640x480");
+    ASSERT_TRUE(until(*backend, [&] { return backend->devices().size() == 1; }));
+    const CaptureDeviceRef device = backend->devices()[0];
+
+    std::mutex mutex;
+    std::vector<Notification> heard;
+    std::vector<NotificationCenter::ObserverToken> tokens;
+    for (const char* name :
+         {AVCaptureDeviceWasConnectedNotification, AVCaptureSessionWasInterruptedNotification,
+          AVCaptureSessionInterruptionEndedNotification})
+        tokens.push_back(NotificationCenter::defaultCenter().addObserverForName(
+            name, nullptr, nullptr, [&](const Notification& notification) {
+                std::lock_guard lock(mutex);
+                heard.push_back(notification);
+            }));
+    auto heardOf = [&](const char* name, const void* object) {
+        std::lock_guard lock(mutex);
+        return std::count_if(heard.begin(), heard.end(), [&](const Notification& n) {
+            return n.name == name && n.object == object;
+        });
+    };
+
+    auto queue = DispatchQueue::makeSerial("frames of the test");
+    FrameCounter counter;
+    auto session = CaptureSession::create();
+    auto video = CaptureVideoDataOutput::create();
+    video->setSampleBufferDelegate(&counter, queue.get());
+    session->addInput(CaptureDeviceInput::deviceInputWithDevice(device));
+    session->addOutput(video);
+    session->setSessionPreset(AVCaptureSessionPreset640x480);
+    session->startRunning();
+    ASSERT_TRUE(eventually([&] { return counter.frames > 3; }));
+
+    // The camera pulled out: the session is interrupted for that reason and sends nothing.
+    removeCamera("hx-cam");
+    ASSERT_TRUE(eventually([&] { return session->isInterrupted(); }));
+    EXPECT_FALSE(device->isConnected());
+    EXPECT_TRUE(session->isRunning());
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_FALSE(heard.empty());
+        const Notification& interruption = heard.back();
+        EXPECT_EQ(interruption.name, AVCaptureSessionWasInterruptedNotification);
+        EXPECT_EQ(interruption.object, session.get());
+        EXPECT_EQ(int64_t(interruption.numberValue(AVCaptureSessionInterruptionReasonKey)),
+                  AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable);
+    }
+    queue->sync([] {});
+    const size_t whileAway = counter.frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    queue->sync([] {});
+    EXPECT_EQ(counter.frames, whileAway);
+
+    // A fresh camera of the same name is the same camera back: frames again.
+    addCamera("hx-cam", "--sizes 640x480");
+    ASSERT_TRUE(eventually([&] { return !session->isInterrupted(); }));
+    EXPECT_TRUE(device->isConnected());
+    EXPECT_EQ(heardOf(AVCaptureSessionInterruptionEndedNotification, session.get()), 1);
+    EXPECT_EQ(heardOf(AVCaptureDeviceWasConnectedNotification, device.get()), 1);
+    EXPECT_TRUE(eventually([&] { return counter.frames > whileAway + 3; }));
+    // It came back as the camera it was, so the backend announces no new one.
+    EXPECT_EQ(heardOf(AVCaptureDeviceWasConnectedNotification, nullptr), 0);
+
+    // A camera never offered before is announced without a device, once it can be listed.
+    addCamera("hx-other", "--sizes 640x480");
+    ASSERT_TRUE(
+        eventually([&] { return heardOf(AVCaptureDeviceWasConnectedNotification, nullptr) == 1; }));
+    EXPECT_EQ(backend->devices().size(), 2u);
+
+    session->stopRunning();
+    for (auto token : tokens) NotificationCenter::defaultCenter().removeObserver(token);
 }
 
 TEST_F(PipeWireSession, TheChooserTakesPipeWireWhenACameraAnswers) {
