@@ -44,6 +44,9 @@ class PipeWireCameraBackend : public CameraBackend {
   public:
     // Connects to the daemon of this session (PIPEWIRE_REMOTE, or the default socket under
     // XDG_RUNTIME_DIR) and lists its cameras. Null, with the reason, when no daemon answers.
+    // Inside a sandbox (CameraPortal.h) it connects through the remote the desktop portal opens
+    // once it grants access; when the portal refuses or cannot be asked, the backend offers no
+    // camera, with a log line saying why.
     static std::shared_ptr<PipeWireCameraBackend> connect(std::string* error = nullptr);
     ~PipeWireCameraBackend() override;
 

@@ -21,7 +21,9 @@ namespace hx::capture {
 
 class PipeWireConnection {
   public:
-    static std::shared_ptr<PipeWireConnection> open(std::string* error);
+    // To the daemon of this session, or through `remoteFd` (a remote the desktop portal opened,
+    // owned by the connection from then on) when it is not -1.
+    static std::shared_ptr<PipeWireConnection> open(std::string* error, int remoteFd = -1);
     ~PipeWireConnection();
     PipeWireConnection(const PipeWireConnection&) = delete;
     PipeWireConnection& operator=(const PipeWireConnection&) = delete;
@@ -77,7 +79,7 @@ class PipeWireConnection {
 
   private:
     PipeWireConnection();
-    bool connectLocked();
+    bool connectLocked(int remoteFd);
     std::unique_ptr<State> state_;
 };
 
