@@ -36,6 +36,8 @@ class RealCameraProgramTest : public HalidexProgramTest {
         return hx::testsupport::runCommand(command + " 2>&1", cameraEnvironment());
     }
 
+    CommandResult photosAroundAGap(const std::string& returning);
+
     // The photos of the camera's album, one line each.
     std::vector<std::string> albumLines() {
         auto listed = run(shellQuoted(kLibrary) + " list --album 'Halidex Camera'");
@@ -98,17 +100,18 @@ TEST_F(RealCameraProgramTest, APhotoFromThePipeWireCameraNamesItsMakerAndModel) 
     EXPECT_EQ(values["Model"], "Acme Cam 4K");
 }
 
-TEST_F(RealCameraProgramTest, ACameraStoppedMidSessionIsShownGoneAndAFreshOneTakesPhotosAgain) {
+// Takes a photo, stops the camera, waits for the screen to show it gone, starts `returning`
+// (a fresh camera of that node name), and takes another photo; the program's result.
+CommandResult RealCameraProgramTest::photosAroundAGap(const std::string& returning) {
     const std::string camera = "--description 'Acme Cam' --sizes 640x480,1440x1080";
-    ASSERT_TRUE(session_.addCamera("hx-cam", camera)) << session_.lastOutput();
+    EXPECT_TRUE(session_.addCamera("hx-cam", camera)) << session_.lastOutput();
     // The script leaves a picture at each step, which tells the test when to act on the
     // camera; it waits for the screen to see the camera go and come back.
     const fs::path taken = home_.path() / "taken.png", gone = home_.path() / "gone.png";
     const fs::path script = home_.path() / "script.txt";
     std::ofstream(script) << "wait 1\nkey volume-up\nwait-idle 60\nscreenshot " << taken.string()
                           << "\nwait-camera gone 60\nscreenshot " << gone.string()
-                          << "\nwait-camera back 60\nwait 1\nkey volume-up\n"
-                             "wait-idle 60\nquit\n";
+                          << "\nwait-camera back 60\nwait 1\nkey volume-up\nwait-idle 60\nquit\n";
     CommandResult program;
     std::thread running([&] {
         program = run(shellQuoted(kHalidex) + " --headless --script " + shellQuoted(script));
@@ -117,15 +120,29 @@ TEST_F(RealCameraProgramTest, ACameraStoppedMidSessionIsShownGoneAndAFreshOneTak
     if (appears(taken, std::chrono::seconds(90))) {
         stopped = session_.removeCamera("hx-cam");
         if (appears(gone, std::chrono::seconds(90)))
-            restarted = session_.addCamera("hx-cam", camera);
+            restarted = session_.addCamera(returning, camera);
     }
     running.join();
-    ASSERT_TRUE(stopped) << program.output << session_.lastOutput();
-    ASSERT_TRUE(restarted) << program.output << session_.lastOutput();
+    EXPECT_TRUE(stopped) << program.output << session_.lastOutput();
+    EXPECT_TRUE(restarted) << program.output << session_.lastOutput();
+    return program;
+}
+
+TEST_F(RealCameraProgramTest, ACameraStoppedMidSessionIsShownGoneAndAFreshOneTakesPhotosAgain) {
+    CommandResult program = photosAroundAGap("hx-cam");
     ASSERT_EQ(program.status, 0) << program.output;
     EXPECT_NE(program.output.find("the camera went away"), std::string::npos) << program.output;
     EXPECT_NE(program.output.find("the camera is back"), std::string::npos) << program.output;
     // The photo before the gap and the one after it are both kept.
+    EXPECT_EQ(albumLines().size(), 2u) << program.output;
+}
+
+TEST_F(RealCameraProgramTest, AnotherCameraAppearingWhileTheFirstIsGoneIsTakenUp) {
+    CommandResult program = photosAroundAGap("hx-other-cam");
+    ASSERT_EQ(program.status, 0) << program.output;
+    EXPECT_NE(program.output.find("the camera went away"), std::string::npos) << program.output;
+    // The session is rebuilt on the new camera rather than waiting for the old one.
+    EXPECT_NE(program.output.find("is offered instead"), std::string::npos) << program.output;
     EXPECT_EQ(albumLines().size(), 2u) << program.output;
 }
 
