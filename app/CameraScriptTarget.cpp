@@ -50,6 +50,11 @@ bool CameraScriptTarget::isIdle() {
     return !controller || !controller->isBusy();
 }
 
+bool CameraScriptTarget::isCameraGone() {
+    const auto& controller = delegate_->viewController();
+    return controller && controller->isCameraGone();
+}
+
 std::shared_ptr<UIView> CameraScriptTarget::viewNamed(const std::string& field) {
     const auto& controller = delegate_->viewController();
     if (!controller) return nullptr;

@@ -24,6 +24,7 @@ class CameraScriptTarget : public ScriptTarget {
     std::string chooseFilm(int film) override;
     void setExposureSteps(int thirds) override;
     void setZoom(double factor) override;
+    bool isCameraGone() override;
     bool shareToFolder(const std::string& folder, bool withoutLocation, ShareDone done,
                        std::string* error) override;
 

@@ -69,6 +69,11 @@ packages=(
     wireplumber
     dbus
     procps
+    # camera access inside a sandbox: the desktop portal over the session bus, and the
+    # stand-in portal the tests run (python3-dbus with GLib's main loop)
+    libdbus-1-dev
+    python3-dbus
+    python3-gi
 )
 
 missing=()

@@ -31,6 +31,7 @@ hxViewController::~hxViewController() {
     if (_videoDataOutput) _videoDataOutput->setSampleBufferDelegate(nullptr, nullptr);
     if (_lensSelect) _lensSelect->setDelegate(nullptr);
     removeDeviceObservers();
+    stopObservingInterruptions();
     if (_cmmanager) _cmmanager->stopAccelerometerUpdates();
     if (_session) _session->stopRunning();
     stopObservingLibrary();
@@ -66,7 +67,9 @@ void hxViewController::viewDidLoad() {
     _tempOrientation = 3;
     _processcounter = 0;
 
-    // 9. Settings, audio, and the camera when it is allowed.
+    // 9. Settings, audio, and the camera when it is allowed; a camera that goes away later or
+    // comes back is followed from here on.
+    observeInterruptions();
     loadSettings();
     setupAudio();
     if (_privCamera) setupFirstTime();
@@ -173,6 +176,7 @@ std::shared_ptr<UIView> hxViewController::viewForField(const std::string& field)
         {"_geoTagButton", _geoTagButton},
         {"_settingCloseButton", _settingCloseButton},
         {"_settingView", _settingView},
+        {"_cameraGoneView", _cameraGoneView},
     };
     auto found = fields.find(field);
     if (found == fields.end() || !found->second) return nullptr;

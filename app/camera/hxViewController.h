@@ -14,6 +14,7 @@
 //   app/camera/hxViewController+ControlActions.cpp  EV, format, flash, help, photo viewer
 //   app/capture/hxViewController+Session.cpp   devices, session, photo size, audio
 //   app/capture/hxViewController+Shutter.cpp   shutter, guards, review, hardware keys
+//   app/capture/hxViewController+Interruption.cpp  a camera that goes away and comes back
 //   app/capture/hxViewController+Processing.cpp  render, metadata, encoding of a photo
 //   app/capture/hxViewController+Save.cpp      album search, saving to the library
 //   app/capture/hxViewController+Location.cpp  location tagging
@@ -296,6 +297,8 @@ class hxViewController : public UIViewController,
     const capture::CaptureSessionRef& session() const { return _session; }
     // The photo-library permission as the last activation found it.
     bool photoLibraryAllowed() const { return _privPhoto; }
+    // The session's camera went away and no camera has taken its place yet.
+    bool isCameraGone() const { return _cameraGone; }
 
     // ---- settings working copy (loaded and saved together)
     int32_t _currentFrame = 1;
@@ -349,6 +352,10 @@ class hxViewController : public UIViewController,
     capture::CaptureDeviceRef _observedDevice;
     std::vector<capture::CaptureDevice::ObserverId> _deviceObserverIds;
     uint64_t _adjustNotifications = 0;
+
+    // ---- a camera that went away (+Interruption): the panel over the preview while it is gone
+    bool _cameraGone = false;
+    std::shared_ptr<UIView> _cameraGoneView;
 
     // ---- capture flow state
     std::atomic<bool> _process{false};    // a photo is being rendered
@@ -480,6 +487,17 @@ class hxViewController : public UIViewController,
     void configureExposureBias();
     // Where the device's key-value notifications land, on the main thread.
     void observeValueForKeyPath(const std::string& keyPath, bool value);
+    // +Interruption
+    // Registers, once, for the session's interruptions and for cameras that appear.
+    void observeInterruptions();
+    void stopObservingInterruptions();
+    void sessionWasInterrupted(const Notification& notification);
+    void sessionInterruptionEnded(const Notification& notification);
+    // A camera appeared: while the screen's camera is gone, the session is rebuilt on it.
+    void cameraWasConnected();
+    // Shows or takes away the panel that says the camera is gone, and disables the shutter.
+    void showCameraGone(bool gone);
+    std::vector<NotificationCenter::ObserverToken> interruptionTokens_;
     // +Shutter
     // Observes the system volume's announcement of that name with volumeChanged.
     void observeVolume(const char* name);

@@ -218,10 +218,11 @@ void hxViewController::longPressedHandler(UIGestureRecognizer* recognizer) {
 
 bool hxViewController::shutterAvailable() {
     // The camera screen in front: nothing presented over it (an alert, the browser, the
-    // re-filter screen), and a running session with a camera and a photo output.
+    // re-filter screen), and a running session with a camera that is there and a photo output.
     if (presentedViewController()) return false;
     if (!isViewLoaded() || !view()->window()) return false;
-    return _session && _session->isRunning() && _device && _photoOutput;
+    // A camera that went away takes no photo until one is back.
+    return _session && _session->isRunning() && _device && _photoOutput && !_cameraGone;
 }
 
 void hxViewController::shutter(UIControl*) {

@@ -195,6 +195,21 @@ class LineParser {
             arguments(1, 1, "press needs NAME", "press takes one NAME");
             if (!isFieldName(words_[1])) fail("press: " + quotedWord(words_[1]) + " is not a name");
             command_.text = words_[1];
+        } else if (name == "camera") {
+            command_.kind = ScriptCommandKind::Camera;
+            arguments(1, 1, "camera needs unplug or plug", "camera takes unplug or plug");
+            if (words_[1] != "unplug" && words_[1] != "plug")
+                fail("unknown camera change " + quotedWord(words_[1]) + " (unplug or plug)");
+            command_.option = words_[1] == "unplug";
+        } else if (name == "wait-camera") {
+            command_.kind = ScriptCommandKind::WaitCamera;
+            arguments(1, 2, "wait-camera needs gone or back",
+                      "wait-camera takes gone|back [SECONDS]");
+            if (words_[1] != "gone" && words_[1] != "back")
+                fail("unknown camera state " + quotedWord(words_[1]) + " (gone or back)");
+            command_.option = words_[1] == "gone";
+            command_.seconds =
+                words_.size() > 2 ? seconds(2, "SECONDS", false) : kScriptDefaultIdleTimeout;
         } else if (name == "screenshot" || name == "stats") {
             command_.kind =
                 name == "screenshot" ? ScriptCommandKind::Screenshot : ScriptCommandKind::Stats;
@@ -382,6 +397,10 @@ const char* scriptCommandName(ScriptCommandKind kind) {
             return "screenshot";
         case ScriptCommandKind::Stats:
             return "stats";
+        case ScriptCommandKind::Camera:
+            return "camera";
+        case ScriptCommandKind::WaitCamera:
+            return "wait-camera";
         case ScriptCommandKind::Quit:
             return "quit";
     }

@@ -24,6 +24,10 @@
 //                                      shows the next page, right the previous one
 //   share DIR [without-location]       the photo viewer saves its photo into DIR as its share
 //                                      menu's "Save a Copy" does (DIR is the rest of the line)
+//   camera unplug|plug                 the simulated cameras go away as unplugged cameras do, or
+//                                      come back (a real camera is not touched)
+//   wait-camera gone|back [SECONDS]    until the camera screen shows its camera gone, or shows a
+//                                      camera again (default 30 s)
 //   screenshot FILE                    the window as PNG at the screen's scale
 //   stats FILE                         appends the program's resident memory, threads and open
 //                                      files to FILE as one line (for soak runs)
@@ -66,6 +70,8 @@ enum class ScriptCommandKind {
     Press,
     Screenshot,
     Stats,
+    Camera,
+    WaitCamera,
     Quit
 };
 
@@ -74,7 +80,7 @@ struct ScriptCommand {
     ScriptCommandKind kind = ScriptCommandKind::Quit;
     // Line number in the script, from 1.
     int line = 0;
-    // wait, wait-idle (time-out), long-press, drag.
+    // wait, wait-idle and wait-camera (time-out), long-press, drag.
     double seconds = 0;
     // tap, long-press, pinch (the centre), drag (the start).
     CGPoint point;
@@ -82,7 +88,8 @@ struct ScriptCommand {
     CGPoint to;
     // tap; item: the item's index.
     int count = 1;
-    // swipe: true for left; share: without location.
+    // swipe: true for left; share: without location; camera: true to unplug; wait-camera: true
+    // to wait for the camera to be gone.
     bool option = false;
     // pinch.
     double scale = 1;

@@ -8,6 +8,7 @@
 
 #include "app/shell/HardwareKeys.h"
 #include "app/shell/ProcessStats.h"
+#include "platform/capture/simulated/SimulatedCamera.h"
 #include "platform/motion/simulated/SimulatedAccelerometer.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
@@ -403,6 +404,35 @@ void ScriptRunner::expand(const ScriptCommand& command) {
                 return StepResult{};
             });
             break;
+        case ScriptCommandKind::Camera:
+            steps_.push_back([unplug = command.option] {
+                capture::SimulatedCamera::setUnplugged(unplug);
+                return StepResult{};
+            });
+            break;
+        case ScriptCommandKind::WaitCamera: {
+            auto deadline = std::make_shared<double>(-1);
+            steps_.push_back([this, deadline, gone = command.option, timeout = command.seconds] {
+                if (*deadline < 0) *deadline = Clock::now() + timeout;
+                auto reached = [this, gone] { return target_->isCameraGone() == gone; };
+                if (reached()) return StepResult{};
+                if (clock_ == ScriptClock::Manual) {
+                    // A camera leaves and returns on threads of its own, in real time.
+                    RunLoop::main().runUntil(reached, 0.05);
+                    if (reached()) return StepResult{};
+                }
+                if (Clock::now() >= *deadline) {
+                    finish(1,
+                           where() + "wait-camera: the camera is still " +
+                               (gone ? "there" : "gone") + " after " + formatSeconds(timeout) +
+                               " s",
+                           true);
+                    return StepResult{};
+                }
+                return StepResult{kIdlePollSeconds, true};
+            });
+            break;
+        }
         case ScriptCommandKind::Quit:
             steps_.push_back([this] {
                 finish(0, "", true);

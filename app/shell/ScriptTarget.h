@@ -43,6 +43,8 @@ class ScriptTarget {
     virtual void setExposureSteps(int /*thirds*/) {}
     // The zoom factor, clamped to the camera's range.
     virtual void setZoom(double /*factor*/) {}
+    // The camera screen shows that its camera went away and none has taken its place.
+    virtual bool isCameraGone() { return false; }
     // The photo viewer in front saves its photo into `folder` as its share menu's "Save a Copy"
     // does, without location when asked; `done` runs later on the main thread with an empty
     // error or the reason. False, with the reason, when no viewer with a photo is in front.

@@ -45,6 +45,8 @@ class CameraDriverListener {
     virtual ~CameraDriverListener() = default;
     virtual void driverAdjustingFocusChanged(bool adjusting) = 0;
     virtual void driverAdjustingExposureChanged(bool adjusting) = 0;
+    // The camera went away (unplugged, its node removed) or came back.
+    virtual void driverConnectionChanged(bool /*connected*/) {}
 };
 
 // A stream of frames for the video data output.
@@ -98,6 +100,8 @@ class CameraDriver {
     // Whether the scene is dim now: an automatic flash would fire and low-light boost would
     // switch on.
     virtual bool isDimScene() const = 0;
+    // Whether the camera is there now. A camera that goes or comes back tells its listener.
+    virtual bool isConnected() const { return true; }
 };
 
 }  // namespace hx::capture

@@ -1,8 +1,13 @@
 #include "platform/capture/CaptureAuthorization.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 
+#include <unistd.h>
+
+#include "platform/capture/pipewire/CameraPortal.h"
+#include "platform/log/Log.h"
 #include "platform/paths/Paths.h"
 #include "platform/paths/Permission.h"
 
@@ -37,6 +42,12 @@ Prompt& prompt() {
     return *instance;
 }
 
+// Inside a sandbox the desktop portal answers, unless the environment overrides everything.
+bool portalAnswers() {
+    const char* forced = std::getenv("HALIDEX_CAMERA_AUTH");
+    return !(forced && *forced) && CameraPortal::inSandbox();
+}
+
 std::string settingPath() {
     return (fs::path(paths::configDirectory()) / kAuthorizationFile).string();
 }
@@ -53,11 +64,21 @@ std::optional<CaptureAuthorizationStatus> CaptureAuthorization::parse(const std:
 
 CaptureAuthorizationStatus CaptureAuthorization::current(const std::string& mediaType) {
     if (mediaType != AVMediaTypeVideo) return AVAuthorizationStatusAuthorized;
+    if (portalAnswers())
+        return CameraPortal::lastAnswer().value_or(AVAuthorizationStatusNotDetermined);
     return permission().current(settingPath());
 }
 
 CaptureAuthorizationStatus CaptureAuthorization::request(const std::string& mediaType) {
     if (mediaType != AVMediaTypeVideo) return AVAuthorizationStatusAuthorized;
+    if (portalAnswers()) {
+        if (auto known = CameraPortal::lastAnswer()) return *known;
+        // The camera backend asks again for its own remote; the portal remembers the grant.
+        CameraPortal::Access access = CameraPortal::requestAccess();
+        if (access.pipeWireFd >= 0) ::close(access.pipeWireFd);
+        if (!access.error.empty()) hxLog("camera access: %s", access.error.c_str());
+        return access.status;
+    }
     return permission().request(settingPath(), [] {
         std::lock_guard lock(prompt().mutex);
         return prompt().answer.value_or(AVAuthorizationStatusAuthorized);

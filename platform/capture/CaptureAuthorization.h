@@ -10,6 +10,10 @@
 //   taken as consent: the answer is "authorized" and is written to the file. Tests script
 //   another answer with setPromptAnswer().
 //
+// - Inside a sandbox (pipewire/CameraPortal.h), without HALIDEX_CAMERA_AUTH, the desktop
+//   portal answers instead: not determined until asked, then the portal's grant or refusal
+//   (restricted when no portal answers). Nothing is written.
+//
 // Only video is asked about; any other media type reads as authorised.
 //
 // Threads: every member may be called from any thread.

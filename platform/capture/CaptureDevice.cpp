@@ -6,6 +6,7 @@
 #include "platform/capture/CaptureAuthorization.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/Clock.h"
+#include "platform/runloop/NotificationCenter.h"
 
 namespace hx::capture {
 
@@ -36,7 +37,8 @@ CaptureDeviceRef CaptureDevice::create(std::unique_ptr<CameraDriver> driver) {
 CaptureDevice::CaptureDevice(std::unique_ptr<CameraDriver> driver)
     : driver_(std::move(driver)),
       capabilities_(driver_->capabilities()),
-      queue_(DispatchQueue::makeSerial("capture device " + capabilities_.uniqueID)) {
+      queue_(DispatchQueue::makeSerial("capture device " + capabilities_.uniqueID)),
+      connected_(driver_->isConnected()) {
     for (const VideoDimensions& dimensions : capabilities_.formats)
         formats_.push_back(std::make_shared<CaptureDeviceFormat>(
             dimensions, capabilities_.maxAvailableVideoZoomFactor));
@@ -405,6 +407,16 @@ void CaptureDevice::driverAdjustingFocusChanged(bool adjusting) {
 void CaptureDevice::driverAdjustingExposureChanged(bool adjusting) {
     const bool before = adjustingExposure_.exchange(adjusting);
     if (before != adjusting) notify(kAdjustingExposureKeyPath, before, adjusting);
+}
+
+void CaptureDevice::driverConnectionChanged(bool connected) {
+    if (connected_.exchange(connected) == connected) return;
+    hxLog("camera \"%s\" %s", capabilities_.localizedName.c_str(),
+          connected ? "is connected again" : "was disconnected");
+    NotificationCenter::defaultCenter().postNotificationName(
+        connected ? AVCaptureDeviceWasConnectedNotification
+                  : AVCaptureDeviceWasDisconnectedNotification,
+        this);
 }
 
 }  // namespace hx::capture

@@ -161,6 +161,13 @@ class CaptureDevice : public CameraDriverListener,
 
     const std::shared_ptr<DispatchQueue>& deviceQueue() const { return queue_; }
 
+    // ---- presence
+    // False once the camera has gone away (unplugged, its node removed), true again when it
+    // is back. Each change posts AVCaptureDeviceWasDisconnectedNotification or
+    // AVCaptureDeviceWasConnectedNotification with the device as the object, on the device
+    // queue; a session whose camera goes is interrupted (CaptureSession.h).
+    bool isConnected() const { return connected_.load(); }
+
     // ---- for the session and the photo output
 
     CameraDriver& driver() const { return *driver_; }
@@ -169,6 +176,7 @@ class CaptureDevice : public CameraDriverListener,
     // CameraDriverListener: reports of the camera, on the device queue.
     void driverAdjustingFocusChanged(bool adjusting) override;
     void driverAdjustingExposureChanged(bool adjusting) override;
+    void driverConnectionChanged(bool connected) override;
 
   private:
     friend class CaptureSession;
@@ -186,6 +194,7 @@ class CaptureDevice : public CameraDriverListener,
     const CaptureDeviceCapabilities capabilities_;
     std::vector<CaptureDeviceFormatRef> formats_;
     std::shared_ptr<DispatchQueue> queue_;
+    std::atomic<bool> connected_{true};
 
     std::atomic<int> lockCount_{0};
     std::atomic<bool> adjustingFocus_{false};

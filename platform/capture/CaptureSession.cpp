@@ -6,6 +6,7 @@
 #include "platform/capture/CapturePhotoOutput.h"
 #include "platform/capture/CaptureVideoDataOutput.h"
 #include "platform/log/Log.h"
+#include "platform/runloop/NotificationCenter.h"
 
 namespace hx::capture {
 
@@ -47,10 +48,54 @@ bool sameKind(const CaptureOutputRef& a, const CaptureOutputRef& b) {
 }  // namespace
 
 std::shared_ptr<CaptureSession> CaptureSession::create() {
-    return std::shared_ptr<CaptureSession>(new CaptureSession);
+    std::shared_ptr<CaptureSession> session(new CaptureSession);
+    session->observeDevices();
+    return session;
+}
+
+void CaptureSession::observeDevices() {
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    // Delivered on the device queue that posts them; only the session's own camera matters.
+    auto observe = [&](const char* name, bool connected) {
+        return center.addObserverForName(
+            name, nullptr, nullptr,
+            [weak = weak_from_this(), connected](const Notification& notification) {
+                if (auto self = weak.lock())
+                    self->deviceConnectionChanged(
+                        static_cast<const CaptureDevice*>(notification.object), connected);
+            });
+    };
+    disconnectedToken_ = observe(AVCaptureDeviceWasDisconnectedNotification, false);
+    connectedToken_ = observe(AVCaptureDeviceWasConnectedNotification, true);
+}
+
+void CaptureSession::deviceConnectionChanged(const CaptureDevice* device, bool connected) {
+    if (!device) return;
+    {
+        std::lock_guard lock(mutex_);
+        const CaptureDeviceRef current = deviceLocked();
+        if (current.get() != device || interrupted_ == !connected) return;
+        interrupted_ = !connected;
+        if (connected)
+            applyLocked();
+        else
+            stopStreamLocked();
+    }
+    if (connected) {
+        NotificationCenter::defaultCenter().postNotificationName(
+            AVCaptureSessionInterruptionEndedNotification, this);
+    } else {
+        hxLog("capture session interrupted: its camera is not available");
+        NotificationCenter::defaultCenter().postNotificationName(
+            AVCaptureSessionWasInterruptedNotification, this,
+            {{AVCaptureSessionInterruptionReasonKey,
+              double(AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable)}});
+    }
 }
 
 CaptureSession::~CaptureSession() {
+    NotificationCenter::defaultCenter().removeObserver(disconnectedToken_);
+    NotificationCenter::defaultCenter().removeObserver(connectedToken_);
     std::lock_guard lock(mutex_);
     stopStreamLocked();
     for (const CaptureOutputRef& output : outputs_) {
@@ -117,6 +162,7 @@ void CaptureSession::removeInput(const CaptureInputRef& input) {
     auto found = std::find(inputs_.begin(), inputs_.end(), input);
     if (found == inputs_.end()) return;
     inputs_.erase(found);
+    if (!deviceLocked()) interrupted_ = false;
     connectLocked();
     applyLocked();
 }
@@ -205,6 +251,11 @@ bool CaptureSession::isRunning() const {
     return running_;
 }
 
+bool CaptureSession::isInterrupted() const {
+    std::lock_guard lock(mutex_);
+    return interrupted_;
+}
+
 CaptureDeviceRef CaptureSession::deviceLocked() const {
     for (const CaptureInputRef& input : inputs_)
         if (auto* camera = deviceInput(input)) return camera->device();
@@ -260,7 +311,7 @@ void CaptureSession::applyLocked() {
     const std::shared_ptr<CaptureVideoDataOutput> video = videoOutputLocked();
     const CaptureConnectionRef connection =
         video ? video->connectionWithMediaType(AVMediaTypeVideo) : nullptr;
-    if (!running_ || !device || !connection || !connection->isActive()) {
+    if (!running_ || !device || !device->isConnected() || !connection || !connection->isActive()) {
         stopStreamLocked();
         return;
     }

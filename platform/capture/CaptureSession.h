@@ -8,6 +8,13 @@
 //
 // The session holds one camera input at a time, and at most one output of each kind.
 //
+// When its camera goes away the session is interrupted: the frames stop, isInterrupted() turns
+// true and AVCaptureSessionWasInterruptedNotification is posted with the session as the object
+// and AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable as the reason. When that camera
+// comes back the frames start again (while running) and
+// AVCaptureSessionInterruptionEndedNotification is posted. Both are posted on the camera's
+// device queue. Taking the camera's input out of the session ends an interruption silently.
+//
 // Threads: every member may be called from any thread; configuration calls of one session
 // should come from one thread at a time so that begin and commit pair up.
 
@@ -53,6 +60,7 @@ class CaptureSession : public std::enable_shared_from_this<CaptureSession> {
     void startRunning();
     void stopRunning();
     bool isRunning() const;
+    bool isInterrupted() const;
 
     // The frames a preset gives from a camera format, in sensor orientation (landscape). The
     // photo preset keeps the format's shape at 1440 pixels across.
@@ -61,6 +69,9 @@ class CaptureSession : public std::enable_shared_from_this<CaptureSession> {
 
   private:
     CaptureSession() = default;
+    void observeDevices();
+    // On the camera's device queue: its camera went (false) or came back (true).
+    void deviceConnectionChanged(const CaptureDevice* device, bool connected);
 
     struct StreamKey {
         CaptureDevice* device = nullptr;
@@ -83,6 +94,8 @@ class CaptureSession : public std::enable_shared_from_this<CaptureSession> {
     std::vector<CaptureOutputRef> outputs_;
     std::string preset_ = AVCaptureSessionPresetHigh;
     bool running_ = false;
+    bool interrupted_ = false;
+    uint64_t disconnectedToken_ = 0, connectedToken_ = 0;
     int configurationDepth_ = 0;
     CaptureDeviceRef streamingDevice_;
     StreamKey stream_;

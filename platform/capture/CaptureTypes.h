@@ -100,6 +100,32 @@ enum KeyValueObservingOptions : uint32_t {
     NSKeyValueObservingOptionInitial = 0x04,
 };
 
+// Notifications of cameras coming and going (NotificationCenter::defaultCenter()). A device
+// posts the first two with itself as the object, on its device queue; a backend posts the
+// connected one with no object when a camera it had never offered appears. A session posts the
+// last two with itself as the object; an interruption carries its reason under
+// AVCaptureSessionInterruptionReasonKey as a number.
+inline constexpr const char* AVCaptureDeviceWasConnectedNotification =
+    "AVCaptureDeviceWasConnectedNotification";
+inline constexpr const char* AVCaptureDeviceWasDisconnectedNotification =
+    "AVCaptureDeviceWasDisconnectedNotification";
+inline constexpr const char* AVCaptureSessionWasInterruptedNotification =
+    "AVCaptureSessionWasInterruptedNotification";
+inline constexpr const char* AVCaptureSessionInterruptionEndedNotification =
+    "AVCaptureSessionInterruptionEndedNotification";
+inline constexpr const char* AVCaptureSessionInterruptionReasonKey =
+    "AVCaptureSessionInterruptionReasonKey";
+
+enum CaptureSessionInterruptionReason : int64_t {
+    AVCaptureSessionInterruptionReasonVideoDeviceNotAvailableInBackground = 1,
+    AVCaptureSessionInterruptionReasonAudioDeviceInUseByAnotherClient = 2,
+    AVCaptureSessionInterruptionReasonVideoDeviceInUseByAnotherClient = 3,
+    AVCaptureSessionInterruptionReasonVideoDeviceNotAvailableWithMultipleForegroundApps = 4,
+    AVCaptureSessionInterruptionReasonVideoDeviceNotAvailableDueToSystemPressure = 5,
+    // The session's camera was unplugged or its daemon dropped it.
+    AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable = 100,
+};
+
 // Error codes of CaptureError.
 inline constexpr int64_t AVErrorUnknown = -11800;
 inline constexpr int64_t AVErrorSessionNotRunning = -11803;

@@ -187,6 +187,14 @@ TEST(CameraScriptTest, BadLinesAreNamedByNumber) {
              Case{"screenshot", "screenshot needs FILE"},
              Case{"stats", "stats needs FILE"},
              Case{"screenshot   # nothing", "screenshot needs FILE"},
+             Case{"camera", "camera needs unplug or plug"},
+             Case{"camera unplug now", "camera takes unplug or plug"},
+             Case{"camera eject", "unknown camera change 'eject' (unplug or plug)"},
+             Case{"wait-camera", "wait-camera needs gone or back"},
+             Case{"wait-camera away", "unknown camera state 'away' (gone or back)"},
+             Case{"wait-camera gone 0",
+                  "wait-camera: SECONDS must be above 0 and at most 86400, not '0'"},
+             Case{"wait-camera back 1 2", "wait-camera takes gone|back [SECONDS]"},
              Case{"jump 1", "unknown command 'jump'"},
              Case{"TAP 1 2", "unknown command 'TAP'"},
          }) {
@@ -199,6 +207,25 @@ TEST(CameraScriptTest, BadLinesAreNamedByNumber) {
     EXPECT_EQ(errorOf(std::string("wait 1\nwa\0it 2\n", 14)), "script line 2: a NUL byte");
     // The first bad line is the one named.
     EXPECT_EQ(errorOf("jump\njump\n"), "script line 1: unknown command 'jump'");
+}
+
+TEST(CameraScriptTest, UnpluggingTheCameraAndWaitingForIt) {
+    std::string error;
+    auto script = CameraScript::parse(
+        "camera unplug\nwait-camera gone\ncamera plug\nwait-camera back 5\n", &error);
+    ASSERT_TRUE(script) << error;
+    ASSERT_EQ(script->commands.size(), 4u);
+    const auto& c = script->commands;
+    EXPECT_EQ(c[0].kind, ScriptCommandKind::Camera);
+    EXPECT_TRUE(c[0].option);
+    EXPECT_EQ(c[1].kind, ScriptCommandKind::WaitCamera);
+    EXPECT_TRUE(c[1].option);
+    EXPECT_EQ(c[1].seconds, kScriptDefaultIdleTimeout);
+    EXPECT_FALSE(c[2].option);
+    EXPECT_FALSE(c[3].option);
+    EXPECT_EQ(c[3].seconds, 5);
+    EXPECT_STREQ(scriptCommandName(c[0].kind), "camera");
+    EXPECT_STREQ(scriptCommandName(c[3].kind), "wait-camera");
 }
 
 TEST(CameraScriptTest, CameraControlsAndTheirKeys) {

@@ -80,6 +80,37 @@ TEST_F(HalidexProgramTest, TheHardwareKeyTakesPhotosIntoTheAlbum) {
     EXPECT_EQ(lines.size(), 2u) << listed.output;
 }
 
+TEST_F(HalidexProgramTest, ACameraUnpluggedMidSessionIsShownGoneAndTakesPhotosOnceBack) {
+    // A photo, the camera pulled out (the screen says so, the shutter does nothing, the browser
+    // opens and closes), the camera back, and another photo: both are in the album.
+    const fs::path gone = home_.path() / "gone.png";
+    auto run = runScript(
+        "wait 1\nkey volume-up\nwait-idle 60\ncamera unplug\nwait-camera gone 5\nwait 0.5\n"
+        "screenshot " +
+            gone.string() +
+            "\nkey volume-up\nwait 0.5\n"
+            "press _pvButton\nwait 1\npress _doneButton\nwait 1\n"
+            "camera plug\nwait-camera back 5\n"
+            "wait 1\nkey volume-up\nwait-idle 60\nquit\n",
+        {});
+    ASSERT_EQ(run.status, 0) << run.output;
+    expectMatchesReference(gone, "halidex-phone-camera-gone");
+    EXPECT_NE(run.output.find("shutter ignored"), std::string::npos) << run.output;
+    auto listed = hx::testsupport::runCommand(
+        shellQuoted(kLibrary) + " list --album 'Halidex Camera' 2>&1", environment());
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    auto lines = hx::testsupport::linesOf(listed.output);
+    std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+    EXPECT_EQ(lines.size(), 2u) << listed.output << run.output;
+
+    // A camera that never comes back fails the wait with a message naming the line.
+    run = runScript("wait 0.5\ncamera unplug\nwait-camera gone 5\nwait-camera back 1\nquit\n", {});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("line 4: wait-camera: the camera is still gone after 1 s"),
+              std::string::npos)
+        << run.output;
+}
+
 TEST_F(HalidexProgramTest, ABadScriptLineStopsBeforeAnythingRuns) {
     const fs::path picture = home_.path() / "never.png";
     auto run = runScript("screenshot " + picture.string() + "\ntap 10\n", {});

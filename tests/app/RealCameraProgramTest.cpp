@@ -1,10 +1,14 @@
 // The camera application with a real camera: a PipeWire test camera in a private session. The
 // application finds it without being told (HALIDEX_CAMERA unset), shows it, and a press of the
-// shutter ends as a photo in the library that names the camera's own maker and model.
+// shutter ends as a photo in the library that names the camera's own maker and model. A camera
+// stopped mid-session is shown gone; a fresh one of the same name is taken up again, and every
+// photo taken on either side of the gap reaches the library.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "tests/app/HalidexProgramTestSupport.h"
 #include "tests/support/PipeWireFixture.h"
@@ -32,8 +36,29 @@ class RealCameraProgramTest : public HalidexProgramTest {
         return hx::testsupport::runCommand(command + " 2>&1", cameraEnvironment());
     }
 
+    CommandResult photosAroundAGap(const std::string& returning);
+
+    // The photos of the camera's album, one line each.
+    std::vector<std::string> albumLines() {
+        auto listed = run(shellQuoted(kLibrary) + " list --album 'Halidex Camera'");
+        EXPECT_EQ(listed.status, 0) << listed.output;
+        auto lines = hx::testsupport::linesOf(listed.output);
+        std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+        return lines;
+    }
+
     hx::testsupport::PipeWireFixture session_{HX_PIPEWIRE_FIXTURE, HX_TEST_SOURCE_PROGRAM};
 };
+
+// Waits (in real time: the program runs on its own) until the file exists.
+bool appears(const fs::path& file, std::chrono::seconds patience) {
+    const auto end = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < end) {
+        if (fs::exists(file)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(file);
+}
 
 TEST_F(RealCameraProgramTest, APhotoFromThePipeWireCameraNamesItsMakerAndModel) {
     ASSERT_TRUE(session_.addCamera("hx-cam",
@@ -73,6 +98,52 @@ TEST_F(RealCameraProgramTest, APhotoFromThePipeWireCameraNamesItsMakerAndModel) 
     }
     EXPECT_EQ(values["Make"], "Acme Optics");
     EXPECT_EQ(values["Model"], "Acme Cam 4K");
+}
+
+// Takes a photo, stops the camera, waits for the screen to show it gone, starts `returning`
+// (a fresh camera of that node name), and takes another photo; the program's result.
+CommandResult RealCameraProgramTest::photosAroundAGap(const std::string& returning) {
+    const std::string camera = "--description 'Acme Cam' --sizes 640x480,1440x1080";
+    EXPECT_TRUE(session_.addCamera("hx-cam", camera)) << session_.lastOutput();
+    // The script leaves a picture at each step, which tells the test when to act on the
+    // camera; it waits for the screen to see the camera go and come back.
+    const fs::path taken = home_.path() / "taken.png", gone = home_.path() / "gone.png";
+    const fs::path script = home_.path() / "script.txt";
+    std::ofstream(script) << "wait 1\nkey volume-up\nwait-idle 60\nscreenshot " << taken.string()
+                          << "\nwait-camera gone 60\nscreenshot " << gone.string()
+                          << "\nwait-camera back 60\nwait 1\nkey volume-up\nwait-idle 60\nquit\n";
+    CommandResult program;
+    std::thread running([&] {
+        program = run(shellQuoted(kHalidex) + " --headless --script " + shellQuoted(script));
+    });
+    bool stopped = false, restarted = false;
+    if (appears(taken, std::chrono::seconds(90))) {
+        stopped = session_.removeCamera("hx-cam");
+        if (appears(gone, std::chrono::seconds(90)))
+            restarted = session_.addCamera(returning, camera);
+    }
+    running.join();
+    EXPECT_TRUE(stopped) << program.output << session_.lastOutput();
+    EXPECT_TRUE(restarted) << program.output << session_.lastOutput();
+    return program;
+}
+
+TEST_F(RealCameraProgramTest, ACameraStoppedMidSessionIsShownGoneAndAFreshOneTakesPhotosAgain) {
+    CommandResult program = photosAroundAGap("hx-cam");
+    ASSERT_EQ(program.status, 0) << program.output;
+    EXPECT_NE(program.output.find("the camera went away"), std::string::npos) << program.output;
+    EXPECT_NE(program.output.find("the camera is back"), std::string::npos) << program.output;
+    // The photo before the gap and the one after it are both kept.
+    EXPECT_EQ(albumLines().size(), 2u) << program.output;
+}
+
+TEST_F(RealCameraProgramTest, AnotherCameraAppearingWhileTheFirstIsGoneIsTakenUp) {
+    CommandResult program = photosAroundAGap("hx-other-cam");
+    ASSERT_EQ(program.status, 0) << program.output;
+    EXPECT_NE(program.output.find("the camera went away"), std::string::npos) << program.output;
+    // The session is rebuilt on the new camera rather than waiting for the old one.
+    EXPECT_NE(program.output.find("is offered instead"), std::string::npos) << program.output;
+    EXPECT_EQ(albumLines().size(), 2u) << program.output;
 }
 
 }  // namespace

@@ -7,8 +7,9 @@
 // product names.
 //
 // The backend talks to the daemon from a thread of its own. Cameras that appear later are
-// offered by the next devices(); a camera that goes away is no longer offered, and its streams
-// end.
+// offered by the next devices() and announced with AVCaptureDeviceWasConnectedNotification (no
+// object); a camera that goes away is no longer offered, its streams end and its device reports
+// itself disconnected (CaptureDevice::isConnected()).
 //
 // Threads: every member may be called from any thread.
 
@@ -43,6 +44,9 @@ class PipeWireCameraBackend : public CameraBackend {
   public:
     // Connects to the daemon of this session (PIPEWIRE_REMOTE, or the default socket under
     // XDG_RUNTIME_DIR) and lists its cameras. Null, with the reason, when no daemon answers.
+    // Inside a sandbox (CameraPortal.h) it connects through the remote the desktop portal opens
+    // once it grants access; when the portal refuses or cannot be asked, the backend offers no
+    // camera, with a log line saying why.
     static std::shared_ptr<PipeWireCameraBackend> connect(std::string* error = nullptr);
     ~PipeWireCameraBackend() override;
 
@@ -58,7 +62,7 @@ class PipeWireCameraBackend : public CameraBackend {
     explicit PipeWireCameraBackend(std::shared_ptr<PipeWireConnection> connection);
     struct Devices;
     std::shared_ptr<PipeWireConnection> connection_;
-    std::unique_ptr<Devices> devices_;
+    std::shared_ptr<Devices> devices_;
 };
 
 }  // namespace hx::capture

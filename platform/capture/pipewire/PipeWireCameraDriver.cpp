@@ -103,7 +103,22 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
     uint64_t generation = 0;
     bool delivering = false;
     bool reportedConversionError = false;
-    int arrivalToken = 0;
+    int arrivalToken = 0, removalToken = 0;
+
+    // Tells the device, on its queue, that the camera went or came back.
+    void tellListener(bool connected) {
+        std::shared_ptr<DispatchQueue> queue;
+        std::weak_ptr<CameraDriverListener> target;
+        {
+            std::lock_guard lock(mutex);
+            queue = deviceQueue;
+            target = listener;
+        }
+        if (queue)
+            queue->async([target, connected] {
+                if (auto device = target.lock()) device->driverConnectionChanged(connected);
+            });
+    }
 
     // With the connection's lock held.
     std::unique_ptr<PipeWireConnection::Stream> preview;
@@ -237,9 +252,16 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             return grab->done.wait_for(lock, patience, [&] { return grab->finished; });
         };
         bool finished = false;
+        bool gone = false;
+        auto stillThere = [&] {
+            gone = gone || !connection->isPresent(camera.name);
+            return !gone;
+        };
         std::string state = "no stream";
         if (fromPreview) {
-            finished = waitFor(kStillWait);
+            const auto deadline = std::chrono::steady_clock::now() + kStillWait;
+            while (!finished && std::chrono::steady_clock::now() < deadline && stillThere())
+                finished = waitFor(std::chrono::milliseconds(100));
             PipeWireConnection::Lock lock(*connection);
             if (preview) preview->tap = nullptr;
         } else {
@@ -248,7 +270,7 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             // give the still that size, so it is put to rest first; a still stream that got
             // another size all the same is tried again.
             const auto deadline = std::chrono::steady_clock::now() + kStillWait;
-            while (!finished && std::chrono::steady_clock::now() < deadline) {
+            while (!finished && std::chrono::steady_clock::now() < deadline && stillThere()) {
                 connection->synchronise();
                 std::unique_ptr<PipeWireConnection::Stream> still;
                 {
@@ -263,7 +285,7 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
                 if (!still) break;
                 const auto attemptEnd =
                     std::min(deadline, std::chrono::steady_clock::now() + kStillAttempt);
-                while (!finished && std::chrono::steady_clock::now() < attemptEnd) {
+                while (!finished && std::chrono::steady_clock::now() < attemptEnd && stillThere()) {
                     finished = waitFor(std::chrono::milliseconds(100));
                     PipeWireConnection::Lock lock(*connection);
                     if (still->negotiated && !(still->size == target)) break;
@@ -282,6 +304,11 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
         }
         std::lock_guard lock(grab->mutex);
         grab->finished = true;
+        if (!finished && gone) {
+            result.error = CaptureError{AVErrorDeviceNotConnected,
+                                        "The camera went away before the photo was taken."};
+            return result;
+        }
         if (!finished || !grab->buffer) {
             result.error = CaptureError{
                 finished ? AVErrorUnknown : AVErrorDeviceNotConnected,
@@ -332,7 +359,8 @@ PipeWireCameraDriver::PipeWireCameraDriver(std::shared_ptr<PipeWireConnection> c
     s.capabilities = pipeWireCapabilities(s.camera);
     for (const VideoDimensions& size : s.capabilities.formats)
         if (area(size) > area(s.settings.activeFormat)) s.settings.activeFormat = size;
-    // A camera plugged in again picks up the preview where it stopped.
+    // A camera plugged in again picks up the preview where it stopped; its device hears of
+    // both its leaving and its return.
     PipeWireConnection::Lock lock(*s.connection);
     s.arrivalToken = s.connection->observeArrivals(
         [weak = std::weak_ptr<State>(state_)](const std::string& name) {
@@ -344,13 +372,24 @@ PipeWireCameraDriver::PipeWireCameraDriver(std::shared_ptr<PipeWireConnection> c
                 streaming = self->streaming;
             }
             if (streaming) self->openPreviewLocked();
+            self->tellListener(true);
         });
+    s.removalToken = s.connection->observeRemovals(
+        [weak = std::weak_ptr<State>(state_)](const std::string& name) {
+            auto self = weak.lock();
+            if (self && name == self->camera.name) self->tellListener(false);
+        });
+}
+
+bool PipeWireCameraDriver::isConnected() const {
+    return state_->connection->isPresent(state_->camera.name);
 }
 
 PipeWireCameraDriver::~PipeWireCameraDriver() {
     {
         PipeWireConnection::Lock lock(*state_->connection);
         state_->connection->stopObservingArrivals(state_->arrivalToken);
+        state_->connection->stopObservingArrivals(state_->removalToken);
     }
     stopStreaming();
     state_->stillQueue->sync([] {});

@@ -4,7 +4,8 @@
 // the stream asked for (or its largest), converted to BGRA into the stream's pool, turned and
 // cut to the buffer's shape. A still is taken at the active format: from the running stream
 // when it already has that size, otherwise the preview stops, a stream at the still's size
-// brings one frame, and the preview starts again at its own size. The camera focuses and
+// brings one frame, and the preview starts again at its own size. A still whose camera goes away
+// before it arrives ends at once with AVErrorDeviceNotConnected. The camera focuses and
 // exposes by itself; zoom is a digital crop. Stills carry the device's vendor and product names
 // as the photo's make and model.
 //
@@ -32,6 +33,9 @@ class PipeWireCameraDriver : public CameraDriver {
     void stopStreaming() override;
     void captureStill(const StillRequest& request, StillHandler handler) override;
     bool isDimScene() const override { return false; }
+    // Whether a node of the camera's name is there now. A camera whose node goes away is
+    // reported disconnected; a node of the same name appearing later is the same camera back.
+    bool isConnected() const override;
 
     // The size the preview streams at for a stream of these (sensor-orientation) dimensions.
     static VideoDimensions previewSizeFor(const PipeWireCamera& camera, VideoDimensions wanted);

@@ -5,6 +5,7 @@
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 #include <spa/utils/result.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "platform/log/Log.h"
 
@@ -165,7 +167,7 @@ struct PipeWireConnection::State {
     };
     std::vector<Retired> retired;
 
-    std::map<int, ArrivalObserver> arrivalObservers;
+    std::map<int, ArrivalObserver> arrivalObservers, removalObservers;
     int nextObserver = 0;
 
     void freeRetired(bool all) {
@@ -266,9 +268,12 @@ struct PipeWireConnection::State {
         auto* self = static_cast<State*>(data);
         auto it = self->nodes.find(id);
         if (it == self->nodes.end()) return;
+        const std::string name = it->second->camera.name;
         spa_hook_remove(&it->second->listener);
         pw_proxy_destroy(it->second->proxy);
         self->nodes.erase(it);
+        const auto observers = self->removalObservers;
+        for (const auto& [token, observer] : observers) observer(name);
     }
 };
 
@@ -302,12 +307,13 @@ PipeWireConnection::~PipeWireConnection() {
     pw_thread_loop_destroy(s.loop);
 }
 
-std::shared_ptr<PipeWireConnection> PipeWireConnection::open(std::string* error) {
+std::shared_ptr<PipeWireConnection> PipeWireConnection::open(std::string* error, int remoteFd) {
     initialiseOnce();
     std::shared_ptr<PipeWireConnection> connection(new PipeWireConnection);
     State& s = *connection->state_;
     auto fail = [&](const char* why) -> std::shared_ptr<PipeWireConnection> {
         if (error) *error = why;
+        if (remoteFd >= 0) ::close(remoteFd);
         return nullptr;
     };
     s.loop = pw_thread_loop_new("pipewire camera", nullptr);
@@ -323,16 +329,19 @@ std::shared_ptr<PipeWireConnection> PipeWireConnection::open(std::string* error)
 
     {
         Lock lock(*connection);
-        if (!connection->connectLocked()) return fail("no PipeWire daemon answers");
+        const int fd = std::exchange(remoteFd, -1);
+        if (!connection->connectLocked(fd)) return fail("no PipeWire daemon answers");
     }
     // Waiting gives the lock back once only, so it is not held around the wait.
     if (!connection->synchronise()) return fail("the PipeWire daemon does not answer");
     return connection;
 }
 
-bool PipeWireConnection::connectLocked() {
+bool PipeWireConnection::connectLocked(int remoteFd) {
     State& s = *state_;
-    s.core = pw_context_connect(s.context, nullptr, 0);
+    // PipeWire owns the remote's descriptor from here on, whether it connects or not.
+    s.core = remoteFd >= 0 ? pw_context_connect_fd(s.context, remoteFd, nullptr, 0)
+                           : pw_context_connect(s.context, nullptr, 0);
     if (!s.core) return false;
     static const pw_core_events coreEvents = [] {
         pw_core_events e{};
@@ -408,8 +417,15 @@ int PipeWireConnection::observeArrivals(ArrivalObserver observer) {
     return token;
 }
 
+int PipeWireConnection::observeRemovals(ArrivalObserver observer) {
+    const int token = ++state_->nextObserver;
+    state_->removalObservers[token] = std::move(observer);
+    return token;
+}
+
 void PipeWireConnection::stopObservingArrivals(int token) {
     state_->arrivalObservers.erase(token);
+    state_->removalObservers.erase(token);
 }
 
 // ---- consumer streams

@@ -21,7 +21,9 @@ namespace hx::capture {
 
 class PipeWireConnection {
   public:
-    static std::shared_ptr<PipeWireConnection> open(std::string* error);
+    // To the daemon of this session, or through `remoteFd` (a remote the desktop portal opened,
+    // owned by the connection from then on) when it is not -1.
+    static std::shared_ptr<PipeWireConnection> open(std::string* error, int remoteFd = -1);
     ~PipeWireConnection();
     PipeWireConnection(const PipeWireConnection&) = delete;
     PipeWireConnection& operator=(const PipeWireConnection&) = delete;
@@ -53,6 +55,8 @@ class PipeWireConnection {
     // With Lock held, both.
     int observeArrivals(ArrivalObserver observer);
     void stopObservingArrivals(int token);
+    // The same for a camera node going away; stopped with stopObservingArrivals.
+    int observeRemovals(ArrivalObserver observer);
 
     // A consumer stream from one camera at one frame size. The callbacks run on the
     // connection's thread for each frame: `tap` (when set) before `frame`. `ended` is called
@@ -75,7 +79,7 @@ class PipeWireConnection {
 
   private:
     PipeWireConnection();
-    bool connectLocked();
+    bool connectLocked(int remoteFd);
     std::unique_ptr<State> state_;
 };
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Failures and odd cameras on demand, for tests: a camera that refuses to be configured, a
-// capture that fails, a device with no camera at all, and capabilities edited before the
+// capture that fails, a device with no camera at all, cameras unplugged and plugged in again
+// while they are in use, and capabilities edited before the
 // devices are made (another exposure-bias range, other formats, missing modes). The settings
 // hold for every simulated camera of the process until reset().
 //
@@ -26,6 +27,17 @@ class SimulatedCamera {
     // The backend reports no camera at all while set.
     static void setHidesDevices(bool hides);
     static bool hidesDevices();
+
+    // Every simulated camera goes away while set, as an unplugged camera does: the backend
+    // offers none, each camera reports itself disconnected to its device (and connected again
+    // when cleared), refuses to be configured, sends no frames, and a still asked for while it
+    // is gone ends with AVErrorDeviceNotConnected. A still already taken is still delivered.
+    static void setUnplugged(bool unplugged);
+    static bool isUnplugged();
+    // For the simulated cameras: `changed` hears every change of setUnplugged with whether the
+    // cameras are connected now. Returns a token for stopObservingPlugging.
+    static int observePlugging(std::function<void(bool connected)> changed);
+    static void stopObservingPlugging(int token);
 
     // Edits each camera's capabilities as a backend made afterwards creates its devices
     // (call CameraBackend::reset() to make one). Empty: no edits.

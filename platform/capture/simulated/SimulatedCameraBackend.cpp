@@ -49,7 +49,7 @@ std::shared_ptr<SimulatedCameraBackend> SimulatedCameraBackend::fromEnvironment(
 }
 
 std::vector<CaptureDeviceRef> SimulatedCameraBackend::devices() {
-    if (SimulatedCamera::hidesDevices()) return {};
+    if (SimulatedCamera::hidesDevices() || SimulatedCamera::isUnplugged()) return {};
     return devices_;
 }
 

@@ -27,7 +27,7 @@ class SimulatedCameraBackend : public CameraBackend {
     static std::shared_ptr<SimulatedCameraBackend> fromEnvironment();
 
     const char* name() const override { return "simulated"; }
-    // Empty while SimulatedCamera::setHidesDevices(true).
+    // Empty while SimulatedCamera::setHidesDevices(true) or setUnplugged(true).
     std::vector<CaptureDeviceRef> devices() override;
 
   private:

@@ -239,7 +239,9 @@ struct SimulatedCameraDriver::State : std::enable_shared_from_this<State> {
     }
 
     void tick(const std::shared_ptr<Stream>& stream) {
-        if (stream->stopped || stream->painting.exchange(true)) return;
+        // An unplugged camera sends nothing.
+        if (stream->stopped || SimulatedCamera::isUnplugged() || stream->painting.exchange(true))
+            return;
         const double time = Clock::now();
         // On the manual clock a frame is painted before the clock moves on, so what the camera
         // delivers at a moment of the clock is the same on every run.
@@ -272,10 +274,32 @@ SimulatedCameraDriver::SimulatedCameraDriver(SimulatedCameraModel model,
         std::max(s.scene->meanLuminance(0, 0, kMeterHalfSize * s.sensorField(1), 0), 1e-4);
     s.meterGain = 1;
     s.optics = SimulatedOptics(1);
+    // Unplugging is told to the device on its queue, as a real camera's leaving is.
+    pluggingToken_ =
+        SimulatedCamera::observePlugging([weak = std::weak_ptr<State>(state_)](bool connected) {
+            auto self = weak.lock();
+            if (!self) return;
+            std::shared_ptr<DispatchQueue> queue;
+            std::weak_ptr<CameraDriverListener> listener;
+            {
+                std::lock_guard lock(self->mutex);
+                queue = self->deviceQueue;
+                listener = self->listener;
+            }
+            if (queue)
+                queue->async([listener, connected] {
+                    if (auto device = listener.lock()) device->driverConnectionChanged(connected);
+                });
+        });
 }
 
 SimulatedCameraDriver::~SimulatedCameraDriver() {
+    SimulatedCamera::stopObservingPlugging(pluggingToken_);
     stopStreaming();
+}
+
+bool SimulatedCameraDriver::isConnected() const {
+    return !SimulatedCamera::isUnplugged();
 }
 
 const CaptureDeviceCapabilities& SimulatedCameraDriver::capabilities() const {
@@ -290,6 +314,10 @@ void SimulatedCameraDriver::attach(std::shared_ptr<DispatchQueue> deviceQueue,
 }
 
 bool SimulatedCameraDriver::acquireConfigurationLock(CaptureError* error) {
+    if (SimulatedCamera::isUnplugged()) {
+        if (error) *error = {AVErrorDeviceNotConnected, "The camera is not connected."};
+        return false;
+    }
     if (!SimulatedCamera::refusesConfigurationLock()) return true;
     if (error)
         *error = {AVErrorDeviceLockedForConfigurationByAnotherProcess,
@@ -359,6 +387,15 @@ void SimulatedCameraDriver::stopStreaming() {
 
 void SimulatedCameraDriver::captureStill(const StillRequest& request, StillHandler handler) {
     State& s = *state_;
+    if (SimulatedCamera::isUnplugged()) {
+        s.stillQueue->async([handler = std::move(handler)] {
+            StillResult result;
+            result.timestamp = Clock::now();
+            result.error = CaptureError{AVErrorDeviceNotConnected, "The camera is not connected."};
+            handler(std::move(result));
+        });
+        return;
+    }
     const double now = Clock::now();
     scene::RenderView view;
     StillFacts facts;

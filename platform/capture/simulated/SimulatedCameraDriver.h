@@ -32,11 +32,13 @@ class SimulatedCameraDriver : public CameraDriver {
     void stopStreaming() override;
     void captureStill(const StillRequest& request, StillHandler handler) override;
     bool isDimScene() const override;
+    bool isConnected() const override;
 
     struct State;
 
   private:
     std::shared_ptr<State> state_;
+    int pluggingToken_ = 0;
 };
 
 }  // namespace hx::capture

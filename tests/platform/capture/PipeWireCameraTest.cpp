@@ -1,20 +1,33 @@
 // PipeWire cameras for real: a private PipeWire session (tests/pipewire-fixture.sh) with test
 // cameras that send known pictures. The backend lists them with their names, makers and sizes,
 // brings frames at the camera's pace as BGRA, takes 4032 x 3024 stills by switching the camera's
-// format and back, and follows cameras that leave and come back. The chooser of backends picks
-// PipeWire when a camera answers and falls back to the simulated camera when none does.
+// format and back, and follows cameras that leave and come back, interrupting a session while
+// its camera is away. Inside a sandbox a stand-in desktop portal on the session's bus grants or
+// refuses the camera, and the cameras come through the remote it opens. The chooser of backends
+// picks PipeWire when a camera answers and falls back to the simulated camera when none does.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "platform/capture/CameraBackend.h"
+#include "platform/capture/CaptureAuthorization.h"
+#include "platform/capture/CaptureInput.h"
+#include "platform/capture/CaptureSession.h"
+#include "platform/capture/CaptureVideoDataOutput.h"
+#include "platform/capture/pipewire/CameraPortal.h"
 #include "platform/capture/pipewire/PipeWireCameraBackend.h"
 #include "platform/log/CaptureScope.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "tests/support/PipeWireFixture.h"
 #include "tests/support/RequireTool.h"
 #include "tests/support/RunCommand.h"
@@ -267,6 +280,236 @@ TEST_F(PipeWireSession, CamerasThatLeaveAndComeBack) {
     driver.startStreaming(stream, again.handler());
     EXPECT_TRUE(again.waitFor(2));
     driver.stopStreaming();
+}
+
+// Counts the frames a session delivers (or drops), on a queue of its own.
+class FrameCounter : public CaptureVideoDataOutputSampleBufferDelegate {
+  public:
+    void captureOutputDidOutputSampleBuffer(CaptureOutput&, const SampleBufferRef&,
+                                            CaptureConnection&) override {
+        ++frames;
+    }
+    void captureOutputDidDropSampleBuffer(CaptureOutput&, const SampleBufferRef&,
+                                          CaptureConnection&) override {
+        ++frames;
+    }
+    std::atomic<size_t> frames{0};
+};
+
+template <typename Predicate>
+bool eventually(Predicate done) {
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+TEST_F(PipeWireSession, ASessionIsInterruptedWhileItsCameraIsAwayAndNewCamerasAreAnnounced) {
+    auto backend = PipeWireCameraBackend::connect();
+    ASSERT_TRUE(backend);
+    addCamera("hx-cam", "--sizes 640x480");
+    ASSERT_TRUE(until(*backend, [&] { return backend->devices().size() == 1; }));
+    const CaptureDeviceRef device = backend->devices()[0];
+
+    std::mutex mutex;
+    std::vector<Notification> heard;
+    std::vector<NotificationCenter::ObserverToken> tokens;
+    for (const char* name :
+         {AVCaptureDeviceWasConnectedNotification, AVCaptureSessionWasInterruptedNotification,
+          AVCaptureSessionInterruptionEndedNotification})
+        tokens.push_back(NotificationCenter::defaultCenter().addObserverForName(
+            name, nullptr, nullptr, [&](const Notification& notification) {
+                std::lock_guard lock(mutex);
+                heard.push_back(notification);
+            }));
+    auto heardOf = [&](const char* name, const void* object) {
+        std::lock_guard lock(mutex);
+        return std::count_if(heard.begin(), heard.end(), [&](const Notification& n) {
+            return n.name == name && n.object == object;
+        });
+    };
+
+    auto queue = DispatchQueue::makeSerial("frames of the test");
+    FrameCounter counter;
+    auto session = CaptureSession::create();
+    auto video = CaptureVideoDataOutput::create();
+    video->setSampleBufferDelegate(&counter, queue.get());
+    session->addInput(CaptureDeviceInput::deviceInputWithDevice(device));
+    session->addOutput(video);
+    session->setSessionPreset(AVCaptureSessionPreset640x480);
+    session->startRunning();
+    ASSERT_TRUE(eventually([&] { return counter.frames > 3; }));
+
+    // The camera pulled out: the session is interrupted for that reason and sends nothing.
+    removeCamera("hx-cam");
+    ASSERT_TRUE(eventually([&] { return session->isInterrupted(); }));
+    EXPECT_FALSE(device->isConnected());
+    EXPECT_TRUE(session->isRunning());
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_FALSE(heard.empty());
+        const Notification& interruption = heard.back();
+        EXPECT_EQ(interruption.name, AVCaptureSessionWasInterruptedNotification);
+        EXPECT_EQ(interruption.object, session.get());
+        EXPECT_EQ(int64_t(interruption.numberValue(AVCaptureSessionInterruptionReasonKey)),
+                  AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable);
+    }
+    queue->sync([] {});
+    const size_t whileAway = counter.frames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    queue->sync([] {});
+    EXPECT_EQ(counter.frames, whileAway);
+
+    // A fresh camera of the same name is the same camera back: frames again.
+    addCamera("hx-cam", "--sizes 640x480");
+    ASSERT_TRUE(eventually([&] { return !session->isInterrupted(); }));
+    EXPECT_TRUE(device->isConnected());
+    EXPECT_EQ(heardOf(AVCaptureSessionInterruptionEndedNotification, session.get()), 1);
+    EXPECT_EQ(heardOf(AVCaptureDeviceWasConnectedNotification, device.get()), 1);
+    EXPECT_TRUE(eventually([&] { return counter.frames > whileAway + 3; }));
+    // It came back as the camera it was, so the backend announces no new one.
+    EXPECT_EQ(heardOf(AVCaptureDeviceWasConnectedNotification, nullptr), 0);
+
+    // A camera never offered before is announced without a device, once it can be listed.
+    addCamera("hx-other", "--sizes 640x480");
+    ASSERT_TRUE(
+        eventually([&] { return heardOf(AVCaptureDeviceWasConnectedNotification, nullptr) == 1; }));
+    EXPECT_EQ(backend->devices().size(), 2u);
+
+    session->stopRunning();
+    for (auto token : tokens) NotificationCenter::defaultCenter().removeObserver(token);
+}
+
+constexpr const char* kSystemPython = "/usr/bin/python3";
+
+std::string joined(const log::CaptureScope& log) {
+    std::string text;
+    for (const std::string& message : log.messages()) text += message + "\n";
+    return text;
+}
+
+// The stand-in desktop portal (fixture/stand-in-camera-portal.py) on the session's bus, stopped
+// by its PID.
+class StandInPortal {
+  public:
+    StandInPortal(const std::filesystem::path& folder, const std::string& answer)
+        : ready_(folder / ("portal-" + answer + ".ready")),
+          calls_(folder / ("portal-" + answer + ".calls")) {
+        auto started = hx::testsupport::runCommand(
+            std::string(kSystemPython) + " " + hx::testsupport::shellQuoted(HX_STAND_IN_PORTAL) +
+            " --answer " + answer + " --ready " + hx::testsupport::shellQuoted(ready_.string()) +
+            " --calls " + hx::testsupport::shellQuoted(calls_.string()) + " >" +
+            hx::testsupport::shellQuoted((folder / ("portal-" + answer + ".log")).string()) +
+            " 2>&1 & echo $!");
+        pid_ = std::atoi(started.output.c_str());
+    }
+    ~StandInPortal() {
+        if (pid_ > 0) ::kill(pid_, SIGTERM);
+    }
+    bool ready() const {
+        return eventuallyTrue([&] { return std::filesystem::exists(ready_); });
+    }
+    std::string calls() const {
+        std::ifstream file(calls_);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+  private:
+    template <typename Predicate>
+    static bool eventuallyTrue(Predicate done) {
+        const auto end = std::chrono::steady_clock::now() + kPatience;
+        while (std::chrono::steady_clock::now() < end && !done())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return done();
+    }
+
+    std::filesystem::path ready_, calls_;
+    int pid_ = -1;
+};
+
+class SandboxedSession : public PipeWireSession {
+  protected:
+    void SetUp() override {
+        PipeWireSession::SetUp();
+        // Debian's own Python, which has the D-Bus and GLib modules the stand-in portal uses.
+        if (hx::testsupport::runCommand(std::string(kSystemPython) +
+                                        " -c 'import dbus, gi.repository.GLib' 2>&1")
+                .status != 0)
+            HX_TOOL_MISSING("python3-dbus, python3-gi");
+        env_.set("HALIDEX_SANDBOX", "1");
+        env_.set("HALIDEX_CAMERA_AUTH", nullptr);
+        env_.set("HALIDEX_HOME", home_.path().c_str());
+        CameraPortal::reset();
+    }
+    void TearDown() override {
+        CameraPortal::reset();
+        PipeWireSession::TearDown();
+    }
+    TemporaryFolder home_{"hx-portal"};
+};
+
+TEST_F(SandboxedSession, AGrantingPortalAuthorisesTheCameraAndItsRemoteBringsFrames) {
+    addCamera("hx-cam", "--sizes 640x480");
+    StandInPortal portal(home_.path(), "allow");
+    ASSERT_TRUE(portal.ready());
+    EXPECT_EQ(CaptureAuthorization::current(), AVAuthorizationStatusNotDetermined);
+    EXPECT_EQ(CaptureAuthorization::request(), AVAuthorizationStatusAuthorized);
+    EXPECT_EQ(CaptureAuthorization::current(), AVAuthorizationStatusAuthorized);
+    // The portal's answer is not written as the user's own setting.
+    EXPECT_FALSE(std::filesystem::exists(home_.path() / "config" / "camera-authorization"));
+
+    // The daemon is reached through the portal's remote alone: the program's own way there
+    // leads nowhere.
+    env_.set("PIPEWIRE_REMOTE", "no-such-remote");
+    auto backend = PipeWireCameraBackend::connect();
+    ASSERT_TRUE(backend);
+    ASSERT_TRUE(until(*backend, [&] { return backend->devices().size() == 1; }));
+    CameraDriver& driver = driverOf(backend->devices()[0]);
+    FrameLog log;
+    StreamConfiguration stream;
+    stream.dimensions = {640, 480};
+    stream.pool = PixelBufferPool::create(640, 480, 4);
+    driver.startStreaming(stream, log.handler());
+    EXPECT_TRUE(log.waitFor(2));
+    driver.stopStreaming();
+    const std::string calls = portal.calls();
+    EXPECT_NE(calls.find("Get IsCameraPresent"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("AccessCamera allow"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("OpenPipeWireRemote"), std::string::npos) << calls;
+}
+
+TEST_F(SandboxedSession, ARefusingPortalDeniesTheCameraAndNoCameraIsOffered) {
+    addCamera("hx-cam", "--sizes 640x480");
+    StandInPortal portal(home_.path(), "deny");
+    ASSERT_TRUE(portal.ready());
+    EXPECT_EQ(CaptureAuthorization::request(), AVAuthorizationStatusDenied);
+    EXPECT_EQ(CaptureAuthorization::current(), AVAuthorizationStatusDenied);
+
+    CameraPortal::reset();
+    log::CaptureScope log;
+    env_.set("HALIDEX_CAMERA", "pipewire");
+    CameraBackend::reset();
+    auto backend = CameraBackend::current();
+    EXPECT_STREQ(backend->name(), "pipewire");
+    EXPECT_TRUE(backend->devices().empty());
+    EXPECT_TRUE(
+        log.contains("the desktop portal denied access to the camera; no camera is offered"))
+        << joined(log);
+    EXPECT_EQ(portal.calls().find("OpenPipeWireRemote"), std::string::npos) << portal.calls();
+}
+
+TEST_F(SandboxedSession, WithoutAPortalTheCameraIsRestricted) {
+    addCamera("hx-cam", "--sizes 640x480");
+    log::CaptureScope log;
+    EXPECT_EQ(CaptureAuthorization::request(), AVAuthorizationStatusRestricted);
+    EXPECT_TRUE(log.contains("the desktop portal cannot be asked for the camera")) << joined(log);
+    auto backend = PipeWireCameraBackend::connect();
+    ASSERT_TRUE(backend);
+    EXPECT_TRUE(backend->devices().empty());
 }
 
 TEST_F(PipeWireSession, TheChooserTakesPipeWireWhenACameraAnswers) {
