@@ -188,6 +188,9 @@ TEST_F(GlWindowTest, ShowsTheDrawableFromItsTextureAsTheReadBackWould) {
                                    QColor(under.red() / 2, under.green() / 2, under.blue() / 2),
                                    1));
 
+    // Grabbing the whole window, as screenshots of it do, gives the GL surface's picture.
+    EXPECT_TRUE(picturesAgree(widget->grab().toImage(), direct));
+
     // The read-back path, in the same window, and the CPU backend's window give the same picture.
     const QImage readBack = UIRenderer::renderWindow(*window, 1);
     EXPECT_EQ(view->readBackCount(), 1u);
