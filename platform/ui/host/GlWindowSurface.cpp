@@ -146,7 +146,6 @@ void GlWindowSurface::paintGL() {
     gl->glDisable(GL_CULL_FACE);
     gl->glClearColor(0, 0, 0, 1);
     gl->glClear(GL_COLOR_BUFFER_BIT);
-    ++frames_;
     if (!program_) {
         painted_();
         return;
@@ -173,7 +172,6 @@ void GlWindowSurface::paintGL() {
         gl->glBindTexture(GL_TEXTURE_2D, name);
         drawQuad(layer.rect.minX(), layer.rect.minY(), layer.rect.maxX(), layer.rect.maxY());
         inFlight_.push_back(layer.texture);
-        ++drawablesShown_;
     }
 
     // Then the rest of the window over them, premultiplied.

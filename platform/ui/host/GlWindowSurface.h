@@ -7,7 +7,6 @@
 //
 // Threads: main thread only.
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -33,10 +32,6 @@ class GlWindowSurface : public QOpenGLWidget {
     // share textures with.
     static bool available();
 
-    // Frames drawn, and GPU view drawables drawn from their textures in them.
-    std::uint64_t frames() const { return frames_; }
-    std::uint64_t drawablesShown() const { return drawablesShown_; }
-
   protected:
     void initializeGL() override;
     void paintGL() override;
@@ -57,8 +52,6 @@ class GlWindowSurface : public QOpenGLWidget {
     // is not handed out for rendering again (the GPU view reuses only drawables no one holds).
     std::vector<gpu::TextureRef> inFlight_;
     void* fence_ = nullptr;
-    std::uint64_t frames_ = 0;
-    std::uint64_t drawablesShown_ = 0;
 };
 
 }  // namespace hx

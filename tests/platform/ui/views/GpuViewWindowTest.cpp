@@ -201,7 +201,7 @@ TEST_F(GlWindowTest, ShowsTheDrawableFromItsTextureAsTheReadBackWould) {
     EXPECT_TRUE(picturesAgree(direct, UIRenderer::renderWindow(*window, 1)));
 }
 
-TEST_F(GlWindowTest, FollowsNewFramesAndKeepsShownDrawablesFromReuse) {
+TEST_F(GlWindowTest, ShowsEachNewFrame) {
     showWindow("gl");
     ASSERT_NE(host->glSurface(), nullptr);
     const QImage first = shown();
