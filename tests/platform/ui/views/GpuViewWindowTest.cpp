@@ -106,7 +106,8 @@ class GpuViewWindowTest : public ::testing::Test {
 
     // A window with a GPU view on `backend`, a label across its top edge and a translucent bar
     // over its lower part, shown at one pixel per point; the view has drawn one frame.
-    void showWindow(const std::string& backend, UIViewRef parentOfView = nullptr) {
+    void showWindow(const std::string& backend, UIViewRef parentOfView = nullptr,
+                    double contentScale = 1) {
         gt::useBackend(backend);
         gpu::DeviceRef device = gt::testDevice();
         ASSERT_TRUE(device) << "no " << backend << " device";
@@ -114,7 +115,7 @@ class GpuViewWindowTest : public ::testing::Test {
         window->setBackgroundColor(UIColor::colorWithRed(0.2, 0.3, 0.4, 1));
         view = std::make_shared<MTKView>(
             CGRectMake(kViewX, kViewY, kDrawableWidth, kDrawableHeight), device);
-        view->setContentScaleFactor(1);
+        view->setContentScaleFactor(contentScale);
         view->setPaused(true);
         (parentOfView ? parentOfView : UIViewRef(window))->addSubview(view);
         auto label = std::make_shared<UILabel>(CGRectMake(10, 20, 90, 20));
@@ -125,6 +126,7 @@ class GpuViewWindowTest : public ::testing::Test {
         bar->setBackgroundColor(UIColor::colorWithRed(0, 0, 0, 0.5));
         window->addSubview(bar);
 
+        // Drawn over the whole drawable, whatever its size.
         delegate.source = gt::makeSource(gpu::PixelFormat::BGRA8Unorm, kDrawableWidth,
                                          kDrawableHeight, opaquePattern());
         delegate.pipeline = gt::makePipeline(gt::kCopyFragment, gpu::PixelFormat::BGRA8Unorm);
@@ -223,6 +225,22 @@ TEST_F(GlWindowTest, ShowsEachNewFrame) {
     }
     EXPECT_GE(view->directCount(), 4u);
     EXPECT_FALSE(picturesAgree(first, shown()));
+}
+
+// A drawable of another size than the view's pixels (the camera's is the view at the phone's
+// scale, shown in a smaller window) is smoothed by both paths; the read-back path's raster
+// smoothing weighs neighbours in coarser steps than the GPU's, so the pictures agree within 3.
+TEST_F(GlWindowTest, ScaledDrawablesAreSmoothedAsTheReadBackIs) {
+    for (double scale : {2.0, 3.0, 0.5}) {
+        showWindow("gl", nullptr, scale);
+        ASSERT_NE(host->glSurface(), nullptr);
+        const QImage direct = shown();
+        EXPECT_EQ(view->readBackCount(), 0u);
+        EXPECT_TRUE(picturesAgree(direct, UIRenderer::renderWindow(*window, 1), 3))
+            << "content scale " << scale;
+        view->setDelegate(nullptr);
+        host.reset();
+    }
 }
 
 TEST_F(GlWindowTest, ViewsInATranslucentGroupAreReadBack) {
