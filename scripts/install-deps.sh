@@ -27,6 +27,8 @@ packages=(
     libvips-tools
     # settings window and the UI layer; Xvfb runs the windows in tests
     qt6-base-dev
+    # Qt's GL module: windows show the GL backend's textures without reading them back
+    libqt6opengl6-dev
     xvfb
     xauth
     libx11-dev

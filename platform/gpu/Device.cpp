@@ -1,11 +1,11 @@
 #include "platform/gpu/Device.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 
 #include "platform/gpu/cpu/CpuDevice.h"
 #include "platform/gpu/gl/GlDevice.h"
+#include "platform/gpu/gl/GlPresentation.h"
 #include "platform/log/Log.h"
 
 namespace hx::gpu {
@@ -23,21 +23,13 @@ SystemDevice& systemDevice() {
     return system;
 }
 
-// Whether the machine has a GPU node at all; without one, a GL driver can only be a software
-// one and is not worth starting.
-bool hasGpuNode() {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error))
-        if (entry.path().filename().string().starts_with("renderD")) return true;
-    return std::filesystem::exists("/dev/nvidia0", error);
-}
-
 }  // namespace
 
 DeviceRef chooseDevice(const std::string& wanted, std::string* problem) {
     if (wanted == "cpu") return std::make_shared<cpu::CpuDevice>();
     if (wanted == "auto" || wanted.empty()) {
-        if (!hasGpuNode()) return std::make_shared<cpu::CpuDevice>();
+        // Without a GPU node a GL driver can only be a software one, not worth starting.
+        if (!gl::hasGpuNode()) return std::make_shared<cpu::CpuDevice>();
         std::string error;
         auto device = gl::GlDevice::create(&error);
         if (device && !device->info().software) return device;

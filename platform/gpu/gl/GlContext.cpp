@@ -10,6 +10,8 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/gpu/gl/GlPresentation.h"
+
 namespace hx::gpu::gl {
 
 namespace {
@@ -34,9 +36,10 @@ struct Egl {
     EGLSurface surface = EGL_NO_SURFACE;
 };
 
-// An OpenGL ES 3.1 context on `display`, current on this thread; with `pbuffer` drawing to a
-// 1 × 1 pbuffer, otherwise to no surface at all.
-bool makeCurrent(Egl& egl, EGLDisplay display, bool pbuffer, std::string* error) {
+// An OpenGL ES 3.1 context on `display` in the share group of `share` (when not
+// EGL_NO_CONTEXT), current on this thread; with `pbuffer` drawing to a 1 × 1 pbuffer, otherwise
+// to no surface at all.
+bool makeCurrent(Egl& egl, EGLDisplay display, bool pbuffer, EGLContext share, std::string* error) {
     EGLint major = 0, minor = 0;
     if (display == EGL_NO_DISPLAY) {
         *error = "no EGL display";
@@ -73,7 +76,7 @@ bool makeCurrent(Egl& egl, EGLDisplay display, bool pbuffer, std::string* error)
     }
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 1,
                                         EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+    EGLContext context = eglCreateContext(display, config, share, contextAttributes);
     if (context == EGL_NO_CONTEXT) {
         *error = eglErrorText("creating an OpenGL ES 3.1 context");
         return false;
@@ -115,10 +118,12 @@ void release(Egl& egl) {
     egl = {};
 }
 
-// Tries the platforms in turn: Mesa's surfaceless platform, the default display with a
-// pbuffer, then every EGL device (GPUs without a display server). The first hardware renderer
+// Tries the platforms in turn: the window system's display sharing with its context (when one
+// was handed over, see GlPresentation.h), Mesa's surfaceless platform, the default display with
+// a pbuffer, then every EGL device (GPUs without a display server). The first hardware renderer
 // wins; a software one is kept only when no platform offers hardware, since several drivers
-// may be installed side by side (Mesa's llvmpipe next to a GPU vendor's driver).
+// may be installed side by side (Mesa's llvmpipe next to a GPU vendor's driver). The first
+// software one is the one kept, so a window that shares stays shared on a software renderer too.
 bool openContext(Egl& egl, ContextInfo& info, std::string* error) {
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -126,11 +131,13 @@ bool openContext(Egl& egl, ContextInfo& info, std::string* error) {
     std::vector<std::string> failures;
     Egl software;
     std::string softwarePlatform;
+    EGLContext softwareShare = EGL_NO_CONTEXT;
     // True once a hardware context is current.
-    auto attempt = [&](EGLDisplay display, bool pbuffer, const char* platform) {
+    auto attempt = [&](EGLDisplay display, bool pbuffer, const char* platform,
+                       EGLContext share = EGL_NO_CONTEXT) {
         Egl candidate;
         std::string why;
-        if (!makeCurrent(candidate, display, pbuffer, &why)) {
+        if (!makeCurrent(candidate, display, pbuffer, share, &why)) {
             failures.push_back(platform + (": " + why));
             return false;
         }
@@ -138,17 +145,24 @@ bool openContext(Egl& egl, ContextInfo& info, std::string* error) {
             if (software.context != EGL_NO_CONTEXT) release(software);
             egl = candidate;
             info.platform = platform;
+            info.presentationContext = share;
             return true;
         }
         if (software.context == EGL_NO_CONTEXT) {
             eglMakeCurrent(candidate.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
             software = candidate;
             softwarePlatform = platform;
+            softwareShare = share;
         } else {
             release(candidate);
         }
         return false;
     };
+    if (const PresentationContext window = presentationContext(); window.context) {
+        if (attempt(static_cast<EGLDisplay>(window.display), false, "window",
+                    static_cast<EGLContext>(window.context)))
+            return true;
+    }
     if (getPlatformDisplay && hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless") &&
         attempt(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr),
                 false, "surfaceless"))
@@ -170,6 +184,7 @@ bool openContext(Egl& egl, ContextInfo& info, std::string* error) {
         eglMakeCurrent(software.display, software.surface, software.surface, software.context)) {
         egl = software;
         info.platform = softwarePlatform;
+        info.presentationContext = softwareShare;
         return true;
     }
     *error = "no OpenGL ES 3.1 context (";

@@ -14,9 +14,13 @@ namespace hx::gpu::gl {
 
 // What the context reports about itself once it is made.
 struct ContextInfo {
-    std::string platform;  // how EGL was reached: "surfaceless", "pbuffer" or "device"
+    // How EGL was reached: "window" (the window system's display, sharing with its context),
+    // "surfaceless", "pbuffer" or "device".
+    std::string platform;
     std::string eglVendor, vendor, renderer, version;
     bool software = false;  // a CPU rasteriser (llvmpipe, softpipe, swrast)
+    // The window system's EGLContext this context shares textures with; null when none.
+    void* presentationContext = nullptr;
 };
 
 class GlContext {

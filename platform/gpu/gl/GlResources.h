@@ -41,8 +41,12 @@ class GlTexture final : public Texture {
     void getBytes(void* bytes, size_t bytesPerRow, const Region& region,
                   size_t mipmapLevel) const override;
 
-    // ---- on the context's thread
+    const GlContextRef& context() const { return context_; }
+    // The texture's GL name, fixed once it is made; GL calls on it belong on the context's thread
+    // (or a context sharing with it, see GlPresentation.h).
     GLuint name() const { return texture_; }
+
+    // ---- on the context's thread
     // The framebuffer that renders into this texture, made on first use; 0 when incomplete.
     GLuint framebuffer();
     const PixelBufferRef& pixelBuffer() const { return pixelBuffer_; }

@@ -11,6 +11,11 @@
 #include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+
+#include "platform/gpu/gl/GlPresentation.h"
+#include "platform/log/Log.h"
 
 namespace hx::ui {
 
@@ -45,6 +50,32 @@ bool displayAnswers() {
     return socketAnswers("/tmp/.X11-unix/X" + number);
 }
 
+// Whether windows may show the GPU layer's GL textures directly: the GL backend is likely and
+// Qt is to draw on a display (the offscreen and minimal platforms have no GL).
+bool wantsGlWindows() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string name = platform ? platform : "";
+    if (name.starts_with("offscreen") || name.starts_with("minimal")) return false;
+    return gpu::gl::glBackendLikely();
+}
+
+// Hands Qt's shared GL context to the GPU layer, whose GL devices then share textures with it.
+// Needs an EGL context: the GPU layer's contexts are EGL ones, and contexts share only on one
+// EGL display.
+void shareGlWithGpuLayer() {
+    QOpenGLContext* context = QOpenGLContext::globalShareContext();
+    if (!context || !context->isValid()) {
+        hxLog("window: Qt has no GL context; GPU views are read back");
+        return;
+    }
+    auto* egl = context->nativeInterface<QNativeInterface::QEGLContext>();
+    if (!egl || !context->isOpenGLES()) {
+        hxLog("window: Qt's GL context is not an OpenGL ES one over EGL; GPU views are read back");
+        return;
+    }
+    gpu::gl::setPresentationContext(egl->display(), egl->nativeContext());
+}
+
 }  // namespace
 
 bool ensureQtApplication() {
@@ -52,6 +83,18 @@ bool ensureQtApplication() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if ((!platform || !*platform) && !displayAnswers()) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    const bool glWindows = wantsGlWindows();
+    if (glWindows) {
+        // Qt draws X11 windows with GLX unless told otherwise; sharing with the GPU layer needs
+        // EGL. A choice already made in the environment stands (and may rule sharing out).
+        setenv("QT_XCB_GL_INTEGRATION", "xcb_egl", 0);
+        // Every Qt context then shares with one global context, which the GPU layer joins.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+        format.setRenderableType(QSurfaceFormat::OpenGLES);
+        format.setVersion(3, 0);
+        QSurfaceFormat::setDefaultFormat(format);
     }
     // Lives for the rest of the process, as Qt expects of its application object.
     static int argc = 1;
@@ -61,6 +104,7 @@ bool ensureQtApplication() {
     QFont font("DejaVu Sans");
     font.setHintingPreference(QFont::PreferNoHinting);
     QGuiApplication::setFont(font);
+    if (glWindows && hasDisplay()) shareGlWithGpuLayer();
     return QCoreApplication::instance() != nullptr;
 }
 

@@ -10,15 +10,18 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/log/Log.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform/ui/animation/ViewAnimation.h"
 #include "platform/ui/events/TouchDispatcher.h"
 #include "platform/ui/host/DesktopPresence.h"
+#include "platform/ui/host/GlWindowSurface.h"
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/host/UIRenderer.h"
 #include "platform/ui/window/UIApplication.h"
@@ -53,6 +56,11 @@ class QtWindowHost::Widget : public QWidget {
                 },
                 Qt::QueuedConnection);
         });
+        if (GlWindowSurface::available()) {
+            surface_ = new GlWindowSurface(
+                window_, [this] { return zoom_; }, [this] { painted(); }, this);
+            hxLog("window: drawn with GL, GPU views shown from their textures");
+        }
         fitToScreen();
         QObject::connect(qApp, &QGuiApplication::applicationStateChanged, this,
                          [this](Qt::ApplicationState) { presenceChanged(); });
@@ -65,9 +73,11 @@ class QtWindowHost::Widget : public QWidget {
         CGRect frame = window_->frame();
         setFixedSize(static_cast<int>(std::lround(frame.width() * zoom_)),
                      static_cast<int>(std::lround(frame.height() * zoom_)));
-        update();
+        if (surface_) surface_->setGeometry(rect());
+        redraw();
     }
     double zoom() const { return zoom_; }
+    GlWindowSurface* surface() const { return surface_; }
 
     std::function<void(bool)> captureHandler;
     std::function<void(QtWindowHost::HardwareKey, bool)> hardwareKeyHandler;
@@ -92,7 +102,7 @@ class QtWindowHost::Widget : public QWidget {
         // while animations run.
         for (int i = 0; i < 100 && RunLoop::main().runOnce(0); ++i) {
         }
-        update();
+        redraw();
         double next = RunLoop::main().nextDueIn();
         if (animation::hasRunningAnimations()) next = std::min(next, 1.0 / 60);
         if (std::isfinite(next)) {
@@ -102,12 +112,18 @@ class QtWindowHost::Widget : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override {
+        if (surface_) return;  // the GL surface covers the whole window
         double ratio = devicePixelRatioF();
         QImage image = UIRenderer::renderWindow(*window_, zoom_ * ratio);
         image.setDevicePixelRatio(ratio);
         QPainter painter(this);
         painter.drawImage(QPointF(0, 0), image);
-        if (animation::hasRunningAnimations() && !pumpTimer_.isActive()) pumpTimer_.start(16);
+        painted();
+    }
+
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        if (surface_) surface_->setGeometry(rect());
     }
 
     void mousePressEvent(QMouseEvent* event) override {
@@ -233,6 +249,16 @@ class QtWindowHost::Widget : public QWidget {
     }
 
   private:
+    void redraw() {
+        update();
+        if (surface_) surface_->update();
+    }
+
+    // After every frame: keep drawing while animations run.
+    void painted() {
+        if (animation::hasRunningAnimations() && !pumpTimer_.isActive()) pumpTimer_.start(16);
+    }
+
     CGPoint toPoints(const QPointF& p) const {
         CGRect frame = window_->frame();
         return {p.x() / zoom_ + frame.minX(), p.y() / zoom_ + frame.minY()};
@@ -313,6 +339,8 @@ class QtWindowHost::Widget : public QWidget {
     }
 
     std::shared_ptr<UIWindow> window_;
+    // Draws the window when it can be drawn with GL (a child covering the widget); owned by it.
+    GlWindowSurface* surface_ = nullptr;
     double zoom_ = 1;
     // The presence last acted on. A window not yet shown counts as present, so that showing it
     // leaves activation to the application's launch.
@@ -352,6 +380,10 @@ void QtWindowHost::setZoom(double zoom) {
 
 double QtWindowHost::zoom() const {
     return widget_->zoom();
+}
+
+QOpenGLWidget* QtWindowHost::glSurface() const {
+    return widget_->surface();
 }
 
 void QtWindowHost::show() {

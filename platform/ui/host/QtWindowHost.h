@@ -12,10 +12,16 @@
 // locked session), is resign-active then background; restoring it is foreground then
 // become-active (DesktopPresence.h), through UIApplication and so its notifications.
 //
+// Drawing: with the GPU layer's GL backend sharing textures with Qt's GL context (set up by
+// ensureQtApplication), the window is drawn by a GL surface that shows GPU views from their
+// textures (GlWindowSurface.h); otherwise it is drawn into an image, GPU views read back.
+//
 // Threads: main thread only.
 
 #include <functional>
 #include <memory>
+
+class QOpenGLWidget;
 
 namespace hx {
 
@@ -43,6 +49,9 @@ class QtWindowHost {
     // Window zoom (window pixels per point); chosen to fit the monitor when not set.
     void setZoom(double zoom);
     double zoom() const;
+
+    // The GL surface that draws the window; null when it is drawn without GL.
+    QOpenGLWidget* glSurface() const;
 
     void show();
     // Runs Qt's event loop (pumping the main run loop) until the window is closed or quit()

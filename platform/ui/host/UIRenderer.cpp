@@ -8,6 +8,7 @@
 
 #include "platform/ui/drawing/CGContext.h"
 #include "platform/ui/host/QtApplication.h"
+#include "platform/ui/view/DrawableComposition.h"
 #include "platform/ui/window/UIScreen.h"
 #include "platform/ui/window/UIWindow.h"
 
@@ -59,7 +60,7 @@ void UIRenderer::layoutTree(UIView& root) {
     root.layoutIfNeeded();
 }
 
-QImage UIRenderer::renderWindow(UIWindow& window, double scale) {
+QImage UIRenderer::renderWindow(UIWindow& window, double scale, DrawableComposition* composition) {
     ui::ensureQtApplication();
     if (scale <= 0) scale = UIScreen::mainScreen().scale();
     layoutTree(window);
@@ -73,7 +74,12 @@ QImage UIRenderer::renderWindow(UIWindow& window, double scale) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.scale(scale, scale);
     painter.translate(-frame.minX(), -frame.minY());
-    drawView(window, painter, scale);
+    if (composition) {
+        DrawableComposition::Scope scope(*composition, &image);
+        drawView(window, painter, scale);
+    } else {
+        drawView(window, painter, scale);
+    }
     painter.end();
     return image;
 }

@@ -11,13 +11,16 @@
 
 namespace hx {
 
+class DrawableComposition;
 class UIWindow;
 
 class UIRenderer {
   public:
     // The window at `scale` pixels per point (the main screen's scale when 0), in premultiplied
-    // ARGB, opaque black where nothing is drawn. Runs pending layout first.
-    static QImage renderWindow(UIWindow& window, double scale = 0);
+    // ARGB, opaque black where nothing is drawn. Runs pending layout first. With a composition,
+    // the GPU views it can show are left as transparent holes and listed in it instead.
+    static QImage renderWindow(UIWindow& window, double scale = 0,
+                               DrawableComposition* composition = nullptr);
     // One view and its subviews in its own bounds (its transform, centre and alpha ignored),
     // transparent where nothing is drawn.
     static QImage renderView(UIView& view, double scale);

@@ -8,9 +8,28 @@
 
 #include "platform/runloop/Timer.h"
 #include "platform/ui/drawing/CGContext.h"
+#include "platform/ui/view/DrawableComposition.h"
 #include "platform/ui/window/UIWindow.h"
 
 namespace hx {
+
+namespace {
+DrawableComposition* activeComposition = nullptr;
+}  // namespace
+
+DrawableComposition* DrawableComposition::active() {
+    return activeComposition;
+}
+
+DrawableComposition::Scope::Scope(DrawableComposition& composition, QPaintDevice* target)
+    : previous_(activeComposition) {
+    composition.target_ = target;
+    activeComposition = &composition;
+}
+
+DrawableComposition::Scope::~Scope() {
+    activeComposition = previous_;
+}
 
 struct MTKView::ImageCache {
     std::uint64_t generation = 0;
@@ -161,6 +180,27 @@ void MTKView::drawContent(CGContext& context) {
     std::uint64_t generation = 0;
     gpu::TextureRef texture = presentedTexture(&generation);
     if (!texture) return;
+    CGRect b = bounds();
+    QPainter& painter = context.painter();
+    // Straight into the window's picture, upright and opaque: the compositor draws the drawable
+    // under a transparent hole in the picture. Views drawn later cover the hole as they would
+    // cover the drawable, and the painter's clip shapes the hole as it would the drawable.
+    DrawableComposition* composition = DrawableComposition::active();
+    const QTransform toDevice = painter.worldTransform();
+    if (composition && painter.device() == composition->target() &&
+        toDevice.type() <= QTransform::TxScale && toDevice.m11() > 0 && toDevice.m22() > 0 &&
+        painter.opacity() >= 1 && composition->canShow(*texture)) {
+        const QRectF area(b.minX(), b.minY(), b.width(), b.height());
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.fillRect(area, Qt::black);
+        painter.restore();
+        const QRectF pixels = toDevice.mapRect(area);
+        composition->add(
+            {texture, CGRectMake(pixels.x(), pixels.y(), pixels.width(), pixels.height())});
+        ++directs_;
+        return;
+    }
     if (generation != imageCache_->generation || imageCache_->image.isNull()) {
         QImage::Format format = QImage::Format_Invalid;
         switch (texture->pixelFormat()) {
@@ -181,11 +221,10 @@ void MTKView::drawContent(CGContext& context) {
         QImage image(width, height, format);
         texture->getBytes(image.bits(), static_cast<std::size_t>(image.bytesPerLine()),
                           gpu::Region::make2D(0, 0, texture->width(), texture->height()), 0);
+        ++readBacks_;
         imageCache_->image = std::move(image);
         imageCache_->generation = generation;
     }
-    CGRect b = bounds();
-    QPainter& painter = context.painter();
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(b.minX(), b.minY(), b.width(), b.height()), imageCache_->image);

@@ -2,7 +2,9 @@
 // The GPU view: a view whose content is drawn by the GPU layer (platform/gpu) into a drawable
 // texture of the view's size times its content scale factor. While it is in a window and not
 // paused it asks its delegate to draw once per display refresh, on a run-loop timer; the
-// renderer composites the last presented drawable under the views above it.
+// renderer composites the last presented drawable under the views above it: by reading it back
+// into an image, or, in a window whose compositor shares the GPU's textures, by letting the
+// compositor draw the drawable itself (DrawableComposition.h).
 //
 // Drawing: in drawInMTKView(), take currentDrawable() and currentRenderPassDescriptor() (which
 // renders into that drawable, cleared to clearColor()), encode, then call
@@ -108,6 +110,12 @@ class MTKView : public UIView {
     // generation counts presentations.
     gpu::TextureRef presentedTexture(std::uint64_t* generation = nullptr) const;
 
+    // How the presented drawables reached the screen: read back into an image (once per
+    // presented drawable, when it is first drawn), or handed to a window's GPU composition
+    // without a read-back (once per window picture). See DrawableComposition.h.
+    std::uint64_t readBackCount() const { return readBacks_; }
+    std::uint64_t directCount() const { return directs_; }
+
     void didMoveToWindow() override;
 
   protected:
@@ -137,6 +145,8 @@ class MTKView : public UIView {
     std::shared_ptr<PresentedDrawableSlot> presented_ = std::make_shared<PresentedDrawableSlot>();
     struct ImageCache;
     std::unique_ptr<ImageCache> imageCache_;
+    std::uint64_t readBacks_ = 0;
+    std::uint64_t directs_ = 0;
 };
 
 }  // namespace hx
