@@ -192,12 +192,32 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
         fd = -1;
     }
 
-    void wentAway(const std::string& why) {
+    // Tells the device, on its queue, that the camera went or came back.
+    void tellListener(bool connected) {
+        std::shared_ptr<DispatchQueue> queue;
+        std::weak_ptr<CameraDriverListener> target;
         {
             std::lock_guard lock(mutex);
-            if (!gone) log("the camera went away (" + why + ")");
-            gone = true;
+            queue = deviceQueue;
+            target = listener;
         }
+        if (queue)
+            queue->async([target, connected] {
+                if (auto device = target.lock()) device->driverConnectionChanged(connected);
+            });
+    }
+
+    // Marks the camera gone; whether it was there until now.
+    bool markGone(const std::string& why) {
+        std::lock_guard lock(mutex);
+        if (gone) return false;
+        log("the camera went away (" + why + ")");
+        gone = true;
+        return true;
+    }
+
+    void wentAway(const std::string& why) {
+        if (markGone(why)) tellListener(false);
         for (Mapped& buffer : buffers) io->unmap(buffer.address, buffer.length);
         buffers.clear();
         streamOn = false;
@@ -744,22 +764,25 @@ bool V4l2CameraDriver::isGone() const {
     return state_->isGone();
 }
 
+bool V4l2CameraDriver::isConnected() const {
+    return !isGone();
+}
+
 void V4l2CameraDriver::markGone() {
-    {
-        std::lock_guard lock(state_->mutex);
-        if (!state_->gone) state_->log("the camera went away (its node is gone)");
-        state_->gone = true;
-    }
+    if (state_->markGone("its node is gone")) state_->tellListener(false);
     state_->wake.notify_all();
 }
 
 void V4l2CameraDriver::reconnected(const V4l2Camera& camera) {
+    bool wasGone = false;
     {
         std::lock_guard lock(state_->mutex);
         state_->camera.path = camera.path;
+        wasGone = state_->gone;
         state_->gone = false;
         state_->retryNow = true;
     }
+    if (wasGone) state_->tellListener(true);
     state_->wake.notify_all();
 }
 

@@ -38,6 +38,8 @@ class V4l2CameraDriver : public CameraDriver {
     void stopStreaming() override;
     void captureStill(const StillRequest& request, StillHandler handler) override;
     bool isDimScene() const override { return false; }
+    // A camera gone away is reported to its device, which interrupts the session until it is back.
+    bool isConnected() const override;
 
     // Whether the camera has gone away and not come back.
     bool isGone() const;

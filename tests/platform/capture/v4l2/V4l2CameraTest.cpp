@@ -12,6 +12,7 @@
 #include "platform/capture/v4l2/V4l2CameraBackend.h"
 #include "platform/capture/v4l2/V4l2CameraDriver.h"
 #include "platform/log/CaptureScope.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "tests/platform/capture/v4l2/FakeV4l2Io.h"
 
 namespace hx::capture::testing {
@@ -428,10 +429,27 @@ TEST(V4l2Failures, ACameraPulledOutMidStreamIsGoneAndComesBackAsTheSameDevice) {
     FrameLog frames;
     driver.startStreaming(streamOf({640, 480}), frames.handler());
     ASSERT_TRUE(frames.waitFor(2));
+    // The device tells the session, which stops and resumes its frames around the gap.
+    std::mutex heardMutex;
+    std::vector<std::string> heard;
+    std::vector<NotificationCenter::ObserverToken> tokens;
+    for (const char* name :
+         {AVCaptureDeviceWasDisconnectedNotification, AVCaptureDeviceWasConnectedNotification})
+        tokens.push_back(NotificationCenter::defaultCenter().addObserverForName(
+            name, nullptr, nullptr, [&](const Notification& notification) {
+                std::lock_guard lock(heardMutex);
+                heard.push_back(notification.name);
+            }));
+    auto heardSoFar = [&] {
+        std::lock_guard lock(heardMutex);
+        return heard;
+    };
 
     log::CaptureScope log;
     io->setPresent(0, false);
     ASSERT_TRUE(eventually([&] { return log.contains("the camera went away"); }));
+    EXPECT_FALSE(driver.isConnected());
+    EXPECT_TRUE(eventually([&] { return heardSoFar().size() == 1; }));
     EXPECT_TRUE(backend->devices().empty());
     CaptureError error;
     EXPECT_FALSE(driver.acquireConfigurationLock(&error));
@@ -446,9 +464,14 @@ TEST(V4l2Failures, ACameraPulledOutMidStreamIsGoneAndComesBackAsTheSameDevice) {
     ASSERT_EQ(backend->devices().size(), 1u);
     EXPECT_EQ(backend->devices()[0], device);
     EXPECT_TRUE(driver.acquireConfigurationLock(&error));
+    EXPECT_TRUE(driver.isConnected());
+    EXPECT_TRUE(eventually([&] { return heardSoFar().size() == 2; }));
+    EXPECT_EQ(heardSoFar(), (std::vector<std::string>{AVCaptureDeviceWasDisconnectedNotification,
+                                                       AVCaptureDeviceWasConnectedNotification}));
     const int before = frames.count();
     EXPECT_TRUE(frames.waitFor(before + 2));
     driver.stopStreaming();
+    for (auto token : tokens) NotificationCenter::defaultCenter().removeObserver(token);
 }
 
 TEST(V4l2Failures, ACameraThatFallsSilentIsGoneOnceItsNodeIs) {
