@@ -1,7 +1,10 @@
 #include "app/shell/ScriptRunner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <optional>
+#include <thread>
 
 #include <QImage>
 #include <QString>
@@ -411,17 +414,23 @@ void ScriptRunner::expand(const ScriptCommand& command) {
             });
             break;
         case ScriptCommandKind::WaitCamera: {
-            auto deadline = std::make_shared<double>(-1);
+            // A camera leaves and returns on threads of its own, in real time, whatever the
+            // script's clock: the wait is measured in real time.
+            using RealClock = std::chrono::steady_clock;
+            auto deadline = std::make_shared<std::optional<RealClock::time_point>>();
             steps_.push_back([this, deadline, gone = command.option, timeout = command.seconds] {
-                if (*deadline < 0) *deadline = Clock::now() + timeout;
+                if (!*deadline)
+                    *deadline = RealClock::now() + std::chrono::duration_cast<RealClock::duration>(
+                                                       std::chrono::duration<double>(timeout));
                 auto reached = [this, gone] { return target_->isCameraGone() == gone; };
                 if (reached()) return StepResult{};
                 if (clock_ == ScriptClock::Manual) {
-                    // A camera leaves and returns on threads of its own, in real time.
                     RunLoop::main().runUntil(reached, 0.05);
                     if (reached()) return StepResult{};
+                    // The manual clock does not wait by itself.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
-                if (Clock::now() >= *deadline) {
+                if (RealClock::now() >= **deadline) {
                     finish(1,
                            where() + "wait-camera: the camera is still " +
                                (gone ? "there" : "gone") + " after " + formatSeconds(timeout) +
