@@ -11,22 +11,14 @@
 #include <cstdio>
 #include <functional>
 
+#include "tests/support/Sanitizers.h"
+
 namespace hx::testing {
 
 // Under AddressSanitizer and ThreadSanitizer an operator new that finds no memory ends the
 // process instead of throwing std::bad_alloc (their allocators never throw), so the
 // running-out-of-memory cases cannot run in those builds; the normal build runs them.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kAllocationFailureThrows = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kAllocationFailureThrows = false;
-#else
-inline constexpr bool kAllocationFailureThrows = true;
-#endif
-#else
-inline constexpr bool kAllocationFailureThrows = true;
-#endif
+inline constexpr bool kAllocationFailureThrows = !kSanitizerBuild;
 
 // What the child's code returned (0 to 255), or -1 when it died of a signal (an abort, as on an
 // uncaught exception) or could not be started.
