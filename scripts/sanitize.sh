@@ -34,7 +34,7 @@ address() {
     local dir=${ASAN_BUILD_DIR:-build-asan}
     configure "$dir" "-fsanitize=address,undefined -fno-sanitize-recover=all" 900
     cmake --build "$dir" -j"$jobs"
-    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0:strict_string_checks=1:check_initialization_order=1"
+    export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0:check_initialization_order=1"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$suppressions/ubsan.supp"
     export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
     ctest --test-dir "$dir" --output-on-failure -j"$jobs"
