@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 constexpr const char* kAuthorizationFile = "camera-authorization";
 
 const paths::Permission<CaptureAuthorizationStatus>& permission() {
-    static const paths::Permission<CaptureAuthorizationStatus> instance(
+    // Never destroyed: a queue's thread may still ask for it while the process exits.
+    static const auto* const instance = new paths::Permission<CaptureAuthorizationStatus>(
         "camera", "HALIDEX_CAMERA_AUTH", AVAuthorizationStatusNotDetermined,
         {{AVAuthorizationStatusAuthorized, "authorized"},
          {AVAuthorizationStatusAuthorized, "authorised"},
@@ -29,7 +30,7 @@ const paths::Permission<CaptureAuthorizationStatus>& permission() {
          {AVAuthorizationStatusRestricted, "restricted"},
          {AVAuthorizationStatusNotDetermined, "not-determined"},
          {AVAuthorizationStatusNotDetermined, "notdetermined"}});
-    return instance;
+    return *instance;
 }
 
 struct Prompt {

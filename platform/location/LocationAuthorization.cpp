@@ -36,7 +36,8 @@ std::string settingPath(const char* name) {
 
 // "granted" is the ordinary answer to the question, which asks for use while the camera is open.
 const paths::Permission<AuthorizationStatus>& permission() {
-    static const paths::Permission<AuthorizationStatus> instance(
+    // Never destroyed: a queue's thread may still ask for it while the process exits.
+    static const auto* const instance = new paths::Permission<AuthorizationStatus>(
         "location", "HALIDEX_LOCATION_AUTH", AuthorizationStatus::NotDetermined,
         {{AuthorizationStatus::AuthorizedWhenInUse, "granted"},
          {AuthorizationStatus::AuthorizedWhenInUse, "when-in-use"},
@@ -44,7 +45,7 @@ const paths::Permission<AuthorizationStatus>& permission() {
          {AuthorizationStatus::Denied, "denied"},
          {AuthorizationStatus::Restricted, "restricted"},
          {AuthorizationStatus::NotDetermined, "not-determined"}});
-    return instance;
+    return *instance;
 }
 
 void notifyObservers() {

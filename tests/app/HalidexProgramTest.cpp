@@ -23,6 +23,7 @@
 
 #include "tests/app/HalidexProgramTestSupport.h"
 #include "tests/support/RequireTool.h"
+#include "tests/support/Sanitizers.h"
 
 extern char** environ;
 
@@ -222,7 +223,9 @@ TEST_F(HalidexProgramTest, APhotoLoggedAsSavedSurvivesTheCameraBeingKilled) {
         const fs::path output = home_.path() / "burst.log";
         pid_t camera = startCamera(environment(), output, {"--headless", "--script", script});
         ASSERT_GT(camera, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs));
+        // A sanitizer build starts and saves several times slower.
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(int(killAfterMs * hx::testing::kSlowdown)));
         ::kill(camera, SIGKILL);
         int status = 0;
         ASSERT_EQ(::waitpid(camera, &status, 0), camera);

@@ -11,7 +11,14 @@
 #include <cstdio>
 #include <functional>
 
+#include "tests/support/Sanitizers.h"
+
 namespace hx::testing {
+
+// Under AddressSanitizer and ThreadSanitizer an operator new that finds no memory ends the
+// process instead of throwing std::bad_alloc (their allocators never throw), so the
+// running-out-of-memory cases cannot run in those builds; the normal build runs them.
+inline constexpr bool kAllocationFailureThrows = !kSanitizerBuild;
 
 // What the child's code returned (0 to 255), or -1 when it died of a signal (an abort, as on an
 // uncaught exception) or could not be started.

@@ -7,7 +7,9 @@
 #include "platform/runloop/DispatchQueue.h"
 
 // The sums vectorise well: built for AVX2 as well as plain x86-64, picked at run time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer's builds keep the plain loop: the clones' resolver runs while the program
+// is loaded, before that sanitizer's runtime is ready, and its instrumented code crashes there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define HX_BLUR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define HX_BLUR_CLONES

@@ -18,7 +18,9 @@
 
 // Hot shader loops are built for several instruction sets and picked at run time, so one
 // binary is fast on AVX2 machines and still runs on older ones.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer's builds keep the plain loop: the clones' resolver runs while the program
+// is loaded, before that sanitizer's runtime is ready, and its instrumented code crashes there.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define HX_SHADER_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define HX_SHADER_CLONES

@@ -8,7 +8,8 @@ namespace hx::photos {
 namespace {
 
 const paths::Permission<AuthorizationStatus>& permission() {
-    static const paths::Permission<AuthorizationStatus> instance(
+    // Never destroyed: a queue's thread may still ask for it while the process exits.
+    static const auto* const instance = new paths::Permission<AuthorizationStatus>(
         "photo library", LibraryAuthorization::kEnvironmentVariable,
         AuthorizationStatus::NotDetermined,
         {{AuthorizationStatus::Authorized, "authorized"},
@@ -18,7 +19,7 @@ const paths::Permission<AuthorizationStatus>& permission() {
          {AuthorizationStatus::Denied, "denied"},
          {AuthorizationStatus::Restricted, "restricted"},
          {AuthorizationStatus::NotDetermined, "not-determined"}});
-    return instance;
+    return *instance;
 }
 
 struct PromptState {

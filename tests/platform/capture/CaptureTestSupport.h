@@ -24,6 +24,7 @@
 #include "platform/device/DeviceProfile.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
+#include "tests/support/Sanitizers.h"
 #include "tests/support/ScopedEnvironment.h"
 
 namespace hx::capture::testing {
@@ -110,7 +111,7 @@ class CaptureTest : public ::testing::Test {
   public:
     // Runs the main queue and waits for background work until `done` holds.
     static bool waitFor(const std::function<bool()>& done) {
-        return RunLoop::main().runUntil(done, 20);
+        return RunLoop::main().runUntil(done, 20 * hx::testing::kSlowdown);
     }
     // Moves the clock on and lets everything that fell due finish.
     static void advance(double seconds) {

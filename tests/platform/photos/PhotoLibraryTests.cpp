@@ -5,6 +5,7 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "platform/log/CaptureScope.h"
@@ -48,9 +49,14 @@ using ChangeTransactionTest = LibraryTest;
 TEST_F(ChangeTransactionTest, CompletionRunsLaterOnTheLibraryQueue) {
     std::atomic<bool> done{false}, onLibraryQueue{false}, success{false};
     std::thread::id caller = std::this_thread::get_id(), completionThread;
-    bool returned = false;
+    std::atomic<bool> returned{false};
+    std::promise<void> returning;
+    std::shared_future<void> hasReturned = returning.get_future().share();
     library_->performChanges(
         [&] {
+            // Holds the changes until performChanges has returned, so that a completion run
+            // inside it finds `returned` still false instead of racing with the caller.
+            hasReturned.wait_for(std::chrono::seconds(10));
             auto request = AssetCreationRequest::creationRequestForAsset();
             request->addResourceWithType(AssetResourceType::Photo, makePicture(8, 8), nullptr);
         },
@@ -62,6 +68,7 @@ TEST_F(ChangeTransactionTest, CompletionRunsLaterOnTheLibraryQueue) {
             done = true;
         });
     returned = true;
+    returning.set_value();
     ASSERT_TRUE(waitUntil([&] { return done.load(); }));
     EXPECT_TRUE(success);
     EXPECT_TRUE(onLibraryQueue);
