@@ -88,10 +88,4 @@ image::ImageRef makeThumbnail(const std::string& photoPath, const std::string& p
     return keepThumbnailOf(image::ImageSource::createWithURL(photoPath), path);
 }
 
-image::ImageRef makeThumbnailFromData(std::shared_ptr<const std::vector<uint8_t>> bytes,
-                                      const std::string& path) {
-    return keepThumbnailOf(bytes ? image::ImageSource::createWithData(std::move(bytes)) : nullptr,
-                           path);
-}
-
 }  // namespace hx::photos

@@ -11,9 +11,7 @@
 // Threads: every function may be called from any thread; files are written atomically, so
 // readers see a whole thumbnail or none.
 
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/image/Image.h"
 #include "platform/photos/store/StoreRecords.h"
@@ -33,10 +31,5 @@ image::ImageRef readThumbnail(const std::string& path);
 // Makes the thumbnail from the photo's file and stores it; the picture made, or null when the
 // photo cannot be read. A failed write is logged and still returns the picture.
 image::ImageRef makeThumbnail(const std::string& photoPath, const std::string& path);
-
-// The same from the photo's bytes in memory: a photo just saved or imported gets its thumbnail
-// without its file being read back.
-image::ImageRef makeThumbnailFromData(std::shared_ptr<const std::vector<uint8_t>> bytes,
-                                      const std::string& path);
 
 }  // namespace hx::photos

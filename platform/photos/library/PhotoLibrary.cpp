@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <unordered_map>
 
 #include "platform/log/Log.h"
 #include "platform/photos/fetch/Change.h"
@@ -206,27 +205,32 @@ bool PhotoLibrary::applyChanges(const std::function<void()>& changeBlock, Photos
 }
 
 void PhotoLibrary::keepThumbnailsOf(const ChangeBatch& batch) {
+    // Each is made from the file just written (still in the system's cache), so that photos
+    // waiting for their thumbnails hold no pictures in memory.
     struct Work {
-        std::string path;
-        Bytes bytes;
+        std::string photo;
+        std::string thumbnail;
     };
     std::vector<std::string> identifiers;
     for (const NewAsset& asset : batch.newAssets) identifiers.push_back(asset.localIdentifier);
     for (const AssetEdit& edit : batch.edits) identifiers.push_back(edit.asset);
     if (identifiers.empty()) return;
-    std::unordered_map<std::string, AssetRecord> records;
-    for (AssetRecord& record : store_->assetsWithIdentifiers(identifiers))
-        records.emplace(record.localIdentifier, std::move(record));
     std::vector<Work> work;
-    auto add = [&](const std::string& identifier, const Bytes& bytes, bool rendered) {
-        const auto record = records.find(identifier);
-        if (record != records.end() && bytes)
-            work.push_back({thumbnailPath(folder_, record->second, rendered), bytes});
-    };
-    for (const NewAsset& asset : batch.newAssets) add(asset.localIdentifier, asset.bytes, false);
-    for (const AssetEdit& edit : batch.edits) add(edit.asset, edit.renderedBytes, true);
+    for (const AssetRecord& record : store_->assetsWithIdentifiers(identifiers)) {
+        const bool edited = std::any_of(batch.edits.begin(), batch.edits.end(),
+                                        [&](const AssetEdit& edit) {
+                                            return edit.asset == record.localIdentifier;
+                                        });
+        if (edited) {
+            if (auto rendered = store_->renderedPath(record))
+                work.push_back({*rendered, thumbnailPath(folder_, record, true)});
+        } else {
+            work.push_back({store_->originalPath(record), thumbnailPath(folder_, record, false)});
+        }
+    }
+    if (work.empty()) return;
     thumbnailQueue_->async([work = std::move(work)] {
-        for (const Work& item : work) makeThumbnailFromData(item.bytes, item.path);
+        for (const Work& item : work) makeThumbnail(item.photo, item.thumbnail);
     });
 }
 
