@@ -6,13 +6,14 @@
 #   - every capture and re-filmed photo is in the library and the album;
 #   - the library's database passes PRAGMA integrity_check;
 #   - `halidex-library check` finds no missing, unnamed or temporary file;
-#   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N (the
-#     lowest of the sample at N and two more taken five photos apart after it);
+#   - resident memory grew by under 20 MB from capture 100 (half of N when N is smaller) to N;
 #   - the threads and open files at the end are no more than at that point.
-# Samples are also taken every 100 captures after the first, and their trend is printed with the
-# heap's bytes in use and the picture cache's bytes, which tell a leak from a cache filling up.
-# Both samples are taken with the camera set back to how it started, in the background, so that
-# they compare like with like: each camera and lens holds memory of its own size while in use.
+# Memory, threads and files are sampled every 10 captures (with the heap's bytes in use and
+# free, and the picture cache's, which tell a leak from a cache filling up); the figure at a
+# point is the lowest sample of the 50 captures before it (at N, with two more samples five
+# photos apart after it), since a photo on its way or the pool of the camera used last holds
+# memory for a while above what the program keeps for good. Every sample is taken with the
+# camera set back to how it started, in the background, so that they compare like with like.
 # Prints the figures; exits 1 on a failed check. Needs a built tree (BUILD_DIR, default build)
 # and sqlite3.
 #
@@ -120,8 +121,8 @@ script="$work/soak.script"
             echo "press _doneButton"
             echo "wait 1"
         fi
-        if ((i == middle || i == count || (i > middle && i % 100 == 0))); then
-            # Both samples see the same camera: the back camera's first lens, frame 1, film 0,
+        if ((i % 10 == 0 || i == middle || i == count)); then
+            # Every sample sees the same camera: the back camera's first lens, frame 1, film 0,
             # no exposure change, in the background (no stream running, no still buffers held).
             if ((front == 1)); then
                 echo "press _changeCameraButton"
@@ -143,14 +144,13 @@ script="$work/soak.script"
             echo "wait-idle 120"
             echo "wait 1"
             echo "stats $stats"
+            ((i > middle - 50 && i <= middle)) && echo "stats $work/middle.txt"
+            ((i > count - 50)) && echo "stats $work/end.txt"
             echo "foreground"
             echo "wait 1"
         fi
     done
-    # Two more samples, five photos apart, with the camera as it was for the last one: a leak
-    # grows in each of them, while a picture that happened to be held for a while at the last
-    # sample (a photo still on its way to the library) is gone again. The lowest of the three
-    # is the end figure.
+    # Two more samples, five photos apart, with the camera as it was for the last one.
     for _ in 1 2; do
         for _ in 1 2 3 4 5; do
             echo "key capture"
@@ -160,6 +160,7 @@ script="$work/soak.script"
         echo "wait-idle 120"
         echo "wait 1"
         echo "stats $stats"
+        echo "stats $work/end.txt"
         echo "foreground"
         echo "wait 1"
     done
@@ -200,23 +201,28 @@ esac
 mapfile -t samples <"$stats"
 [ "${#samples[@]}" -ge 2 ] || { fail "expected stats samples, found ${#samples[@]}"; exit 1; }
 value() { sed -E "s/(^|.* )$2=([0-9]+).*/\2/" <<<"$1"; }
-last=$((${#samples[@]} - 1))
-echo "samples (resident, heap in use, heap free, picture cache; kB):"
+echo "samples every 10 captures (resident, heap in use, heap free, picture cache; kB):"
 for sample in "${samples[@]}"; do
     echo "  $(value "$sample" rss_kb) $(value "$sample" heap_kb) $(value "$sample" heap_free_kb)" \
         "$(value "$sample" cache_kb)"
 done
-rss_mid=$(value "${samples[0]}" rss_kb)
-rss_end=$(for sample in "${samples[@]: -3}"; do value "$sample" rss_kb; done | sort -n | head -1)
-threads_mid=$(value "${samples[0]}" threads)
-threads_end=$(value "${samples[$last]}" threads)
-fds_mid=$(value "${samples[0]}" fds)
-fds_end=$(value "${samples[$last]}" fds)
+# The lowest of a window of samples: what the program holds for good at that point, above which
+# a picture on its way or a pool of the camera last used comes and goes. A leak raises it.
+floor() {
+    local sample
+    while read -r sample; do value "$sample" "$2"; done <"$1" | sort -n | head -1
+}
+rss_mid=$(floor "$work/middle.txt" rss_kb)
+rss_end=$(floor "$work/end.txt" rss_kb)
+threads_mid=$(floor "$work/middle.txt" threads)
+threads_end=$(floor "$work/end.txt" threads)
+fds_mid=$(floor "$work/middle.txt" fds)
+fds_end=$(floor "$work/end.txt" fds)
 growth=$((rss_end - rss_mid))
 echo "captures: $count (and $extra more, and $(cat "$work/refilms") re-filmed) in ${seconds} s;" \
-    "resident memory at capture $middle: ${rss_mid} kB, at $count: ${rss_end} kB (the lowest of" \
-    "the last three samples; growth ${growth} kB); threads $threads_mid -> $threads_end;" \
-    "open files $fds_mid -> $fds_end"
+    "resident memory around capture $middle: ${rss_mid} kB, around $count: ${rss_end} kB (the" \
+    "lowest sample of the 50 captures before each; growth ${growth} kB); threads $threads_mid" \
+    "-> $threads_end; open files $fds_mid -> $fds_end"
 [ "$growth" -lt 20480 ] || fail "resident memory grew by $growth kB"
 [ "$threads_end" -le "$threads_mid" ] || fail "threads grew from $threads_mid to $threads_end"
 [ "$fds_end" -le "$fds_mid" ] || fail "open files grew from $fds_mid to $fds_end"
