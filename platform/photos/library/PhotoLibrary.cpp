@@ -217,10 +217,9 @@ void PhotoLibrary::keepThumbnailsOf(const ChangeBatch& batch) {
     if (identifiers.empty()) return;
     std::vector<Work> work;
     for (const AssetRecord& record : store_->assetsWithIdentifiers(identifiers)) {
-        const bool edited = std::any_of(batch.edits.begin(), batch.edits.end(),
-                                        [&](const AssetEdit& edit) {
-                                            return edit.asset == record.localIdentifier;
-                                        });
+        const bool edited = std::any_of(
+            batch.edits.begin(), batch.edits.end(),
+            [&](const AssetEdit& edit) { return edit.asset == record.localIdentifier; });
         if (edited) {
             if (auto rendered = store_->renderedPath(record))
                 work.push_back({*rendered, thumbnailPath(folder_, record, true)});

@@ -467,7 +467,7 @@ TEST(V4l2Failures, ACameraPulledOutMidStreamIsGoneAndComesBackAsTheSameDevice) {
     EXPECT_TRUE(driver.isConnected());
     EXPECT_TRUE(eventually([&] { return heardSoFar().size() == 2; }));
     EXPECT_EQ(heardSoFar(), (std::vector<std::string>{AVCaptureDeviceWasDisconnectedNotification,
-                                                       AVCaptureDeviceWasConnectedNotification}));
+                                                      AVCaptureDeviceWasConnectedNotification}));
     const int before = frames.count();
     EXPECT_TRUE(frames.waitFor(before + 2));
     driver.stopStreaming();
