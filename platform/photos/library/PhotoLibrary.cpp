@@ -1,8 +1,11 @@
 #include "platform/photos/library/PhotoLibrary.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 
 #include "platform/log/Log.h"
 #include "platform/photos/fetch/Change.h"
@@ -204,6 +207,59 @@ bool PhotoLibrary::applyChanges(const std::function<void()>& changeBlock, Photos
     return true;
 }
 
+namespace {
+
+// Thumbnails are made on a thread of their own, which the program may be ending under: at exit,
+// the one being made is finished and no other is started, before the codecs and paths it uses
+// are torn down. A thumbnail not made then is made again on its first request.
+class ThumbnailsAtExit {
+  public:
+    static ThumbnailsAtExit& shared() {
+        // Never destroyed; registered when first used, so its exit handler runs before the
+        // program's earlier objects go.
+        static ThumbnailsAtExit* const instance = [] {
+            auto* made = new ThumbnailsAtExit;
+            std::atexit([] { ThumbnailsAtExit::shared().stop(); });
+            return made;
+        }();
+        return *instance;
+    }
+
+    class Item {
+      public:
+        explicit Item(ThumbnailsAtExit& owner) : owner_(owner) {
+            std::lock_guard lock(owner_.mutex_);
+            allowed_ = !owner_.stopping_;
+            if (allowed_) ++owner_.running_;
+        }
+        ~Item() {
+            if (!allowed_) return;
+            std::lock_guard lock(owner_.mutex_);
+            --owner_.running_;
+            owner_.done_.notify_all();
+        }
+        bool allowed() const { return allowed_; }
+
+      private:
+        ThumbnailsAtExit& owner_;
+        bool allowed_ = false;
+    };
+
+  private:
+    void stop() {
+        std::unique_lock lock(mutex_);
+        stopping_ = true;
+        done_.wait(lock, [&] { return running_ == 0; });
+    }
+
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool stopping_ = false;
+    int running_ = 0;
+};
+
+}  // namespace
+
 void PhotoLibrary::keepThumbnailsOf(const ChangeBatch& batch) {
     // Each is made from the file just written (still in the system's cache), so that photos
     // waiting for their thumbnails hold no pictures in memory.
@@ -228,8 +284,13 @@ void PhotoLibrary::keepThumbnailsOf(const ChangeBatch& batch) {
         }
     }
     if (work.empty()) return;
+    ThumbnailsAtExit::shared();
     thumbnailQueue_->async([work = std::move(work)] {
-        for (const Work& item : work) makeThumbnail(item.photo, item.thumbnail);
+        for (const Work& item : work) {
+            ThumbnailsAtExit::Item running(ThumbnailsAtExit::shared());
+            if (!running.allowed()) return;  // the program is ending: made on the next request
+            makeThumbnail(item.photo, item.thumbnail);
+        }
     });
 }
 
