@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <ctime>
 #include <mutex>
 
+#include "platform/capture/convert/RealCameraMetadata.h"
 #include "platform/capture/pipewire/PipeWireConnection.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/Clock.h"
@@ -22,28 +21,6 @@ constexpr auto kStillAttempt = std::chrono::seconds(3);
 
 int64_t area(VideoDimensions d) {
     return int64_t{d.width} * d.height;
-}
-
-std::string exifDate(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &local);
-    return text;
-}
-
-int exifOrientationOf(CaptureVideoOrientation orientation) {
-    switch (orientation) {
-        case AVCaptureVideoOrientationPortrait:
-            return 6;
-        case AVCaptureVideoOrientationPortraitUpsideDown:
-            return 8;
-        case AVCaptureVideoOrientationLandscapeLeft:
-            return 3;
-        default:
-            return 1;
-    }
 }
 
 }  // namespace
@@ -317,36 +294,10 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
             return result;
         }
         result.pixelBuffer = grab->buffer;
-        result.metadata = metadataFor(
-            request,
+        result.metadata = realCameraStillMetadata(
+            capabilities, request,
             VideoDimensions{int32_t(grab->buffer->width()), int32_t(grab->buffer->height())}, zoom);
         return result;
-    }
-
-    image::PropertyDictionary metadataFor(const StillRequest& request, VideoDimensions size,
-                                          double zoom) const {
-        using namespace image;
-        const std::string date = exifDate(std::chrono::system_clock::now());
-        PropertyDictionary exif{
-            {"Flash", 0x20},  // no flash function
-            {kCGImagePropertyExifPixelXDimension, size.width},
-            {kCGImagePropertyExifPixelYDimension, size.height},
-            {kCGImagePropertyExifDateTimeOriginal, date},
-            {kCGImagePropertyExifDateTimeDigitized, date},
-            {kCGImagePropertyExifColorSpace, 1},
-        };
-        if (zoom > 1.001) exif.set("DigitalZoomRatio", zoom);
-        PropertyDictionary tiff;
-        if (!capabilities.manufacturer.empty())
-            tiff.set(kCGImagePropertyTIFFMake, capabilities.manufacturer);
-        tiff.set(kCGImagePropertyTIFFModel, capabilities.modelID);
-        return PropertyDictionary{
-            {kCGImagePropertyOrientation, exifOrientationOf(request.orientation)},
-            {kCGImagePropertyPixelWidth, size.width},
-            {kCGImagePropertyPixelHeight, size.height},
-            {kCGImagePropertyExifDictionary, exif},
-            {kCGImagePropertyTIFFDictionary, tiff},
-        };
     }
 };
 

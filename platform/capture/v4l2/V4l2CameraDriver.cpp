@@ -9,12 +9,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include "platform/capture/convert/RealCameraMetadata.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/Clock.h"
 #include "platform/runloop/RunLoop.h"
@@ -41,28 +41,6 @@ constexpr auto kSilence = std::chrono::seconds(2);
 
 const SettingsChange kEveryChange[] = {SettingsChange::Exposure, SettingsChange::Focus,
                                        SettingsChange::WhiteBalance, SettingsChange::Zoom};
-
-std::string exifDate(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &local);
-    return text;
-}
-
-int exifOrientationOf(CaptureVideoOrientation orientation) {
-    switch (orientation) {
-        case AVCaptureVideoOrientationPortrait:
-            return 6;
-        case AVCaptureVideoOrientationPortraitUpsideDown:
-            return 8;
-        case AVCaptureVideoOrientationLandscapeLeft:
-            return 3;
-        default:
-            return 1;
-    }
-}
 
 const char* controlName(uint32_t id) {
     switch (id) {
@@ -516,35 +494,10 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
             return result;
         }
         result.pixelBuffer = picture;
-        result.metadata = metadataFor(
-            request, VideoDimensions{int32_t(picture->width()), int32_t(picture->height())}, zoom);
+        result.metadata = realCameraStillMetadata(
+            capabilities, request,
+            VideoDimensions{int32_t(picture->width()), int32_t(picture->height())}, zoom);
         return result;
-    }
-
-    image::PropertyDictionary metadataFor(const StillRequest& request, VideoDimensions size,
-                                          double zoom) const {
-        using namespace image;
-        const std::string date = exifDate(std::chrono::system_clock::now());
-        PropertyDictionary exif{
-            {"Flash", 0x20},  // no flash function
-            {kCGImagePropertyExifPixelXDimension, size.width},
-            {kCGImagePropertyExifPixelYDimension, size.height},
-            {kCGImagePropertyExifDateTimeOriginal, date},
-            {kCGImagePropertyExifDateTimeDigitized, date},
-            {kCGImagePropertyExifColorSpace, 1},
-        };
-        if (zoom > 1.001) exif.set("DigitalZoomRatio", zoom);
-        PropertyDictionary tiff;
-        if (!capabilities.manufacturer.empty())
-            tiff.set(kCGImagePropertyTIFFMake, capabilities.manufacturer);
-        tiff.set(kCGImagePropertyTIFFModel, capabilities.modelID);
-        return PropertyDictionary{
-            {kCGImagePropertyOrientation, exifOrientationOf(request.orientation)},
-            {kCGImagePropertyPixelWidth, size.width},
-            {kCGImagePropertyPixelHeight, size.height},
-            {kCGImagePropertyExifDictionary, exif},
-            {kCGImagePropertyTIFFDictionary, tiff},
-        };
     }
 
     void finishStill(StillHandler handler, StillResult result) {
