@@ -37,6 +37,11 @@ address() {
     export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0:check_initialization_order=1"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$suppressions/ubsan.supp"
     export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
+    # Programs that preload PipeWire's V4L2 compatibility library add its entries.
+    local with_preload
+    with_preload="$(cd "$dir" && pwd)/lsan-with-preload.supp"
+    cat "$suppressions/lsan.supp" "$suppressions/lsan-pw-v4l2.supp" >"$with_preload"
+    export HX_LSAN_OPTIONS_WITH_PRELOAD="suppressions=$with_preload:print_suppressions=0"
     ctest --test-dir "$dir" --output-on-failure -j"$jobs"
 }
 

@@ -69,8 +69,10 @@ class V4l2Device : public hx::app::testing::HalidexProgramTest {
         for (const auto& change : session_.environment()) changes.push_back(change);
         changes.emplace_back("HALIDEX_CAMERA", choice);
         changes.emplace_back("LD_PRELOAD", kLibrary);
-        if (hx::testing::kSanitizerBuild)
+        if (hx::testing::kSanitizerBuild) {
             changes.emplace_back("ASAN_OPTIONS", hx::testing::asanOptionsAllowingPreload());
+            changes.emplace_back("LSAN_OPTIONS", hx::testing::lsanOptionsAllowingPreload());
+        }
         return changes;
     }
 
@@ -241,8 +243,10 @@ int main(int argc, char** argv) {
         ::access(library.c_str(), R_OK) == 0 && !std::getenv("HX_V4L2_PRELOADED")) {
         ::setenv("LD_PRELOAD", library.c_str(), 1);
         ::setenv("HX_V4L2_PRELOADED", "1", 1);
-        if (hx::testing::kSanitizerBuild)
+        if (hx::testing::kSanitizerBuild) {
             ::setenv("ASAN_OPTIONS", hx::testing::asanOptionsAllowingPreload().c_str(), 1);
+            ::setenv("LSAN_OPTIONS", hx::testing::lsanOptionsAllowingPreload().c_str(), 1);
+        }
         ::execv("/proc/self/exe", argv);
     }
     ::unsetenv("LD_PRELOAD");
