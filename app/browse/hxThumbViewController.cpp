@@ -137,7 +137,26 @@ void hxThumbViewController::closePv() {
 }
 
 void hxThumbViewController::updateImage() {
+    _cellAssets.clear();
     if (_thumbCollectionView) _thumbCollectionView->reloadData();
+}
+
+photos::AssetRef hxThumbViewController::assetForRow(size_t row) {
+    // Rows around the one asked for, more of them ahead: the way the grid is usually scrolled.
+    constexpr size_t kRowsBehind = 32, kRowsAhead = 96, kMostKept = 4096;
+    const std::string& identifier = pvphotos[row];
+    if (auto found = _cellAssets.find(identifier); found != _cellAssets.end())
+        return found->second;
+    if (_cellAssets.size() > kMostKept) _cellAssets.clear();
+    std::vector<std::string> wanted;
+    const size_t end = std::min(pvphotos.size(), row + kRowsAhead);
+    for (size_t i = row > kRowsBehind ? row - kRowsBehind : 0; i < end; ++i)
+        if (!_cellAssets.count(pvphotos[i])) wanted.push_back(pvphotos[i]);
+    for (const auto& asset : photos::Asset::fetchAssetsWithLocalIdentifiers(wanted, nullptr))
+        if (asset) _cellAssets[asset->localIdentifier()] = asset;
+    // Remembered even when missing, so that a photo gone from the library is not asked for again
+    // with every redraw until the list is rebuilt.
+    return _cellAssets[identifier];
 }
 
 NSInteger hxThumbViewController::collectionViewNumberOfItemsInSection(UICollectionView&,
@@ -164,8 +183,7 @@ std::shared_ptr<UICollectionViewCell> hxThumbViewController::collectionViewCellF
     }
     const std::string identifier = pvphotos[static_cast<size_t>(row)];
     thumb->assetIdentifier = identifier;
-    auto asset =
-        photos::Asset::fetchAssetsWithLocalIdentifiers({identifier}, nullptr).firstObject();
+    auto asset = assetForRow(static_cast<size_t>(row));
     if (!asset) {
         hxLog("no photo %s in the library for the grid", identifier.c_str());
         return cell;

@@ -11,9 +11,11 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/browse/BrowseProtocols.h"
+#include "platform/photos/fetch/Asset.h"
 #include "platform/photos/fetch/AssetCollection.h"
 #include "platform/photos/imaging/ImageRequestOptions.h"
 #include "platform/ui/controllers/UIViewController.h"
@@ -93,8 +95,13 @@ class hxThumbViewController : public UIViewController,
   private:
     // The grid fills the screen below the navigation bar.
     void layoutGrid();
+    // The asset of the photo at `row` of the list; null when the library no longer has it.
+    photos::AssetRef assetForRow(size_t row);
 
     std::shared_ptr<mPvViewController> _pvViewController;
+    // The cells' assets by identifier, fetched many rows at a time: one library query serves a
+    // screenful of cells. Forgotten whenever the list is shown anew, so edits are seen.
+    std::unordered_map<std::string, photos::AssetRef> _cellAssets;
     bool _close = false;
     float _sWidth = 0, _sHeight = 0;
 };

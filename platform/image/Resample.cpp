@@ -104,6 +104,46 @@ void resampleRows(const uint8_t* source, size_t sourceRowBytes, int sourceHeight
     }
 }
 
+// The same resampling with the passes the other way round: down the columns first, then across
+// each target row. Across is the pass the compiler cannot vectorise (its taps vary per pixel), so
+// a picture that loses rows runs it on the fewer target rows instead of on every source row.
+template <int Components>
+void resampleColumnsFirst(const uint8_t* source, size_t sourceRowBytes, int sourceWidth,
+                          uint8_t* target, size_t targetRowBytes, int width,
+                          const Resampler::AxisWeights& columns,
+                          const Resampler::AxisWeights& rows, int firstRow, int endRow) {
+    const size_t inRow = size_t(sourceWidth) * Components;
+    std::vector<uint32_t> sums(inRow);
+    std::vector<uint16_t> down(inRow);
+    constexpr int shift = Resampler::kWeightBits + 8;
+    for (int y = firstRow; y < endRow; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        const uint8_t* row = source + sourceRowBytes * size_t(rows.first[size_t(y)]);
+        for (size_t k = rows.offset[size_t(y)]; k < rows.offset[size_t(y) + 1]; ++k) {
+            const uint32_t weight = rows.weights[k];
+            for (size_t i = 0; i < inRow; ++i) sums[i] += weight * row[i];
+            row += sourceRowBytes;
+        }
+        for (size_t i = 0; i < inRow; ++i)
+            down[i] = uint16_t((sums[i] + (1u << (kIntermediateShift - 1))) >> kIntermediateShift);
+
+        uint8_t* destination = target + targetRowBytes * size_t(y);
+        for (int x = 0; x < width; ++x) {
+            uint32_t sum[Components] = {};
+            const uint16_t* p = down.data() + size_t(columns.first[size_t(x)]) * Components;
+            for (size_t k = columns.offset[size_t(x)]; k < columns.offset[size_t(x) + 1]; ++k) {
+                const uint32_t weight = columns.weights[k];
+                for (int c = 0; c < Components; ++c) sum[c] += weight * p[c];
+                p += Components;
+            }
+            for (int c = 0; c < Components; ++c) {
+                destination[x * Components + c] =
+                    uint8_t(std::min<uint32_t>(255, (sum[c] + (1u << (shift - 1))) >> shift));
+            }
+        }
+    }
+}
+
 }  // namespace
 
 Resampler::AxisWeights Resampler::axisWeights(int source, int target) {
@@ -134,9 +174,18 @@ void Resampler::run(const uint8_t* source, size_t sourceRowBytes, uint8_t* targe
     firstRow = std::max(firstRow, 0);
     endRow = std::min(endRow, targetHeight_);
     if (firstRow >= endRow) return;
+    // Whichever order runs the pass across on fewer rows.
+    const bool columnsFirst = targetHeight_ < sourceHeight_;
     auto rows = [&]<int Components>() {
-        resampleRows<Components>(source, sourceRowBytes, sourceHeight_, target, targetRowBytes,
-                                 targetWidth_, columns_, rows_, firstRow, endRow);
+        if (columnsFirst) {
+            resampleColumnsFirst<Components>(source, sourceRowBytes, sourceWidth_, target,
+                                             targetRowBytes, targetWidth_, columns_, rows_,
+                                             firstRow, endRow);
+        } else {
+            resampleRows<Components>(source, sourceRowBytes, sourceHeight_, target,
+                                     targetRowBytes, targetWidth_, columns_, rows_, firstRow,
+                                     endRow);
+        }
     };
     switch (components_) {
         case 1:
