@@ -145,8 +145,7 @@ photos::AssetRef hxThumbViewController::assetForRow(size_t row) {
     // Rows around the one asked for, more of them ahead: the way the grid is usually scrolled.
     constexpr size_t kRowsBehind = 32, kRowsAhead = 96, kMostKept = 4096;
     const std::string& identifier = pvphotos[row];
-    if (auto found = _cellAssets.find(identifier); found != _cellAssets.end())
-        return found->second;
+    if (auto found = _cellAssets.find(identifier); found != _cellAssets.end()) return found->second;
     if (_cellAssets.size() > kMostKept) _cellAssets.clear();
     std::vector<std::string> wanted;
     const size_t end = std::min(pvphotos.size(), row + kRowsAhead);

@@ -110,8 +110,8 @@ void resampleRows(const uint8_t* source, size_t sourceRowBytes, int sourceHeight
 template <int Components>
 void resampleColumnsFirst(const uint8_t* source, size_t sourceRowBytes, int sourceWidth,
                           uint8_t* target, size_t targetRowBytes, int width,
-                          const Resampler::AxisWeights& columns,
-                          const Resampler::AxisWeights& rows, int firstRow, int endRow) {
+                          const Resampler::AxisWeights& columns, const Resampler::AxisWeights& rows,
+                          int firstRow, int endRow) {
     const size_t inRow = size_t(sourceWidth) * Components;
     std::vector<uint32_t> sums(inRow);
     std::vector<uint16_t> down(inRow);
@@ -182,9 +182,8 @@ void Resampler::run(const uint8_t* source, size_t sourceRowBytes, uint8_t* targe
                                              targetRowBytes, targetWidth_, columns_, rows_,
                                              firstRow, endRow);
         } else {
-            resampleRows<Components>(source, sourceRowBytes, sourceHeight_, target,
-                                     targetRowBytes, targetWidth_, columns_, rows_, firstRow,
-                                     endRow);
+            resampleRows<Components>(source, sourceRowBytes, sourceHeight_, target, targetRowBytes,
+                                     targetWidth_, columns_, rows_, firstRow, endRow);
         }
     };
     switch (components_) {
