@@ -37,6 +37,7 @@
 #include "platform/ui/host/QtApplication.h"
 #include "platform/ui/host/QtWindowHost.h"
 #include "platform/ui/window/UIApplication.h"
+#include "tools/ExitStatus.h"
 
 namespace {
 
@@ -46,8 +47,10 @@ using namespace hx::app;
 // Allocations from this size up get pages of their own (see main).
 constexpr int kPictureAllocationThreshold = 4 << 20;
 
+// One line on standard error: a file name or script text in the message cannot break it or
+// send control characters to the terminal.
 int fail(int status, const std::string& message) {
-    std::fprintf(stderr, "halidex: %s\n", message.c_str());
+    std::fprintf(stderr, "halidex: %s\n", hx::tools::printable(message).c_str());
     return status;
 }
 

@@ -332,11 +332,12 @@ TEST_F(Doors, CameraScriptsThatCannotBeRunAreRefusedBeforeAnythingRuns) {
         {"", "script line 2"},
         {"", "script line 1"},
         {"", "script line 1"},
+        {input("missing\nline\xE9.script"), "No such file"},
     };
     const std::string scripts[] = {input("missing.script"),   input("unreadable.script"),
                                    input("folder.script"),    input("text.script"),
                                    input("truncated.script"), input("binary.script"),
-                                   input("latin.script")};
+                                   input("latin.script"),     input("missing\nline\xE9.script")};
     for (size_t i = 0; i < std::size(scripts); ++i) {
         auto result = runUnprivileged(kCamera + " --headless --script " + shellQuoted(scripts[i]));
         expectOneLine(result, "halidex", kExitBadInput, bad[i].path, bad[i].cause, scripts[i]);
