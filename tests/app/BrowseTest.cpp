@@ -15,6 +15,7 @@
 #include "app/browse/hxThumbViewController.h"
 #include "app/browse/mPvViewController.h"
 #include "app/camera/CameraSettingsKeys.h"
+#include "platform/image/PixelConversion.h"
 #include "platform/image/io/ImageDestination.h"
 #include "platform/image/io/ImageSource.h"
 #include "platform/log/CaptureScope.h"
@@ -575,6 +576,57 @@ TEST_F(BrowseTest, APhotoDeletedWhileViewedOrWhoseFileIsGoneBreaksNothing) {
     if (viewer()._diController) viewer()._diController->dismissMenuAnimated(false);
     if (viewer().presentedViewController()) viewer().dismissViewControllerAnimated(false);
     waitIdle();
+}
+
+TEST_F(BrowseTest, APhotoEditedWhileTheGridIsOpenShowsItsEdit) {
+    auto made = addPhotos(3);
+    launch();
+    waitIdle();
+    openBrowser();
+    // The oldest photo is last in the grid; its picture is the random dark original.
+    auto cellOfOldest = [&] {
+        return std::dynamic_pointer_cast<hxThumbCollectionCell>(
+            grid()._thumbCollectionView->cellForItemAtIndexPath(
+                NSIndexPath::indexPathForItem(2, 0)));
+    };
+    auto centreOfOldest = [&]() -> std::vector<uint8_t> {
+        auto cell = cellOfOldest();
+        auto view = cell ? cell->thumbImage.lock() : nullptr;
+        auto picture = view && view->image() ? view->image()->CGImage() : nullptr;
+        if (!picture || cell->assetIdentifier != made[0]) return {};
+        auto rgb = image::convert(picture, image::PixelFormat::RGB8);
+        const uint8_t* p = rgb->row(rgb->height() / 2) + size_t(rgb->width() / 2) * 3;
+        return {p[0], p[1], p[2]};
+    };
+    ASSERT_TRUE(waitFor([&] { return !centreOfOldest().empty(); }));
+    EXPECT_LT(centreOfOldest()[0], 250);
+
+    // Another library user edits it to plain white: the open grid shows the edit.
+    auto target = photos::Asset::fetchAssetsWithLocalIdentifiers({made[0]}, nullptr).firstObject();
+    std::shared_ptr<const photos::ContentEditingInput> input;
+    target->requestContentEditingInputWithOptions(
+        nullptr, [&](std::shared_ptr<const photos::ContentEditingInput> delivered,
+                     const photos::ContentEditingInputInfo&) { input = std::move(delivered); });
+    ASSERT_TRUE(waitFor([&] { return input != nullptr; }));
+    auto output = std::make_shared<photos::ContentEditingOutput>(*input);
+    output->setAdjustmentData(std::make_shared<const photos::AdjustmentData>(
+        "org.halidex.test", "1.0", std::vector<uint8_t>{1}));
+    {
+        std::vector<uint8_t> white(160 * 120 * 3, 255);
+        auto picture = image::Image::adopt(image::PixelFormat::RGB8, 160, 120, std::move(white));
+        auto destination =
+            image::ImageDestination::createWithURL(output->renderedContentURL(), "public.jpeg", 1);
+        ASSERT_TRUE(destination);
+        destination->addImage(picture, {});
+        ASSERT_TRUE(destination->finalize());
+    }
+    ASSERT_TRUE(PhotoLibrary::sharedPhotoLibrary()->performChangesAndWait([&] {
+        photos::AssetChangeRequest::changeRequestForAsset(*target)->setContentEditingOutput(output);
+    }));
+    ASSERT_TRUE(waitFor([&] {
+        auto centre = centreOfOldest();
+        return !centre.empty() && centre[0] >= 250 && centre[1] >= 250 && centre[2] >= 250;
+    })) << "the grid still shows the photo as it was";
 }
 
 TEST(BrowseSupportTest, FileNamesAreSafeAndEveryWriteMakesANewFile) {
