@@ -70,6 +70,7 @@ void hxViewController::goForeground() {
             if (_flashSlider) _flashSlider->setEnabled(_hasFlash);
             if (_evButton) _evButton->setHidden(!_hasCustomExposure);
             changeToneCurve(_currentFilm);
+            waitForACamera();
         }
     }
     _privPhoto = checkCL();

@@ -131,6 +131,9 @@ void hxViewController::viewDidLoad() {
             _lensSelect->setNeedsDisplay();
         }
     }
+
+    // No camera yet: the screen says so and takes up the first one connected.
+    waitForACamera();
 }
 
 void hxViewController::changeToneCurve(int32_t film) {

@@ -356,6 +356,7 @@ class hxViewController : public UIViewController,
     // ---- a camera that went away (+Interruption): the panel over the preview while it is gone
     bool _cameraGone = false;
     std::shared_ptr<UIView> _cameraGoneView;
+    std::shared_ptr<UILabel> _cameraGoneLabel;
 
     // ---- capture flow state
     std::atomic<bool> _process{false};    // a photo is being rendered
@@ -496,7 +497,10 @@ class hxViewController : public UIViewController,
     // A camera appeared: while the screen's camera is gone, the session is rebuilt on it.
     void cameraWasConnected();
     // Shows or takes away the panel that says the camera is gone, and disables the shutter.
-    void showCameraGone(bool gone);
+    // Covers the preview with `messageKey`'s text and disables the shutter, or takes both back.
+    void showCameraGone(bool gone, const char* messageKey = "camera_gone");
+    // With the camera allowed but none found: says so and waits for one to be connected.
+    void waitForACamera();
     std::vector<NotificationCenter::ObserverToken> interruptionTokens_;
     // +Shutter
     // Observes the system volume's announcement of that name with volumeChanged.

@@ -68,10 +68,16 @@ void hxViewController::sessionInterruptionEnded(const Notification& notification
     showCameraGone(false);
 }
 
+void hxViewController::waitForACamera() {
+    if (_privCamera && !_device) showCameraGone(true, "camera_none");
+}
+
 void hxViewController::cameraWasConnected() {
+    // Waiting for a camera: the session's camera went away, or none was found at the start.
     if (!_cameraGone || !_privCamera || !_session) return;
     // The session's own camera coming back ends the interruption by itself.
     if (_device && _device->isConnected()) return;
+    const bool replacing = _device != nullptr;
     const int64_t wanted = _currentCameraPosition;
     changeCameraWithPosition(wanted, _currentLens);
     if (!_device) {
@@ -83,12 +89,14 @@ void hxViewController::cameraWasConnected() {
     if (!_device && wanted == kPositionBack && _currentLens != kLensWide)
         changeCameraWithPosition(kPositionBack, kLensWide);
     if (!_device) return;
-    hxLog("camera \"%s\" is offered instead", _device->localizedName().c_str());
+    hxLog(
+        replacing ? "camera \"%s\" is offered instead" : "camera \"%s\" is connected and taken up",
+        _device->localizedName().c_str());
     setupOfflineWidth(_photoWidth, _photoHeight);
     showCameraGone(false);
 }
 
-void hxViewController::showCameraGone(bool gone) {
+void hxViewController::showCameraGone(bool gone, const char* messageKey) {
     const bool wasGone = _cameraGone;
     _cameraGone = gone;
     if (_shutterButton) {
@@ -110,13 +118,14 @@ void hxViewController::showCameraGone(bool gone) {
         _cameraGoneView->setBackgroundColor(UIColor::blackColor());
         _cameraGoneView->setUserInteractionEnabled(false);
         const CGRect bounds = _cameraGoneView->bounds();
-        auto label = UILabel::make(CGRectMake(16, 0, bounds.size.width - 32, bounds.size.height));
-        label->setText(localizedString("camera_gone"));
-        label->setNumberOfLines(0);
-        label->setTextColor(UIColor::whiteColor());
-        label->setTextAlignment(NSTextAlignment::Center);
-        _cameraGoneView->addSubview(label);
+        _cameraGoneLabel =
+            UILabel::make(CGRectMake(16, 0, bounds.size.width - 32, bounds.size.height));
+        _cameraGoneLabel->setNumberOfLines(0);
+        _cameraGoneLabel->setTextColor(UIColor::whiteColor());
+        _cameraGoneLabel->setTextAlignment(NSTextAlignment::Center);
+        _cameraGoneView->addSubview(_cameraGoneLabel);
     }
+    _cameraGoneLabel->setText(localizedString(messageKey));
     _cameraGoneView->setFrame(previewFrame());
     _cameraGoneView->setHidden(false);
     // Over the live preview (or its stand-in), under the overlay and the controls.

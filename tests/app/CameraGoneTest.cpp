@@ -143,6 +143,38 @@ TEST_F(CameraGoneTest, ACameraThatComesBackIsOfferedAgainAndTakesPhotos) {
     EXPECT_FALSE(log_.contains("capture failed"));
 }
 
+TEST_F(CameraGoneTest, AScreenStartedWithoutACameraTakesUpTheFirstOneConnected) {
+    SimulatedCamera::setUnplugged(true);
+    launch();
+    auto& c = camera();
+    EXPECT_FALSE(c._device);
+    // It says so over the preview, and the shutter waits.
+    EXPECT_TRUE(c.isCameraGone());
+    EXPECT_FALSE(c._shutterButton->isEnabled());
+    auto panel = c.viewForField("_cameraGoneView");
+    ASSERT_TRUE(panel);
+    EXPECT_FALSE(panel->isHidden());
+    ASSERT_TRUE(c._cameraGoneLabel);
+    EXPECT_EQ(c._cameraGoneLabel->text(), "No camera is connected.\nConnect one to take photos.");
+
+    unplug(false);
+    ASSERT_TRUE(c._device);
+    EXPECT_TRUE(panel->isHidden());
+    EXPECT_TRUE(c._shutterButton->isEnabled());
+    EXPECT_TRUE(log_.contains("is connected and taken up"));
+    advance(1);
+    EXPECT_GT(c.previewFramesDrawn(), 10u);
+    c.shutter(nullptr);
+    ASSERT_TRUE(c._process.load());
+    ASSERT_TRUE(waitIdle(1));
+    EXPECT_EQ(storedPhotos(), 1u);
+
+    // Going away later says what a camera that left says.
+    unplug(true);
+    EXPECT_EQ(c._cameraGoneLabel->text(),
+              "The camera is not connected.\nConnect it again to take photos.");
+}
+
 TEST_F(CameraGoneTest, APhotoTakenAsTheCameraLeavesIsSavedAndALateOneReleasesTheShutter) {
     launch();
     auto& c = camera();

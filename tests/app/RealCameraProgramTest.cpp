@@ -2,12 +2,14 @@
 // application finds it without being told (HALIDEX_CAMERA unset), shows it, and a press of the
 // shutter ends as a photo in the library that names the camera's own maker and model. A camera
 // stopped mid-session is shown gone; a fresh one of the same name is taken up again, and every
-// photo taken on either side of the gap reaches the library.
+// photo taken on either side of the gap reaches the library. Started with PipeWire asked for and
+// no camera yet, it takes up the first one connected.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "tests/app/HalidexProgramTestSupport.h"
@@ -32,8 +34,11 @@ class RealCameraProgramTest : public HalidexProgramTest {
         return changes;
     }
 
-    CommandResult run(const std::string& command) {
-        return hx::testsupport::runCommand(command + " 2>&1", cameraEnvironment());
+    CommandResult run(const std::string& command,
+                      const std::optional<std::string>& camera = std::nullopt) {
+        EnvironmentChanges changes = cameraEnvironment();
+        if (camera) changes.emplace_back("HALIDEX_CAMERA", *camera);
+        return hx::testsupport::runCommand(command + " 2>&1", changes);
     }
 
     CommandResult photosAroundAGap(const std::string& returning);
@@ -144,6 +149,27 @@ TEST_F(RealCameraProgramTest, AnotherCameraAppearingWhileTheFirstIsGoneIsTakenUp
     // The session is rebuilt on the new camera rather than waiting for the old one.
     EXPECT_NE(program.output.find("is offered instead"), std::string::npos) << program.output;
     EXPECT_EQ(albumLines().size(), 2u) << program.output;
+}
+
+TEST_F(RealCameraProgramTest, StartedWithoutACameraItTakesUpTheFirstOneConnected) {
+    const fs::path waiting = home_.path() / "waiting.png";
+    const fs::path script = home_.path() / "script.txt";
+    std::ofstream(script) << "wait 1\nscreenshot " << waiting.string()
+                          << "\nwait-camera back 60\nwait 1\nkey volume-up\nwait-idle 60\nquit\n";
+    CommandResult program;
+    std::thread running([&] {
+        program =
+            run(shellQuoted(kHalidex) + " --headless --script " + shellQuoted(script), "pipewire");
+    });
+    bool added = false;
+    if (appears(waiting, std::chrono::seconds(90)))
+        added = session_.addCamera("hx-cam", "--description 'Acme Cam' --sizes 640x480");
+    running.join();
+    EXPECT_TRUE(added) << program.output << session_.lastOutput();
+    ASSERT_EQ(program.status, 0) << program.output;
+    EXPECT_NE(program.output.find("\"Acme Cam\" is connected and taken up"), std::string::npos)
+        << program.output;
+    EXPECT_EQ(albumLines().size(), 1u) << program.output;
 }
 
 }  // namespace
