@@ -357,6 +357,7 @@ class hxViewController : public UIViewController,
     bool _cameraGone = false;
     std::shared_ptr<UIView> _cameraGoneView;
     std::shared_ptr<UILabel> _cameraGoneLabel;
+    bool _lookingForCameras = false;  // a look at the camera list is due
 
     // ---- capture flow state
     std::atomic<bool> _process{false};    // a photo is being rendered
@@ -496,11 +497,12 @@ class hxViewController : public UIViewController,
     void sessionInterruptionEnded(const Notification& notification);
     // A camera appeared: while the screen's camera is gone, the session is rebuilt on it.
     void cameraWasConnected();
-    // Shows or takes away the panel that says the camera is gone, and disables the shutter.
     // Covers the preview with `messageKey`'s text and disables the shutter, or takes both back.
     void showCameraGone(bool gone, const char* messageKey = "camera_gone");
     // With the camera allowed but none found: says so and waits for one to be connected.
     void waitForACamera();
+    // While the screen waits for a camera, lists the cameras again every few seconds.
+    void lookForCamerasLater();
     std::vector<NotificationCenter::ObserverToken> interruptionTokens_;
     // +Shutter
     // Observes the system volume's announcement of that name with volumeChanged.

@@ -4,12 +4,17 @@
 // already taken is still processed and saved; one asked for too late ends with an error that
 // releases the shutter (+Shutter). When the same camera comes back the session resumes by
 // itself and the panel goes; when another camera appears instead, the session is rebuilt on
-// the camera the screen's position and lens ask for (or the other position's).
+// the camera the screen's position and lens ask for (or the other position's). A screen that
+// started without a camera waits the same way for the first one. Not every kind of camera
+// announces its arrival (a V4L2 node appears silently), so while the screen waits, the cameras
+// are also listed again every few seconds.
 
 #include "app/camera/Localized.h"
 #include "app/camera/hxViewController.h"
+#include "platform/capture/CameraBackend.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/DispatchQueue.h"
+#include "platform/runloop/RunLoop.h"
 #include "platform/ui/controls/UILabel.h"
 
 namespace hx::app {
@@ -20,6 +25,8 @@ namespace {
 
 // How the disabled shutter looks.
 constexpr float kGoneShutterAlpha = 0.4f;
+// How often the cameras are listed again while the screen waits for one.
+constexpr double kCameraLookSeconds = 2;
 
 bool living(const std::weak_ptr<bool>& alive) {
     auto flag = alive.lock();
@@ -60,6 +67,7 @@ void hxViewController::sessionWasInterrupted(const Notification& notification) {
     if (reason != AVCaptureSessionInterruptionReasonVideoDeviceNotAvailable) return;
     hxLog("the camera went away; waiting for it to come back");
     showCameraGone(true);
+    lookForCamerasLater();
 }
 
 void hxViewController::sessionInterruptionEnded(const Notification& notification) {
@@ -69,7 +77,25 @@ void hxViewController::sessionInterruptionEnded(const Notification& notification
 }
 
 void hxViewController::waitForACamera() {
-    if (_privCamera && !_device) showCameraGone(true, "camera_none");
+    if (!_privCamera || _device) return;
+    showCameraGone(true, "camera_none");
+    lookForCamerasLater();
+}
+
+void hxViewController::lookForCamerasLater() {
+    if (_lookingForCameras) return;
+    _lookingForCameras = true;
+    std::weak_ptr<bool> alive = alive_;
+    RunLoop::main().postAfter(kCameraLookSeconds, [this, alive] {
+        if (!living(alive)) return;
+        _lookingForCameras = false;
+        if (!_cameraGone) return;
+        bool listed = false;
+        for (const auto& device : CameraBackend::current()->devices())
+            listed = listed || (device && device->isConnected() && device != _device);
+        if (listed) cameraWasConnected();
+        if (_cameraGone) lookForCamerasLater();
+    });
 }
 
 void hxViewController::cameraWasConnected() {

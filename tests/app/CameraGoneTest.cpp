@@ -175,6 +175,23 @@ TEST_F(CameraGoneTest, AScreenStartedWithoutACameraTakesUpTheFirstOneConnected) 
               "The camera is not connected.\nConnect it again to take photos.");
 }
 
+TEST_F(CameraGoneTest, ACameraThatArrivesUnannouncedIsFoundByLookingAgain) {
+    SimulatedCamera::setHidesDevices(true);
+    launch();
+    auto& c = camera();
+    ASSERT_FALSE(c._device);
+    ASSERT_TRUE(c.isCameraGone());
+    // The cameras show up without a word, as a V4L2 node does.
+    SimulatedCamera::setHidesDevices(false);
+    advance(0.5);
+    EXPECT_TRUE(c.isCameraGone());
+    advance(2);
+    ASSERT_TRUE(waitFor([&] { return !c.isCameraGone(); }, 5));
+    ASSERT_TRUE(c._device);
+    EXPECT_TRUE(c._shutterButton->isEnabled());
+    EXPECT_TRUE(log_.contains("is connected and taken up"));
+}
+
 TEST_F(CameraGoneTest, APhotoTakenAsTheCameraLeavesIsSavedAndALateOneReleasesTheShutter) {
     launch();
     auto& c = camera();
