@@ -381,8 +381,12 @@ void SimulatedCameraDriver::stopStreaming() {
     state_->frameQueue->sync([] {});
     // A camera that no longer streams takes no stills until it streams again: its still
     // buffers (48 MB each at 12 MP) go back to the system instead of waiting, one set per
-    // camera, for a camera the user may never pick again.
-    state_->stillQueue->async([state = state_] { state->stillPool.reset(); });
+    // camera, for a camera the user may never pick again. The task holds the state weakly: the
+    // queue belongs to the state, and a strong hold would keep both alive when the driver goes
+    // (its destructor stops the stream) before the task has run.
+    state_->stillQueue->async([weak = std::weak_ptr<State>(state_)] {
+        if (auto state = weak.lock()) state->stillPool.reset();
+    });
 }
 
 void SimulatedCameraDriver::captureStill(const StillRequest& request, StillHandler handler) {
