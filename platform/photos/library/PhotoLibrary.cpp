@@ -386,7 +386,11 @@ void PhotoLibrary::startWatching() {
 
 void PhotoLibrary::scheduleScan() {
     if (scanScheduled_.exchange(true)) return;
-    queue_->async([self = shared_from_this()] { self->scanForChanges(); });
+    // Held weakly: the queue belongs to the library, and a library let go with a scan still
+    // queued would otherwise be kept alive by its own queue.
+    queue_->async([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->scanForChanges();
+    });
 }
 
 void PhotoLibrary::scanForChanges() {
