@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "platform/capture/DeviceLink.h"
 #include "platform/capture/convert/RealCameraMetadata.h"
 #include "platform/capture/pipewire/PipeWireConnection.h"
 #include "platform/log/Log.h"
@@ -71,8 +72,7 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
 
     mutable std::mutex mutex;
     CaptureDeviceSettings settings;
-    std::shared_ptr<DispatchQueue> deviceQueue;
-    std::weak_ptr<CameraDriverListener> listener;
+    DeviceLink device;
     // The preview the program asked for; `generation` tells its frames from an older one's.
     bool streaming = false;
     StreamConfiguration configuration;
@@ -81,21 +81,6 @@ struct PipeWireCameraDriver::State : std::enable_shared_from_this<State> {
     bool delivering = false;
     bool reportedConversionError = false;
     int arrivalToken = 0, removalToken = 0;
-
-    // Tells the device, on its queue, that the camera went or came back.
-    void tellListener(bool connected) {
-        std::shared_ptr<DispatchQueue> queue;
-        std::weak_ptr<CameraDriverListener> target;
-        {
-            std::lock_guard lock(mutex);
-            queue = deviceQueue;
-            target = listener;
-        }
-        if (queue)
-            queue->async([target, connected] {
-                if (auto device = target.lock()) device->driverConnectionChanged(connected);
-            });
-    }
 
     // With the connection's lock held.
     std::unique_ptr<PipeWireConnection::Stream> preview;
@@ -323,12 +308,12 @@ PipeWireCameraDriver::PipeWireCameraDriver(std::shared_ptr<PipeWireConnection> c
                 streaming = self->streaming;
             }
             if (streaming) self->openPreviewLocked();
-            self->tellListener(true);
+            self->device.tellConnection(true);
         });
     s.removalToken = s.connection->observeRemovals(
         [weak = std::weak_ptr<State>(state_)](const std::string& name) {
             auto self = weak.lock();
-            if (self && name == self->camera.name) self->tellListener(false);
+            if (self && name == self->camera.name) self->device.tellConnection(false);
         });
 }
 
@@ -352,9 +337,7 @@ const CaptureDeviceCapabilities& PipeWireCameraDriver::capabilities() const {
 
 void PipeWireCameraDriver::attach(std::shared_ptr<DispatchQueue> deviceQueue,
                                   std::weak_ptr<CameraDriverListener> listener) {
-    std::lock_guard lock(state_->mutex);
-    state_->deviceQueue = std::move(deviceQueue);
-    state_->listener = std::move(listener);
+    state_->device.attach(std::move(deviceQueue), std::move(listener));
 }
 
 bool PipeWireCameraDriver::acquireConfigurationLock(CaptureError* error) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "platform/capture/DeviceLink.h"
 #include "platform/capture/scene/SceneRenderer.h"
 #include "platform/capture/simulated/SimulatedCamera.h"
 #include "platform/capture/simulated/SimulatedOptics.h"
@@ -51,8 +52,7 @@ struct SimulatedCameraDriver::State : std::enable_shared_from_this<State> {
     const SimulatedCameraModel model;
     const std::shared_ptr<const scene::Scene> scene;
     double referenceLuminance = 0.18;
-    std::shared_ptr<DispatchQueue> deviceQueue;
-    std::weak_ptr<CameraDriverListener> listener;
+    DeviceLink device;
     const std::shared_ptr<DispatchQueue> frameQueue =
         DispatchQueue::makeSerial("simulated camera frames");
     const std::shared_ptr<DispatchQueue> stillQueue =
@@ -128,34 +128,30 @@ struct SimulatedCameraDriver::State : std::enable_shared_from_this<State> {
     // ---- reports to the device, always on its queue
 
     void report(bool focus, bool adjusting) {
-        if (!deviceQueue) return;
-        deviceQueue->async([weakListener = listener, focus, adjusting] {
-            if (auto target = weakListener.lock()) {
-                if (focus)
-                    target->driverAdjustingFocusChanged(adjusting);
-                else
-                    target->driverAdjustingExposureChanged(adjusting);
-            }
+        device.tell([focus, adjusting](CameraDriverListener& target) {
+            if (focus)
+                target.driverAdjustingFocusChanged(adjusting);
+            else
+                target.driverAdjustingExposureChanged(adjusting);
         });
     }
 
     // Reports the end of a focus or exposure run when it settles, unless a newer run started.
     void reportSettledAt(bool focus, uint64_t run, double seconds) {
-        if (!deviceQueue) return;
-        deviceQueue->asyncAfter(seconds, [weak = weak_from_this(), focus, run] {
-            auto self = weak.lock();
-            if (!self) return;
-            {
-                std::lock_guard lock(self->mutex);
-                if ((focus ? self->focusRun : self->exposureRun) != run) return;
-            }
-            auto target = self->listener.lock();
-            if (!target) return;
-            if (focus)
-                target->driverAdjustingFocusChanged(false);
-            else
-                target->driverAdjustingExposureChanged(false);
-        });
+        device.tell(
+            [weak = weak_from_this(), focus, run](CameraDriverListener& target) {
+                auto self = weak.lock();
+                if (!self) return;
+                {
+                    std::lock_guard lock(self->mutex);
+                    if ((focus ? self->focusRun : self->exposureRun) != run) return;
+                }
+                if (focus)
+                    target.driverAdjustingFocusChanged(false);
+                else
+                    target.driverAdjustingExposureChanged(false);
+            },
+            seconds);
     }
 
     void startExposureRunLocked(double now) {
@@ -277,19 +273,7 @@ SimulatedCameraDriver::SimulatedCameraDriver(SimulatedCameraModel model,
     // Unplugging is told to the device on its queue, as a real camera's leaving is.
     pluggingToken_ =
         SimulatedCamera::observePlugging([weak = std::weak_ptr<State>(state_)](bool connected) {
-            auto self = weak.lock();
-            if (!self) return;
-            std::shared_ptr<DispatchQueue> queue;
-            std::weak_ptr<CameraDriverListener> listener;
-            {
-                std::lock_guard lock(self->mutex);
-                queue = self->deviceQueue;
-                listener = self->listener;
-            }
-            if (queue)
-                queue->async([listener, connected] {
-                    if (auto device = listener.lock()) device->driverConnectionChanged(connected);
-                });
+            if (auto self = weak.lock()) self->device.tellConnection(connected);
         });
 }
 
@@ -308,9 +292,7 @@ const CaptureDeviceCapabilities& SimulatedCameraDriver::capabilities() const {
 
 void SimulatedCameraDriver::attach(std::shared_ptr<DispatchQueue> deviceQueue,
                                    std::weak_ptr<CameraDriverListener> listener) {
-    std::lock_guard lock(state_->mutex);
-    state_->deviceQueue = std::move(deviceQueue);
-    state_->listener = std::move(listener);
+    state_->device.attach(std::move(deviceQueue), std::move(listener));
 }
 
 bool SimulatedCameraDriver::acquireConfigurationLock(CaptureError* error) {

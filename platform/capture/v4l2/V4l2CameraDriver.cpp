@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/capture/DeviceLink.h"
 #include "platform/capture/convert/RealCameraMetadata.h"
 #include "platform/log/Log.h"
 #include "platform/runloop/Clock.h"
@@ -84,8 +85,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
     std::condition_variable wake;
     CaptureDeviceSettings settings;
     std::set<SettingsChange> pendingChanges;
-    std::shared_ptr<DispatchQueue> deviceQueue;
-    std::weak_ptr<CameraDriverListener> listener;
+    DeviceLink device;
     bool streaming = false;
     StreamConfiguration configuration;
     FrameHandler handler;
@@ -170,21 +170,6 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
         fd = -1;
     }
 
-    // Tells the device, on its queue, that the camera went or came back.
-    void tellListener(bool connected) {
-        std::shared_ptr<DispatchQueue> queue;
-        std::weak_ptr<CameraDriverListener> target;
-        {
-            std::lock_guard lock(mutex);
-            queue = deviceQueue;
-            target = listener;
-        }
-        if (queue)
-            queue->async([target, connected] {
-                if (auto device = target.lock()) device->driverConnectionChanged(connected);
-            });
-    }
-
     // Marks the camera gone; whether it was there until now.
     bool markGone(const std::string& why) {
         std::lock_guard lock(mutex);
@@ -195,7 +180,7 @@ struct V4l2CameraDriver::State : std::enable_shared_from_this<State> {
     }
 
     void wentAway(const std::string& why) {
-        if (markGone(why)) tellListener(false);
+        if (markGone(why)) device.tellConnection(false);
         for (Mapped& buffer : buffers) io->unmap(buffer.address, buffer.length);
         buffers.clear();
         streamOn = false;
@@ -648,9 +633,7 @@ const CaptureDeviceCapabilities& V4l2CameraDriver::capabilities() const {
 
 void V4l2CameraDriver::attach(std::shared_ptr<DispatchQueue> deviceQueue,
                               std::weak_ptr<CameraDriverListener> listener) {
-    std::lock_guard lock(state_->mutex);
-    state_->deviceQueue = std::move(deviceQueue);
-    state_->listener = std::move(listener);
+    state_->device.attach(std::move(deviceQueue), std::move(listener));
 }
 
 bool V4l2CameraDriver::acquireConfigurationLock(CaptureError* error) {
@@ -722,7 +705,7 @@ bool V4l2CameraDriver::isConnected() const {
 }
 
 void V4l2CameraDriver::markGone() {
-    if (state_->markGone("its node is gone")) state_->tellListener(false);
+    if (state_->markGone("its node is gone")) state_->device.tellConnection(false);
     state_->wake.notify_all();
 }
 
@@ -735,7 +718,7 @@ void V4l2CameraDriver::reconnected(const V4l2Camera& camera) {
         state_->gone = false;
         state_->retryNow = true;
     }
-    if (wasGone) state_->tellListener(true);
+    if (wasGone) state_->device.tellConnection(true);
     state_->wake.notify_all();
 }
 
